@@ -1,0 +1,147 @@
+// The per-port record (INIPORT), the per-document job record (INIJOB) and the
+// operations on the port list and job lists.
+#pragma once
+
+#include "monitor/relaxed.h"
+#include "platform/win32_api.h"
+
+#define PJ_SIGNATURE 0x4F4A
+
+// INIPORT.flags
+#define PP_IN_DOC 0x00000001u         // a document is in progress
+#define PP_RUN_THREAD 0x00000002u     // the status thread is to run
+#define PP_STATUS_LOOP 0x00000004u    // the status thread is in its polling loop
+#define PP_IS_PJL 0x00000040u         // the port takes part in status exchanges
+#define PP_SHUTDOWN_PIPE 0x80000000u  // the pipe thread is to stop
+
+// INIJOB.jobFlags
+#define JOB_DATA_WRITTEN 0x00000010u
+#define JOB_FIRST_WRITE_PENDING 0x00000020u
+
+// The printer's activity, as the event log reports it.
+#define PRINTER_STATE_INITIALIZING 0
+#define PRINTER_STATE_HEARTBEAT 1
+#define PRINTER_STATE_PRINTING 2
+#define PRINTER_STATE_PIPE_REQUEST 3
+#define PRINTER_STATE_POLL 6
+#define PRINTER_STATE_STALE_REPLY 7
+
+#define FLASH_PROGRESS_SIZE 512
+#define SNEC_STATUS_SIZE 512
+#define SAVED_STATUS_SIZE 512
+#define LAST_STATUS_SIZE 1024
+#define RT_STATUS_COMMAND_SIZE 128
+
+struct INIJOB {
+  INIJOB* pNext;  // next (older) job
+  LPWSTR pPrinterName;  // the copy stored right after this record, in the same block
+  HANDLE hPrinter;      // the job's own spooler printer handle
+  DWORD JobId;
+  Relaxed<DWORD> jobFlags;
+  DWORD EndTick;
+};
+
+// Fields shared between the spooler's threads, the status, pipe and flash threads
+// without a lock are Relaxed; buffers name the lock that guards them.
+struct INIPORT {
+  Relaxed<DWORD> signature;
+  INIPORT* pNext;  // under SplSem
+  LPWSTR pszPortName;
+  Relaxed<DWORD> flags;
+  INIJOB* pIniJob;  // under SplSem
+  HANDLE hPort;
+
+  Relaxed<HANDLE> WakeUp;  // NULL while no status thread exists
+  Relaxed<HANDLE> DoneReading;
+  HANDLE PortFree;  // created with the record, closed with it
+  Relaxed<DWORD> PrinterStatus;
+  Relaxed<DWORD> AvailableMemory;
+  Relaxed<DWORD> InstalledMemory;
+  Relaxed<HANDLE> OwnStatusData;
+  Relaxed<HANDLE> StatusNotInProgress;
+  Relaxed<HANDLE> RTStatusComplete;
+  Relaxed<HANDLE> hPipe;
+  Relaxed<HANDLE> hPipeEvent;
+  Relaxed<HANDLE> hPipeDoingStatus;
+
+  Relaxed<BOOL> RTStatusRequest;
+  BYTE RTStatusCommand[RT_STATUS_COMMAND_SIZE];  // written under hPipeDoingStatus, read by the status thread
+  Relaxed<DWORD> RTStatusCommandLength;
+
+  BYTE LastStatus[LAST_STATUS_SIZE];  // under OwnStatusData
+  DWORD LastStatusLength;             // under OwnStatusData
+
+  char PrinterName[512];
+  char PortNameA[512];
+  WCHAR PrinterNameW[1024];
+
+  Relaxed<HANDLE> heartbeatRun;
+  Relaxed<BOOL> FlashInProgress;
+  char FlashProgress[FLASH_PROGRESS_SIZE];  // under FlashLock
+  LPSTR pszFlashFileName;
+  Relaxed<BOOL> FlashWithChecks;
+
+  BYTE SavedStatus[SAVED_STATUS_SIZE];  // under StatusCopyLock
+  DWORD SavedStatusLength;              // under StatusCopyLock
+  BYTE SNECStatus[SNEC_STATUS_SIZE];    // under StatusCopyLock
+  DWORD SNECStatusLength;               // under StatusCopyLock
+
+  Relaxed<BOOL> AbortPending;
+  Relaxed<BOOL> AbortDoc;
+  Relaxed<BOOL> UsbCrcError;
+  Relaxed<BOOL> WDCapable;
+  char WDVersion[32];  // under StatusCopyLock
+  Relaxed<BOOL> goodCommWithPrinter;
+  Relaxed<BOOL> WDEnable;
+  Relaxed<BOOL> AbortOnWriteTimeout;
+  Relaxed<BYTE> PortType;  // 1 serial, 2 USB and every other port
+  Relaxed<BOOL> EOPFound;
+  HANDLE hLogFile;  // only inside one log writer call
+  Relaxed<BYTE> printerState;
+  Relaxed<BYTE> savedPrinterState;
+  Relaxed<DWORD> DocCountSOD;
+  Relaxed<DWORD> LastPollLogTime;
+  Relaxed<BOOL> StatusReadFailed;
+  Relaxed<DWORD> DocCountEOD;
+  char HeadTempEOD[16];
+  Relaxed<DWORD> LastWinError;
+  Relaxed<DWORD> LastWinErrorLogged;
+  Relaxed<BOOL> SpecificRequestSent;
+  char StatusTypeText[256];
+  Relaxed<DWORD> LastRefreshTime;
+  Relaxed<BOOL> WDCountsKnown;
+  Relaxed<BYTE> WDEnumerations;
+  Relaxed<BYTE> WDTimeouts;
+  Relaxed<BOOL> PrinterTimeout;
+  Relaxed<BOOL> PrinterPurge;
+  Relaxed<BYTE> LowPaperCount;
+  Relaxed<BOOL> LowPaper;
+
+  // The end-of-page scanner, kept per port so that two ports printing at once
+  // each follow their own data.
+  Relaxed<DWORD> eopState;
+  Relaxed<DWORD> eopCount;
+
+  // Locks this implementation adds around buffers that several threads touch.
+  CRITICAL_SECTION StatusCopyLock;  // SNECStatus, SavedStatus, WDVersion
+  CRITICAL_SECTION FlashLock;       // FlashProgress
+  CRITICAL_SECTION LogLock;         // one log writer call at a time per port
+
+  MONITOR fn;  // the lower port monitor's table
+};
+
+// Zero-filled memory from the platform's global allocator; NULL when none is left.
+LPVOID AllocSplMem(DWORD cb);
+void FreeSplMem(LPVOID pMem);
+// A copy of a UTF-16 text in an AllocSplMem block; NULL for a NULL text.
+LPWSTR AllocSplStr(LPCWSTR pStr);
+
+// The caller holds SplSem.
+INIPORT* CreatePortEntry(LPCWSTR pPortName);
+void RemovePortEntry(INIPORT* pIniPort);
+
+void completeIniJobs(INIPORT* pIniPort, DWORD JobId, DWORD Command);
+void SendLastPageEjectedForIniJob(INIPORT* pIniPort, INIJOB* pIniJob, DWORD Command);
+void FreeIniJob(INIPORT* pIniPort, INIJOB* pIniJob);
+void ClearPrinterStatusAndIniJobs(INIPORT* pIniPort);
+void displayJobs(INIPORT* pIniPort);
