@@ -1,0 +1,75 @@
+#include "diag/debug_trace.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "monitor/port_record.h"
+#include "monitor/settings.h"
+#include "platform/debug_output.h"
+
+namespace {
+
+BOOL levelSelected(DWORD diags, int level) {
+  if (diags & DIAG_ALL_RAW) return TRUE;
+  const BOOL info = (diags & DIAG_INFO) != 0;
+  const BOOL errors = (diags & DIAG_ERRORS) != 0;
+  if (info && errors) return TRUE;
+  if (info) return level == TRACE_INFO;
+  if (errors) return level == TRACE_ERROR;
+  return FALSE;
+}
+
+void emit(INIPORT* pIniPort, DWORD diags, LPCSTR text) {
+  if ((diags & DIAG_ALL_RAW) || !(diags & DIAG_PRINTER_PREFIX) || pIniPort == nullptr) {
+    debugOutput(text);
+    return;
+  }
+  char line[TRACE_LINE_SIZE];
+  // snprintf cuts a joined line longer than the buffer to its first 1,023 characters.
+  snprintf(line, sizeof line, "%s - %s", pIniPort->PrinterName, text);
+  debugOutput(line);
+}
+
+}  // namespace
+
+BOOL DebugTraceEnabled(int level) { return levelSelected(Settings.EnableDiags, level); }
+
+void DebugTrace(INIPORT* pIniPort, int level, LPCSTR text) {
+  const DWORD diags = Settings.EnableDiags;
+  if (!levelSelected(diags, level)) return;
+  emit(pIniPort, diags, text);
+}
+
+void DebugTraceF(INIPORT* pIniPort, int level, LPCSTR format, ...) {
+  const DWORD diags = Settings.EnableDiags;
+  if (!levelSelected(diags, level)) return;
+  char text[TRACE_LINE_SIZE];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  emit(pIniPort, diags, text);
+}
+
+void DebugTraceRaw(LPCSTR text) {
+  if (Settings.EnableDiags != 0) debugOutput(text);
+}
+
+void DebugTraceRawF(LPCSTR format, ...) {
+  if (Settings.EnableDiags == 0) return;
+  char text[TRACE_LINE_SIZE];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  debugOutput(text);
+}
+
+void narrowCopy(LPSTR out, size_t outSize, LPCWSTR in) {
+  if (outSize == 0) return;
+  size_t i = 0;
+  if (in != nullptr) {
+    for (; i + 1 < outSize && in[i] != 0; ++i) out[i] = static_cast<char>(in[i] & 0xFF);
+  }
+  out[i] = '\0';
+}
