@@ -2,6 +2,13 @@
 // OpenPort, StartDocPort, WritePort, ReadPort, EndDocPort, ClosePort,
 // GetPrinterDataFromPort and SetPortTimeOuts the monitor calls exactly as it calls
 // the system's, and the printer behind each port name.
+//
+//   MONITOR lower = sim::lowerMonitor();          // handed to the monitor's OpenPortEx
+//   sim::Printer& p = sim::printer("USB-T1");     // script it ...
+//   p.reset();
+//   p.addCondition({sim::status1::OutOfPaper, 0, 3});  // paper out after 3 pages
+//   ...                                           // ... drive the monitor ...
+//   p.vendorRequests(); p.documentBytes(); p.calls(sim::Entry::ReadPort);  // ... inspect it
 #pragma once
 
 #include <string>

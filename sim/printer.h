@@ -2,8 +2,10 @@
 // driven by the monitor through the lower monitor table (sim/lower_monitor.h).
 //
 // Link. A port name containing "COM" is a serial link; every other name (USB...,
-// LPT..., FILE:) takes vendor requests through GetPrinterDataFromPort. Like the
-// monitor, the test is case-sensitive. Vendor requests are acted on on every link.
+// LPT..., FILE:) takes vendor requests through GetPrinterDataFromPort. The name is
+// matched case-sensitively, the way the monitor decides its port type, and the
+// watchdog bytes appear only on names containing "USB". Vendor requests are acted
+// on on every link, so a serial printer can be flashed too.
 //
 // Reply model. The printer keeps its previous answer queued. A status vendor
 // request queues two replies: first the stale one (the short status as it stood
@@ -146,6 +148,8 @@ class Printer {
   bool inDocument() const;
   // Waits until pred holds over the calls, at most timeoutMs protocol ms.
   bool waitUntil(const std::function<bool(const std::vector<Call>&)>& pred, DWORD timeoutMs) const;
+  // Forgets calls, documents and F0 tickets (long runs call it to bound memory); an
+  // open document stays open, emptied.
   void clearRecords();
 
   // A fresh printer again: script, state, faults and records. Open ports stay open.
