@@ -488,3 +488,20 @@ BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
   }
   return TRUE;
 }
+
+BOOL RemoveDirectoryA(LPCSTR lpPathName) {
+  if (lpPathName == nullptr || *lpPathName == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  const std::string path = posix::hostPath(posix::utf8FromAnsi(lpPathName));
+  if (rmdir(path.c_str()) != 0) {
+    const int error = errno;
+    SetLastError(error == ENOTEMPTY || error == EEXIST ? ERROR_DIR_NOT_EMPTY
+                 : error == ENOTDIR                    ? ERROR_DIRECTORY
+                 : error == ENOENT                     ? posix::missingError(path)
+                                                       : posix::errorFromErrno(error));
+    return FALSE;
+  }
+  return TRUE;
+}

@@ -84,7 +84,10 @@ TEST(WindowsDirectory, HasATempFolder) {
   ASSERT_GT(n, 0u);
   EXPECT_EQ(strlen(dir), n);
   EXPECT_EQ(n + 1, GetWindowsDirectoryA(dir, 1));  // too small: the size needed
-  EXPECT_TRUE(CreateDirectoryA(tempPath("probe").c_str(), nullptr));  // the Temp folder exists
+  const std::string probe = tempPath("probe");
+  RemoveDirectoryA(probe.c_str());
+  EXPECT_TRUE(CreateDirectoryA(probe.c_str(), nullptr));  // the Temp folder exists
+  EXPECT_TRUE(RemoveDirectoryA(probe.c_str()));
 }
 
 TEST(Version, ReportsAnNtSystemForBothRecordSizes) {
