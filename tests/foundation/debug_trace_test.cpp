@@ -83,13 +83,4 @@ TEST_F(DebugTraceTest, AJoinedLineIsCutTo1023Characters) {
   EXPECT_EQ(joined.substr(0, 1023), capture.lines[1]);
 }
 
-TEST_F(DebugTraceTest, NarrowCopyKeepsTheLowByte) {
-  const WCHAR wide[] = {'A', 0x0142, 0x4E2D, 'z', 0};
-  char narrow[8];
-  narrowCopy(narrow, sizeof narrow, wide);
-  EXPECT_EQ(std::string("A\x42\x2Dz"), narrow);
-  narrowCopy(narrow, 3, wide);
-  EXPECT_EQ(std::string("A\x42"), narrow);
-}
-
 }  // namespace

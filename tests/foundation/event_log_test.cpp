@@ -109,17 +109,6 @@ TEST_F(EventLogTest, LineHoldsCodeDateTwentyFourHourTimeAndText) {
   FAIL() << "the clock never stood still for the length of one entry";
 }
 
-TEST_F(EventLogTest, DateTimeFieldsAreQuotedAndSeparated) {
-  char text[LOG_DATE_TIME_SIZE];
-  GetLogDateTime(text, sizeof text);
-  unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  int end = 0;
-  ASSERT_EQ(6, sscanf(text, "\"%4u/%2u/%2u\",\"%2u:%2u:%2u\",%n", &year, &month, &day, &hour, &minute, &second, &end));
-  EXPECT_EQ(24u, strlen(text));
-  EXPECT_EQ(24, end);
-  EXPECT_LT(hour, 24u);
-}
-
 TEST_F(EventLogTest, NothingIsWrittenWhileTheLogIsOffOrTheClassIsNotSelected) {
   Settings.DRWenable = 0;
   EXPECT_TRUE(TextLogFile(port.get(), "MonOpenPort - USB001", "0011", DRW_PORTS));
