@@ -44,6 +44,7 @@ TEST_F(PortOpen, TheNameDecidesTheLinkAndFileTurnsTheHeartbeatOff) {
     EXPECT_FALSE(HeartbeatOn);
     EXPECT_TRUE(trace.contains("MonOpenPort - port FILE selected, turning off heartbeat"));
     ASSERT_TRUE(close(pFile));
+    setting("EnableDiags", 0);
   }
 
   // The heartbeat is monitor-wide: the port opened last decides it. "file:" is no FILE:.
