@@ -140,22 +140,6 @@ TEST_F(JobList, RemovingThePortFreesItsJobsWithoutTellingTheSpooler) {
   EXPECT_EQ(sim::spooler().openPrinterCount(), 0);
 }
 
-TEST_F(JobList, DisplayTracesEveryJobNewestFirst) {
-  startJob(11);
-  startJob(12);
-  pIniPort->pIniJob->EndTick = 4242;
-  TraceCapture trace(DIAG_INFO);
-  displayJobs(pIniPort);
-  EXPECT_TRUE(trace.contains("displayJobs - job 1, ID = 12,  Tick = 4242"));
-  EXPECT_TRUE(trace.contains("displayJobs - job 2, ID = 11,  Tick = 0"));
-  EXPECT_FALSE(trace.contains("No jobs!!!!"));
-
-  completeIniJobs(pIniPort, static_cast<DWORD>(-1), JOB_CONTROL_LAST_PAGE_EJECTED);
-  trace.clear();
-  displayJobs(pIniPort);
-  EXPECT_TRUE(trace.contains("displayJobs - No jobs!!!!"));
-}
-
 TEST(PortRecord, ANewRecordIsListedFirstWithItsInitialState) {
   INIPORT* pFirst = createRecord(WSTR("RECORD_A"));
   INIPORT* pSecond = createRecord(WSTR("RECORD_B"));
@@ -179,44 +163,6 @@ TEST(PortRecord, ANewRecordIsListedFirstWithItsInitialState) {
   removeRecord(pSecond);
   EXPECT_EQ(portListHead, pFirst);
   removeRecord(pFirst);
-}
-
-TEST(PortRecord, ARecordOutsideThePortListIsLeftAlone) {
-  INIPORT* pIniPort = createRecord(WSTR("RECORD_UNLISTED"));
-  ASSERT_NE(pIniPort, nullptr);
-  EnterCriticalSection(&SplSem);
-  portListHead = pIniPort->pNext;
-  RemovePortEntry(pIniPort);
-  EXPECT_EQ(pIniPort->signature, static_cast<DWORD>(PJ_SIGNATURE));
-  EXPECT_EQ(WaitForSingleObject(pIniPort->PortFree, 0), WAIT_OBJECT_0);
-  pIniPort->pNext = portListHead;
-  portListHead = pIniPort;
-  LeaveCriticalSection(&SplSem);
-  removeRecord(pIniPort);
-}
-
-TEST(PortRecord, ANameIsRequired) {
-  EnterCriticalSection(&SplSem);
-  INIPORT* const before = portListHead;
-  SetLastError(0);
-  EXPECT_EQ(CreatePortEntry(nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(portListHead, before);
-  LeaveCriticalSection(&SplSem);
-}
-
-TEST(SplMem, BlocksAreZeroFilledAndStringsCopied) {
-  BYTE* pBlock = static_cast<BYTE*>(AllocSplMem(256));
-  ASSERT_NE(pBlock, nullptr);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(pBlock[i], 0) << i;
-  FreeSplMem(pBlock);
-  FreeSplMem(nullptr);
-
-  LPWSTR pCopy = AllocSplStr(WSTR("LPT1:"));
-  ASSERT_NE(pCopy, nullptr);
-  EXPECT_EQ(lstrcmpW(pCopy, WSTR("LPT1:")), 0);
-  FreeSplMem(pCopy);
-  EXPECT_EQ(AllocSplStr(nullptr), nullptr);
 }
 
 }  // namespace
