@@ -461,10 +461,10 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
     SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  // The source is read with others allowed to read it; the copy is written with
-  // no one else allowed in, so a file copied onto itself is refused, not emptied.
+  // The source may be in use by readers and writers; the copy is written with no
+  // reader allowed in, so a file copied onto itself is refused, not emptied.
   auto from = posix::openFile(posix::hostPath(posix::utf8FromAnsi(lpExistingFileName)), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING, 0);
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
   if (from == nullptr) return FALSE;
   auto to = posix::openFile(posix::hostPath(posix::utf8FromAnsi(lpNewFileName)), GENERIC_WRITE, FILE_SHARE_DELETE,
                             bFailIfExists ? CREATE_NEW : CREATE_ALWAYS, 0);
@@ -484,6 +484,23 @@ BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
     SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS
                  : errno == ENOENT ? ERROR_PATH_NOT_FOUND
                                    : posix::errorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL RemoveDirectoryA(LPCSTR lpPathName) {
+  if (lpPathName == nullptr || *lpPathName == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  const std::string path = posix::hostPath(posix::utf8FromAnsi(lpPathName));
+  if (rmdir(path.c_str()) != 0) {
+    const int error = errno;
+    SetLastError(error == ENOTEMPTY || error == EEXIST ? ERROR_DIR_NOT_EMPTY
+                 : error == ENOTDIR                    ? ERROR_DIRECTORY
+                 : error == ENOENT                     ? posix::missingError(path)
+                                                       : posix::errorFromErrno(error));
     return FALSE;
   }
   return TRUE;

@@ -111,6 +111,13 @@ int deliver(const Out& text, Unit* buffer, int capacity) {
 
 int compareUnits(WCHAR a, WCHAR b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
+// The system's sort puts punctuation and symbols first, then digits, then letters.
+int sortClass(WCHAR folded) {
+  if (folded >= u'0' && folded <= u'9') return 1;
+  if ((folded >= u'a' && folded <= u'z') || (folded >= 0xDF && folded <= 0xFF && folded != 0xF7)) return 2;
+  return 0;
+}
+
 }  // namespace
 
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
@@ -184,8 +191,8 @@ int lstrlenW(LPCWSTR lpString) {
   return n;
 }
 
-// Like the system's word sort for plain text: letters compare without case first,
-// and only equal texts are then told apart by case, lower before upper.
+// Like the system's sort for plain text: texts compare without case first, and only
+// texts equal that way are then told apart by case, lower before upper.
 int lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2) {
   if (lpString1 == nullptr || lpString2 == nullptr) return lpString1 == lpString2 ? 0 : (lpString1 ? 1 : -1);
   const int folded = lstrcmpiW(lpString1, lpString2);
@@ -201,8 +208,13 @@ int lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2) {
   for (;; ++lpString1, ++lpString2) {
     const WCHAR a = posix::foldCase(*lpString1);
     const WCHAR b = posix::foldCase(*lpString2);
-    if (a != b) return compareUnits(a, b);
-    if (a == 0) return 0;
+    if (a == b) {
+      if (a == 0) return 0;
+      continue;
+    }
+    if (a == 0 || b == 0) return a == 0 ? -1 : 1;  // a text sorts before its longer copies
+    if (sortClass(a) != sortClass(b)) return sortClass(a) < sortClass(b) ? -1 : 1;
+    return compareUnits(a, b);
   }
 }
 

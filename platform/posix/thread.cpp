@@ -11,9 +11,23 @@
 namespace posix {
 namespace {
 
-// Windows gives every thread at least the executable's default stack reservation.
-constexpr SIZE_T kDefaultStack = 1024 * 1024;
 constexpr SIZE_T kReservationGranularity = 64 * 1024;
+constexpr SIZE_T kMegabyte = 1024 * 1024;
+
+// Windows gives every thread at least the executable's default stack reservation;
+// the stand-in's default is the host's own for new threads, which also leaves
+// room for the thread-local storage that glibc places on the stack.
+SIZE_T defaultStack() {
+  static const SIZE_T size = [] {
+    pthread_attr_t attr;
+    size_t bytes = 0;
+    pthread_attr_init(&attr);
+    pthread_attr_getstacksize(&attr, &bytes);
+    pthread_attr_destroy(&attr);
+    return bytes < 2 * kMegabyte ? 2 * kMegabyte : bytes;
+  }();
+  return size;
+}
 
 std::atomic<DWORD> g_nextThreadId{4};
 thread_local DWORD t_threadId = 0;
@@ -82,10 +96,10 @@ SIZE_T roundUp(SIZE_T value, SIZE_T unit) { return (value + unit - 1) / unit * u
 // first, inside a reservation of at least the default; with it, the reservation.
 SIZE_T stackSizeFor(SIZE_T requested, DWORD flags) {
   if (flags & STACK_SIZE_PARAM_IS_A_RESERVATION) {
-    const SIZE_T size = roundUp(requested == 0 ? kDefaultStack : requested, kReservationGranularity);
+    const SIZE_T size = roundUp(requested == 0 ? defaultStack() : requested, kReservationGranularity);
     return size < static_cast<SIZE_T>(PTHREAD_STACK_MIN) ? static_cast<SIZE_T>(PTHREAD_STACK_MIN) : size;
   }
-  return requested > kDefaultStack ? roundUp(requested, kDefaultStack) : kDefaultStack;
+  return requested > defaultStack() ? roundUp(requested, kMegabyte) : defaultStack();
 }
 
 bool validPriority(int priority) {

@@ -59,10 +59,15 @@ void appendNumber(std::string& out, unsigned value, size_t letters) {
 // Expands the picture: h/hh and H/HH hours (12- and 24-hour), m/mm minutes, s/ss
 // seconds, t/tt the first letter of the marker or the whole marker, text in single
 // quotes ('' is a quote) and any other character as itself. A field the flags leave
-// out takes with it the separator written since the previous field.
+// out takes with it the text written since the last hour, minute or second, and the
+// text after it up to the next field, except for spaces.
 std::string expandTimePicture(const char* picture, DWORD flags, const SYSTEMTIME& time) {
   std::string out;
-  size_t afterLastField = 0;
+  size_t afterTimeField = 0;
+  bool skipping = false;
+  auto literal = [&](char c) {
+    if (!skipping || c == ' ') out += c;
+  };
   for (const char* p = picture; *p != 0;) {
     const char c = *p;
     if (c == '\'') {
@@ -74,12 +79,12 @@ std::string expandTimePicture(const char* picture, DWORD flags, const SYSTEMTIME
           }
           ++p;  // a doubled quote stands for one
         }
-        out += *p;
+        literal(*p);
       }
       continue;
     }
     if (c != 'h' && c != 'H' && c != 'm' && c != 's' && c != 't') {
-      out += c;
+      literal(c);
       ++p;
       continue;
     }
@@ -91,9 +96,11 @@ std::string expandTimePicture(const char* picture, DWORD flags, const SYSTEMTIME
                          (c == 's' && (flags & (TIME_NOMINUTESORSECONDS | TIME_NOSECONDS))) ||
                          (c == 't' && (flags & TIME_NOTIMEMARKER));
     if (omitted) {
-      out.resize(afterLastField);
+      out.resize(afterTimeField);
+      skipping = true;
       continue;
     }
+    skipping = false;
     switch (c) {
       case 'h':
         if (flags & TIME_FORCE24HOURFORMAT) {
@@ -114,10 +121,10 @@ std::string expandTimePicture(const char* picture, DWORD flags, const SYSTEMTIME
       default: {
         const char* marker = time.wHour < 12 ? kAm : kPm;
         out += letters == 1 ? std::string(1, marker[0]) : std::string(marker);
-        break;
+        continue;  // the marker is no time field: text before it stays with the next omission
       }
     }
-    afterLastField = out.size();
+    afterTimeField = out.size();
   }
   return out;
 }

@@ -94,6 +94,7 @@ typedef HANDLE HGLOBAL;
 #define ERROR_INVALID_LEVEL 124L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_NEGATIVE_SEEK 131L
+#define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_BUSY 170L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
@@ -103,6 +104,7 @@ typedef HANDLE HGLOBAL;
 #define ERROR_PIPE_NOT_CONNECTED 233L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_DIRECTORY 267L
 #define ERROR_NOT_OWNER 288L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_PIPE_CONNECTED 535L
@@ -298,6 +300,7 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveH
 BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES sa);
+BOOL RemoveDirectoryA(LPCSTR lpPathName);
 
 // ---------------------------------------------------- system names and text
 #define MAX_COMPUTERNAME_LENGTH 15

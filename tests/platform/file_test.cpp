@@ -248,8 +248,12 @@ TEST_F(File, CopyAndDelete) {
   EXPECT_EQ("newer", readAll(copy));
 }
 
-TEST_F(File, CreateDirectory) {
+TEST_F(File, CreateAndRemoveDirectory) {
   const std::string dir = tempPath("folder");
+  const std::string inside = dir + "\\inside.txt";
+  DeleteFileA(inside.c_str());  // what a crashed run may have left
+  RemoveDirectoryA(dir.c_str());
+
   EXPECT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
   SetLastError(0);
   EXPECT_FALSE(CreateDirectoryA(dir.c_str(), nullptr));
@@ -257,14 +261,25 @@ TEST_F(File, CreateDirectory) {
   SetLastError(0);
   EXPECT_FALSE(CreateDirectoryA((dir + "\\a\\b").c_str(), nullptr));
   EXPECT_LAST_ERROR(ERROR_PATH_NOT_FOUND);
-  const std::string inside = dir + "\\inside.txt";
+
   HANDLE h = open(inside, GENERIC_WRITE, 0, CREATE_NEW);
   EXPECT_NE(INVALID_HANDLE_VALUE, h);
   CloseHandle(h);
   SetLastError(0);
   EXPECT_EQ(INVALID_HANDLE_VALUE, open(dir, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
   EXPECT_LAST_ERROR(ERROR_ACCESS_DENIED);  // a folder is not a file
+  SetLastError(0);
+  EXPECT_FALSE(RemoveDirectoryA(dir.c_str()));
+  EXPECT_LAST_ERROR(ERROR_DIR_NOT_EMPTY);
+  SetLastError(0);
+  EXPECT_FALSE(RemoveDirectoryA(inside.c_str()));
+  EXPECT_LAST_ERROR(ERROR_DIRECTORY);
+
   EXPECT_TRUE(DeleteFileA(inside.c_str()));
+  EXPECT_TRUE(RemoveDirectoryA(dir.c_str()));
+  SetLastError(0);
+  EXPECT_FALSE(RemoveDirectoryA(dir.c_str()));
+  EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

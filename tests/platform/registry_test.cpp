@@ -9,6 +9,7 @@ class Registry : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = widen("SOFTWARE\\qxlm-tests\\" + uniqueName());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, wide(path_));  // what a crashed run may have left
     DWORD disposition = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(path_), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                              KEY_ALL_ACCESS, nullptr, &key_, &disposition));
@@ -137,6 +138,29 @@ TEST_F(Registry, ReadOnlyHandleCannotWrite) {
   EXPECT_EQ(ERROR_ACCESS_DENIED,
             RegSetValueExW(readOnly, WSTR("Setting"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4));
   RegCloseKey(readOnly);
+}
+
+TEST_F(Registry, HandleToADeletedKey) {
+  HKEY sub = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key_, WSTR("Gone"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(key_, WSTR("Gone")));
+  const DWORD number = 1;
+  EXPECT_EQ(ERROR_KEY_DELETED,
+            RegSetValueExW(sub, WSTR("Setting"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4));
+  DWORD size = 0;
+  EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExW(sub, WSTR("Setting"), nullptr, nullptr, nullptr, &size));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(sub));
+}
+
+TEST_F(Registry, PathsWithEmptyPartsAndALeadingSeparator) {
+  HKEY sub = nullptr;
+  EXPECT_EQ(ERROR_BAD_PATHNAME,
+            RegCreateKeyExW(key_, WSTR("\\Leading"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExW(key_, WSTR("Twice\\\\Over\\"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr));
+  RegCloseKey(sub);
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(key_, WSTR("Twice\\Over"), 0, KEY_READ, &sub));
+  RegCloseKey(sub);
 }
 
 TEST_F(Registry, ClosedKeyIsInvalid) {

@@ -47,6 +47,57 @@ TEST(Event, WaitEndsWhenAnotherThreadSets) {
   CloseHandle(e);
 }
 
+struct Waiters {
+  HANDLE event;
+  LONG woken;
+  CRITICAL_SECTION lock;
+};
+
+DWORD WINAPI waitOnce(LPVOID arg) {
+  auto* w = static_cast<Waiters*>(arg);
+  if (WaitForSingleObject(w->event, 60000) == WAIT_OBJECT_0) {
+    EnterCriticalSection(&w->lock);
+    ++w->woken;
+    LeaveCriticalSection(&w->lock);
+  }
+  return 0;
+}
+
+LONG wokenCount(Waiters& w) {
+  EnterCriticalSection(&w.lock);
+  const LONG n = w.woken;
+  LeaveCriticalSection(&w.lock);
+  return n;
+}
+
+// Polls until the count reaches want (or a generous limit passes), then answers it.
+LONG wokenAfter(Waiters& w, LONG want) {
+  for (int i = 0; i < 1000 && wokenCount(w) < want; ++i) Sleep(10);
+  Sleep(50);  // room for a wrong extra wake-up to show
+  return wokenCount(w);
+}
+
+TEST(Event, AutoResetSetWakesOneOfManyWaiters) {
+  Waiters w = {CreateEventW(nullptr, FALSE, FALSE, nullptr), 0, {}};
+  InitializeCriticalSection(&w.lock);
+  HANDLE threads[3];
+  for (HANDLE& t : threads) t = CreateThread(nullptr, 0, waitOnce, &w, 0, nullptr);
+  Sleep(50);
+  SetEvent(w.event);
+  EXPECT_EQ(1, wokenAfter(w, 1));
+  SetEvent(w.event);
+  EXPECT_EQ(2, wokenAfter(w, 2));
+  SetEvent(w.event);
+  EXPECT_EQ(3, wokenAfter(w, 3));
+  for (HANDLE t : threads) {
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(t, 60000));
+    CloseHandle(t);
+  }
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(w.event, 0));  // each set was used up
+  DeleteCriticalSection(&w.lock);
+  CloseHandle(w.event);
+}
+
 TEST(Event, NamedEventOpensTheSameObject) {
   const std::u16string name = widen(uniqueName());
   HANDLE first = CreateEventW(nullptr, TRUE, FALSE, wide(name));
@@ -126,6 +177,38 @@ TEST(Mutex, OwnerEndingAbandonsIt) {
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m, 0));
   EXPECT_TRUE(ReleaseMutex(m));
   CloseHandle(m);
+}
+
+struct Shared {
+  HANDLE mutex;
+  int counter;
+};
+
+DWORD WINAPI countUnderMutex(LPVOID arg) {
+  auto* shared = static_cast<Shared*>(arg);
+  for (int i = 0; i < 2000; ++i) {
+    if (WaitForSingleObject(shared->mutex, INFINITE) != WAIT_OBJECT_0) return 1;
+    const int seen = shared->counter;
+    if (i % 100 == 0) Sleep(0);  // invite the other thread in while the mutex is held
+    shared->counter = seen + 1;
+    ReleaseMutex(shared->mutex);
+  }
+  return 0;
+}
+
+TEST(Mutex, ExcludesOtherThreads) {
+  Shared shared = {CreateMutexW(nullptr, FALSE, nullptr), 0};
+  HANDLE a = CreateThread(nullptr, 0, countUnderMutex, &shared, 0, nullptr);
+  HANDLE b = CreateThread(nullptr, 0, countUnderMutex, &shared, 0, nullptr);
+  for (HANDLE t : {a, b}) {
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(t, 120000));
+    DWORD code = 1;
+    GetExitCodeThread(t, &code);
+    EXPECT_EQ(0u, code);
+    CloseHandle(t);
+  }
+  EXPECT_EQ(4000, shared.counter);
+  CloseHandle(shared.mutex);
 }
 
 TEST(Wait, TimesOutOnUnsignalledObjects) {

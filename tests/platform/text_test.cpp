@@ -62,6 +62,9 @@ TEST(WideStrings, Comparisons) {
   EXPECT_NE(0, lstrcmpW(WSTR("Usb001"), WSTR("USB001")));
   EXPECT_LT(lstrcmpW(WSTR("abc"), WSTR("abd")), 0);
   EXPECT_LT(lstrcmpW(WSTR("USB"), WSTR("USB001")), 0);
+  EXPECT_LT(lstrcmpW(WSTR("a"), WSTR("A")), 0);  // case decides last, lower first
+  EXPECT_LT(lstrcmpW(WSTR("_"), WSTR("1")), 0);  // punctuation, digits, letters
+  EXPECT_LT(lstrcmpW(WSTR("1"), WSTR("a")), 0);
   const WCHAR upper[] = {0x00C9, 0};  // É
   const WCHAR lower[] = {0x00E9, 0};  // é
   EXPECT_EQ(0, lstrcmpiW(upper, lower));

@@ -65,6 +65,19 @@ TEST(TimeFormat, QuotedTextIsCopied) {
   EXPECT_EQ("at 09h08 it's", timeText(0, &t, "'at 'HH'h'mm' it''s'"));
 }
 
+TEST(TimeFormat, LeftOutFieldsTakeTheirSeparators) {
+  const SYSTEMTIME t = at(13, 5, 9);
+  EXPECT_EQ("1:05 PM", timeText(TIME_NOSECONDS, &t, "h:mm:ss tt"));
+  EXPECT_EQ("1 PM", timeText(TIME_NOMINUTESORSECONDS, &t, "h:mm:ss tt"));
+  EXPECT_EQ("1:05:09", timeText(TIME_NOTIMEMARKER, &t, "h:mm:ss tt"));
+  EXPECT_EQ("13:05:09 PM", timeText(TIME_FORCE24HOURFORMAT, &t, "h:mm:ss tt"));
+  EXPECT_EQ("01:05", timeText(TIME_NOSECONDS, &t, "hh':'mm':'ss"));
+  EXPECT_EQ("01:05 ", timeText(TIME_NOSECONDS, &t, "hh:mm'-'ss z"));
+  EXPECT_EQ("  01", timeText(TIME_NOTIMEMARKER, &t, "tt x hh"));
+  EXPECT_EQ("01  05", timeText(TIME_NOTIMEMARKER, &t, "hh 'a' tt 'b' mm"));
+  EXPECT_EQ("01", timeText(TIME_NOMINUTESORSECONDS, &t, "hh 'a' tt 'b' mm"));
+}
+
 TEST(TimeFormat, SizeQueryAndShortBuffer) {
   const SYSTEMTIME t = at(9, 8, 7);
   EXPECT_EQ(9, GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &t, "HH:mm:ss", nullptr, 0));
