@@ -82,7 +82,7 @@ struct INIPORT {
   Relaxed<HANDLE> heartbeatRun;
   Relaxed<BOOL> FlashInProgress;
   char FlashProgress[FLASH_PROGRESS_SIZE];  // under FlashLock
-  LPSTR pszFlashFileName;
+  LPSTR pszFlashFileName;  // an AllocSplMem copy owned by the record, freed with it
   Relaxed<BOOL> FlashWithChecks;
 
   BYTE SavedStatus[SAVED_STATUS_SIZE];  // under StatusCopyLock
@@ -143,6 +143,12 @@ LPWSTR AllocSplStr(LPCWSTR pStr);
 // The caller holds SplSem.
 INIPORT* CreatePortEntry(LPCWSTR pPortName);
 void RemovePortEntry(INIPORT* pIniPort);
+
+// The record behind a spooler port handle, or NULL when the handle is not a valid one.
+INIPORT* portRecordFromHandle(HANDLE hPort);
+
+// A job record with a copy of the printer name in the same block; freed by FreeIniJob.
+INIJOB* AllocIniJob(LPCWSTR pPrinterName);
 
 void completeIniJobs(INIPORT* pIniPort, DWORD JobId, DWORD Command);
 void SendLastPageEjectedForIniJob(INIPORT* pIniPort, INIJOB* pIniJob, DWORD Command);
