@@ -6,6 +6,7 @@
 #include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
 #include "platform/clock.h"
+#include "status/status_query.h"
 #include "status/status_thread.h"
 
 WideString widen(const std::string& text) {
@@ -96,10 +97,23 @@ INIPORT* StatusTest::openPort(const std::string& kind) {
 }
 
 INIPORT* StatusTest::quietPort(const std::string& kind) {
+  // The thread makes no query before it is stopped.
+  setting("EnableHeartBeat", 0);
   INIPORT* pIniPort = openPort(kind);
+  setting("EnableHeartBeat", 1);
   if (pIniPort == nullptr) return nullptr;
   StopUstatusThread(pIniPort, FALSE);
   EXPECT_EQ(nullptr, pIniPort->WakeUp.load());
+  printer(pIniPort).clearRecords();
+  spooler().reset();
+  return pIniPort;
+}
+
+INIPORT* StatusTest::talkingPort(const std::string& kind) {
+  INIPORT* pIniPort = quietPort(kind);
+  if (pIniPort == nullptr) return nullptr;
+  ReadCommand(pIniPort, FALSE, nullptr, 0);
+  EXPECT_TRUE(pIniPort->goodCommWithPrinter.load());
   printer(pIniPort).clearRecords();
   spooler().reset();
   return pIniPort;

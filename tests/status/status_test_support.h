@@ -34,7 +34,11 @@ class StatusTest : public ::testing::Test {
   // A port opened the same way whose status thread has been stopped again, so that
   // the test drives the queries itself; the spooler's and printer's records so far
   // are forgotten.
+  // The printer's heartbeat is off (HeartbeatOn clear) after it; the monitor has not
+  // read from the printer yet, so it sends it no vendor request.
   INIPORT* quietPort(const std::string& kind);
+  // A quiet port after one heartbeat query: the monitor talks to the printer.
+  INIPORT* talkingPort(const std::string& kind);
   BOOL closePort(INIPORT* pIniPort);
 
   sim::Printer& printer(INIPORT* pIniPort) { return sim::printer(pIniPort->PortNameA); }
