@@ -177,6 +177,9 @@ BOOL startUstatusThread(INIPORT* pIniPort, DWORD portFreeWait, BOOL* started) {
       SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
       pIniPort->hStatusThread = thread;
       *started = TRUE;
+      // The thread hands the port back once its objects exist; the caller (and the
+      // spooler's next call) may use them as soon as this returns.
+      if (clockWait(pIniPort->PortFree, portFreeWait) == WAIT_OBJECT_0) SetEvent(pIniPort->PortFree);
       DebugTrace(pIniPort, TRACE_INFO, "CreateUstatusThread - thread created successfully");
       return TRUE;
     }

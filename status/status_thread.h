@@ -10,7 +10,8 @@
 struct INIPORT;
 
 // Starts the status thread unless one runs; waits for PortFree without limit. The
-// new thread gives PortFree back once its objects exist and PP_IS_PJL is set.
+// new thread gives PortFree back once its objects exist and PP_IS_PJL is set, and
+// the call returns after that.
 BOOL CreateUstatusThread(INIPORT* pIniPort);
 
 // The same with a limit on the wait for PortFree (FALSE when it runs out); *started
