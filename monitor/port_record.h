@@ -52,6 +52,10 @@ struct INIPORT {
   HANDLE hPort;
 
   Relaxed<HANDLE> WakeUp;  // NULL while no status thread exists
+  // The status thread's handle, kept until the thread has ended and been waited for,
+  // and WakeUp's event, which lives as long as the record like the other status objects.
+  Relaxed<HANDLE> hStatusThread;
+  Relaxed<HANDLE> WakeUpEvent;
   Relaxed<HANDLE> DoneReading;
   HANDLE PortFree;  // created with the record, closed with it
   Relaxed<DWORD> PrinterStatus;
