@@ -11,11 +11,6 @@ struct INIPORT;
 #define FLASH_REPLY_SIZE 2048  // reply bytes; the buffer holds one more for the terminator
 #define FLASH_MODEL_SIZE 2048
 
-// Status request codes used by the update (the printer's ESC I codes).
-#define FLASH_SHORT_STATUS 0u
-#define FLASH_COMPLETE_STATUS 3u
-#define FLASH_FIELD_15 19u  // the printer's flash-ready acknowledgement
-
 // Request codes of the 8-byte vendor requests that drive the update.
 #define ENTER_FLASH_PROGRAMMING_MODE 0x25u
 #define END_FLASH_FILE_TRANSFER 0x26u
@@ -23,7 +18,8 @@ struct INIPORT;
 // Sends the 8-byte vendor request code, "1", "2", five zero bytes.
 BOOL sendFlashRequest(INIPORT* pIniPort, BYTE code);
 
-// Sends the status request and reads the reply twice, 50 ms apart (the first read
+// Sends the status request (SHORT_STATUS, COMPLETE_STATUS, FIELD_15: the printer's
+// flash-ready acknowledgement) and reads the reply twice, 50 ms apart (the first read
 // may return a stale reply). QX_ERR_OK with the terminated reply in pReply
 // (FLASH_REPLY_SIZE + 1 bytes) and its length in pcbReply, or QX_ERR_STATUS_READ.
 DWORD qxGetProgramFlashStatus(INIPORT* pIniPort, DWORD code, LPBYTE pReply, LPDWORD pcbReply);

@@ -80,6 +80,8 @@ struct INIPORT {
   char FlashProgress[FLASH_PROGRESS_SIZE];  // under FlashLock
   LPSTR pszFlashFileName;
   Relaxed<BOOL> FlashWithChecks;
+  HANDLE hFlashFile;  // the firmware file, opened with the pipe client's rights
+  Relaxed<HANDLE> hFlashThread;  // the last update thread, until the port close waits for it
 
   BYTE SavedStatus[SAVED_STATUS_SIZE];  // under StatusCopyLock
   DWORD SavedStatusLength;              // under StatusCopyLock
