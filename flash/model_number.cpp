@@ -2,10 +2,11 @@
 
 #include "diag/debug_trace.h"
 #include "flash/printer_query.h"
+#include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
+#include "pipe/device_control.h"
 #include "platform/clock.h"
 
-#define IOCTL_PAR_QUERY_DEVICE_ID_CODE 0x16000Cu
 #define DEVICE_ID_READ_SIZE 1024
 
 namespace {
@@ -25,7 +26,7 @@ BOOL readDeviceId(INIPORT* pIniPort, LPBYTE pReply, LPDWORD pcbReply) {
     return read;
   }
   if (pIniPort->fn.pfnGetPrinterDataFromPort == nullptr) return FALSE;
-  return pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, IOCTL_PAR_QUERY_DEVICE_ID_CODE, nullptr, nullptr, 0,
+  return pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, IOCTL_PAR_QUERY_DEVICE_ID, nullptr, nullptr, 0,
                                                 reinterpret_cast<LPWSTR>(pReply), DEVICE_ID_READ_SIZE, pcbReply);
 }
 
