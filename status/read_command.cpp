@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "diag/debug_trace.h"
+#include "diag/event_log.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"

@@ -85,10 +85,10 @@ void saveReply(INIPORT* pIniPort, const BYTE* reply, DWORD length) {
 }  // namespace
 
 BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead) {
-  INIPORT* pIniPort = static_cast<INIPORT*>(hPort);
-  DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - hPort = %p, buffer = %p, size = %u, pcbRead = %p", hPort,
+  DebugTraceF(nullptr, TRACE_INFO, "PJLMonReadPort - hPort = %p, buffer = %p, size = %u, pcbRead = %p", hPort,
               static_cast<void*>(pBuffer), static_cast<unsigned>(cbBuf), static_cast<void*>(pcbRead));
-  if (pIniPort == nullptr || pIniPort->signature != PJ_SIGNATURE) {
+  INIPORT* pIniPort = portRecordFromHandle(hPort);
+  if (pIniPort == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

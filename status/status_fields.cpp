@@ -42,8 +42,8 @@ BOOL decodeStatusFields(const BYTE* reply, DWORD length, STATUSFIELDS* fields) {
     const int number = twoDigits(field);
     if (number == 0 && left >= 4) {
       fields->bitFlags = (static_cast<DWORD>(field[2]) << 8) | field[3];
-      snprintf(fields->bitFlagsText, sizeof fields->bitFlagsText, "0x%4.4lx",
-               static_cast<unsigned long>(fields->bitFlags));
+      const unsigned long word = fields->bitFlags & 0xFFFFu;  // NOLINT: the text's format takes a long
+      snprintf(fields->bitFlagsText, sizeof fields->bitFlagsText, "0x%4.4lx", word);
       pos += 4;
     } else if (number == 1 && left >= 5) {
       fields->errorCode = digitField(field + 2, 3, fields->errorCodeText);
