@@ -1,0 +1,490 @@
+// Files with Windows semantics: "\" separators, names resolved without regard to
+// case, the five creation dispositions and their errors, share modes enforced
+// between the handles of this process, and a file pointer per handle.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/posix/kernel_object.h"
+
+namespace posix {
+namespace {
+
+// ------------------------------------------------------------------- names
+
+std::string utf8FromWide(LPCWSTR text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::string();
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, nullptr, nullptr);
+  out.pop_back();
+  return out;
+}
+
+std::u16string wideFromUtf8(const std::string& text) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  if (size <= 0) return std::u16string();
+  std::u16string out(static_cast<size_t>(size), u'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], size);
+  out.pop_back();
+  return out;
+}
+
+// ANSI names are Latin-1; the host's names are UTF-8.
+std::string utf8FromAnsi(LPCSTR text) {
+  std::u16string wide;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) wide.push_back(*p);
+  return utf8FromWide(wide.c_str());
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of directory dir whose name equals name without regard to case.
+bool findWithoutCase(const std::string& dir, const std::string& name, std::string& found) {
+  DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
+  if (d == nullptr) return false;
+  const std::u16string wanted = wideFromUtf8(name);
+  bool match = false;
+  while (struct dirent* entry = readdir(d)) {
+    if (lstrcmpiW(wideFromUtf8(entry->d_name).c_str(), wanted.c_str()) == 0) {
+      found = entry->d_name;
+      match = true;
+      break;
+    }
+  }
+  closedir(d);
+  return match;
+}
+
+// The host path for a Windows path: "\" becomes "/", and a path whose exact
+// spelling does not exist is matched component by component without regard to
+// case. Components that match nothing are kept as spelt, for creation.
+std::string hostPath(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  if (path.empty() || exists(path)) return path;
+  std::string resolved = path[0] == '/' ? "" : ".";
+  bool missing = false;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    std::string actual = part;
+    if (!missing && part != "." && part != ".." && !exists(resolved + "/" + part)) {
+      missing = !findWithoutCase(resolved, part, actual);
+    }
+    resolved += "/" + actual;
+  }
+  if (path[0] != '/') resolved.erase(0, 2);  // the "./" added above
+  if (path.back() == '/') resolved += '/';
+  return resolved;
+}
+
+std::string parentOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A missing file in an existing folder is ERROR_FILE_NOT_FOUND; a missing folder
+// on the way is ERROR_PATH_NOT_FOUND.
+DWORD missingError(const std::string& path) {
+  struct stat st;
+  const std::string parent = parentOf(path);
+  return stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+// ------------------------------------------------------------- share modes
+
+typedef std::pair<dev_t, ino_t> FileId;
+
+struct OpenMode {
+  DWORD access;
+  DWORD share;
+};
+
+// Every open file of the process, by identity, with the access and share mode of
+// each open; the lock also makes the check and the open one step.
+std::mutex g_filesLock;
+std::map<FileId, std::vector<const OpenMode*>> g_openFiles;
+
+const DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
+
+bool conflicts(const OpenMode& a, const OpenMode& b) {
+  return ((a.access & GENERIC_READ) && !(b.share & FILE_SHARE_READ)) ||
+         ((a.access & GENERIC_WRITE) && !(b.share & FILE_SHARE_WRITE)) ||
+         ((b.access & GENERIC_READ) && !(a.share & FILE_SHARE_READ)) ||
+         ((b.access & GENERIC_WRITE) && !(a.share & FILE_SHARE_WRITE));
+}
+
+// Call under g_filesLock.
+bool shareAllows(const FileId& id, const OpenMode& wanted) {
+  auto it = g_openFiles.find(id);
+  if (it == g_openFiles.end()) return true;
+  for (const OpenMode* open : it->second) {
+    if (conflicts(*open, wanted)) return false;
+  }
+  return true;
+}
+
+bool deleteAllowed(const FileId& id) {
+  auto it = g_openFiles.find(id);
+  if (it == g_openFiles.end()) return true;
+  for (const OpenMode* open : it->second) {
+    if (!(open->share & FILE_SHARE_DELETE)) return false;
+  }
+  return true;
+}
+
+// ------------------------------------------------------------------- files
+
+class FileObject : public KernelObject {
+ public:
+  FileObject(int fd, const FileId& id, OpenMode mode) : KernelObject(ObjectKind::File), fd_(fd), id_(id), mode_(mode) {
+    g_openFiles[id_].push_back(&mode_);  // the creator holds g_filesLock
+  }
+
+  ~FileObject() override {
+    {
+      std::lock_guard<std::mutex> guard(g_filesLock);
+      std::vector<const OpenMode*>& opens = g_openFiles[id_];
+      for (auto it = opens.begin(); it != opens.end(); ++it) {
+        if (*it == &mode_) {
+          opens.erase(it);
+          break;
+        }
+      }
+      if (opens.empty()) g_openFiles.erase(id_);
+    }
+    close(fd_);
+  }
+
+  BOOL read(LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) override {
+    if (done != nullptr) *done = 0;
+    if (!(mode_.access & GENERIC_READ)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    DWORD total = 0;
+    const off_t start = startOf(overlapped);
+    while (total < size) {
+      char* at = static_cast<char*>(buffer) + total;
+      const ssize_t n = overlapped != nullptr ? pread(fd_, at, size - total, start + total) : ::read(fd_, at, size - total);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return fail(errno);
+      if (n == 0) break;
+      total += static_cast<DWORD>(n);
+    }
+    if (done != nullptr) *done = total;
+    if (overlapped != nullptr) {
+      // A positioned read of nothing at the end fails, as on Windows.
+      if (total == 0 && size != 0) {
+        SetLastError(ERROR_HANDLE_EOF);
+        return FALSE;
+      }
+      complete(overlapped, start, total);
+    }
+    return TRUE;
+  }
+
+  BOOL write(LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) override {
+    if (done != nullptr) *done = 0;
+    if (!(mode_.access & GENERIC_WRITE)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    DWORD total = 0;
+    const off_t start = startOf(overlapped);
+    while (total < size) {
+      const char* at = static_cast<const char*>(buffer) + total;
+      const ssize_t n =
+          overlapped != nullptr ? pwrite(fd_, at, size - total, start + total) : ::write(fd_, at, size - total);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        if (done != nullptr) *done = total;
+        return fail(errno);
+      }
+      total += static_cast<DWORD>(n);
+    }
+    if (done != nullptr) *done = total;
+    if (overlapped != nullptr) complete(overlapped, start, total);
+    return TRUE;
+  }
+
+  bool size(off_t& out) {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return fail(errno);
+    out = st.st_size;
+    return true;
+  }
+
+  // The new position, or -1 with the last error set.
+  off_t seek(long long distance, DWORD method) {
+    off_t base = 0;
+    if (method == FILE_CURRENT) {
+      base = lseek(fd_, 0, SEEK_CUR);
+    } else if (method == FILE_END) {
+      if (!size(base)) return -1;
+    } else if (method != FILE_BEGIN) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return -1;
+    }
+    const long long target = static_cast<long long>(base) + distance;
+    if (target < 0) {
+      SetLastError(ERROR_NEGATIVE_SEEK);
+      return -1;
+    }
+    if (lseek(fd_, static_cast<off_t>(target), SEEK_SET) < 0) {
+      fail(errno);
+      return -1;
+    }
+    return static_cast<off_t>(target);
+  }
+
+ private:
+  static bool fail(int error) {
+    SetLastError(errorFromErrno(error));
+    return false;
+  }
+
+  static off_t startOf(LPOVERLAPPED overlapped) {
+    if (overlapped == nullptr) return 0;
+    return static_cast<off_t>((static_cast<unsigned long long>(overlapped->OffsetHigh) << 32) | overlapped->Offset);
+  }
+
+  // A positioned transfer on this synchronous handle is complete on return: the
+  // file pointer follows it and its event is set.
+  void complete(LPOVERLAPPED overlapped, off_t start, DWORD total) {
+    lseek(fd_, start + total, SEEK_SET);
+    overlapped->Internal = 0;
+    overlapped->InternalHigh = total;
+    if (overlapped->hEvent != nullptr) SetEvent(overlapped->hEvent);
+  }
+
+  const int fd_;
+  const FileId id_;
+  const OpenMode mode_;
+};
+
+FileId idOf(const struct stat& st) { return FileId(st.st_dev, st.st_ino); }
+
+// Opens path (a host path) as CreateFile would; nullptr with the last error set.
+// On success the last error is ERROR_ALREADY_EXISTS when CREATE_ALWAYS or
+// OPEN_ALWAYS found the file there, else ERROR_SUCCESS.
+std::shared_ptr<FileObject> openFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                                     DWORD flags) {
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING ||
+      (disposition == TRUNCATE_EXISTING && !(access & GENERIC_WRITE))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const OpenMode mode = {access & kReadWrite, share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)};
+
+  std::lock_guard<std::mutex> guard(g_filesLock);
+  struct stat st;
+  const bool found = stat(path.c_str(), &st) == 0;
+  if (found && S_ISDIR(st.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  if (found && disposition == CREATE_NEW) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return nullptr;
+  }
+  if (!found && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)) {
+    SetLastError(missingError(path));
+    return nullptr;
+  }
+  if (found && !shareAllows(idOf(st), mode)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return nullptr;
+  }
+
+  int oflags = O_CLOEXEC;
+  if ((mode.access & kReadWrite) == kReadWrite) {
+    oflags |= O_RDWR;
+  } else if (mode.access & GENERIC_WRITE) {
+    oflags |= O_WRONLY;
+  } else {
+    oflags |= O_RDONLY;
+  }
+  if (!found) oflags |= O_CREAT | O_EXCL;
+  if (found && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)) oflags |= O_TRUNC;
+  if (flags & FILE_FLAG_WRITE_THROUGH) oflags |= O_DSYNC;
+
+  const int fd = open(path.c_str(), oflags, 0666);
+  if (fd < 0) {
+    SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : errorFromErrno(errno));
+    return nullptr;
+  }
+  struct stat opened;
+  if (fstat(fd, &opened) != 0) {
+    SetLastError(errorFromErrno(errno));
+    close(fd);
+    return nullptr;
+  }
+  auto file = std::make_shared<FileObject>(fd, idOf(opened), mode);
+  SetLastError(found && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS
+                                                                                     : ERROR_SUCCESS);
+  return file;
+}
+
+HANDLE createFile(const std::string& name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  if (name.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::shared_ptr<FileObject> file = openFile(hostPath(name), access, share, disposition, flags);
+  if (file == nullptr) return INVALID_HANDLE_VALUE;
+  const DWORD status = GetLastError();
+  HANDLE h = handleOpen(std::move(file));
+  SetLastError(status);
+  return h;
+}
+
+bool copyContents(FileObject& from, FileObject& to) {
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!from.read(buffer, sizeof buffer, &got, nullptr)) return false;
+    if (got == 0) return true;
+    DWORD put = 0;
+    if (!to.write(buffer, got, &put, nullptr)) return false;
+  }
+}
+
+}  // namespace
+}  // namespace posix
+
+using posix::FileObject;
+using posix::ObjectKind;
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  return posix::createFile(lpFileName != nullptr ? posix::utf8FromAnsi(lpFileName) : std::string(), dwDesiredAccess,
+                           dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  return posix::createFile(lpFileName != nullptr ? posix::utf8FromWide(lpFileName) : std::string(), dwDesiredAccess,
+                           dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
+}
+
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPOVERLAPPED lpOverlapped) {
+  std::shared_ptr<posix::KernelObject> object = posix::handleObject(hFile);
+  if (object == nullptr) return FALSE;
+  return object->read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped);
+}
+
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPOVERLAPPED lpOverlapped) {
+  std::shared_ptr<posix::KernelObject> object = posix::handleObject(hFile);
+  if (object == nullptr) return FALSE;
+  return object->write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, lpOverlapped);
+}
+
+DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+  auto file = posix::handleObjectOf<FileObject>(hFile, ObjectKind::File);
+  off_t size = 0;
+  if (file == nullptr || !file->size(size)) return INVALID_FILE_SIZE;
+  const unsigned long long whole = static_cast<unsigned long long>(size);
+  if (lpFileSizeHigh != nullptr) *lpFileSizeHigh = static_cast<DWORD>(whole >> 32);
+  const DWORD low = static_cast<DWORD>(whole);
+  if (low == INVALID_FILE_SIZE) SetLastError(NO_ERROR);  // a real size, not a failure
+  return low;
+}
+
+DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+  auto file = posix::handleObjectOf<FileObject>(hFile, ObjectKind::File);
+  if (file == nullptr) return INVALID_SET_FILE_POINTER;
+  // Without the high part the distance is a signed 32-bit value; with it, the two
+  // parts form one signed 64-bit distance.
+  long long distance = lDistanceToMove;
+  if (lpDistanceToMoveHigh != nullptr) {
+    distance = static_cast<long long>((static_cast<unsigned long long>(static_cast<DWORD>(*lpDistanceToMoveHigh)) << 32) |
+                                      static_cast<DWORD>(lDistanceToMove));
+  }
+  const off_t position = file->seek(distance, dwMoveMethod);
+  if (position < 0) return INVALID_SET_FILE_POINTER;
+  const unsigned long long whole = static_cast<unsigned long long>(position);
+  if (lpDistanceToMoveHigh != nullptr) *lpDistanceToMoveHigh = static_cast<LONG>(whole >> 32);
+  const DWORD low = static_cast<DWORD>(whole);
+  if (low == INVALID_SET_FILE_POINTER) SetLastError(NO_ERROR);  // a real position, not a failure
+  return low;
+}
+
+BOOL DeleteFileA(LPCSTR lpFileName) {
+  if (lpFileName == nullptr || *lpFileName == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  const std::string path = posix::hostPath(posix::utf8FromAnsi(lpFileName));
+  std::lock_guard<std::mutex> guard(posix::g_filesLock);
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) {
+    SetLastError(posix::missingError(path));
+    return FALSE;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!posix::deleteAllowed(posix::idOf(st))) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  if (unlink(path.c_str()) != 0) {
+    SetLastError(posix::errorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+  if (lpExistingFileName == nullptr || lpNewFileName == nullptr || *lpExistingFileName == 0 || *lpNewFileName == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  // The source is read with others allowed to read it; the copy is written with
+  // no one else allowed in, so a file copied onto itself is refused, not emptied.
+  auto from = posix::openFile(posix::hostPath(posix::utf8FromAnsi(lpExistingFileName)), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING, 0);
+  if (from == nullptr) return FALSE;
+  auto to = posix::openFile(posix::hostPath(posix::utf8FromAnsi(lpNewFileName)), GENERIC_WRITE, FILE_SHARE_DELETE,
+                            bFailIfExists ? CREATE_NEW : CREATE_ALWAYS, 0);
+  if (to == nullptr) return FALSE;
+  if (!posix::copyContents(*from, *to)) return FALSE;
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
+  if (lpPathName == nullptr || *lpPathName == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  const std::string path = posix::hostPath(posix::utf8FromAnsi(lpPathName));
+  if (mkdir(path.c_str(), 0777) != 0) {
+    SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS
+                 : errno == ENOENT ? ERROR_PATH_NOT_FOUND
+                                   : posix::errorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
