@@ -84,6 +84,8 @@ struct INIPORT {
   char FlashProgress[FLASH_PROGRESS_SIZE];  // under FlashLock
   LPSTR pszFlashFileName;  // an AllocSplMem copy owned by the record, freed with it
   Relaxed<BOOL> FlashWithChecks;
+  HANDLE hFlashFile;  // the firmware file, opened with the pipe client's rights
+  Relaxed<HANDLE> hFlashThread;  // the last update thread, until the port close waits for it
 
   BYTE SavedStatus[SAVED_STATUS_SIZE];  // under StatusCopyLock
   DWORD SavedStatusLength;              // under StatusCopyLock

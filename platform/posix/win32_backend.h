@@ -116,6 +116,7 @@ typedef HANDLE HGLOBAL;
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_NOT_FOUND 1168L
+#define ERROR_CANNOT_IMPERSONATE 1368L
 #define ERROR_TIMEOUT 1460L
 #define ERROR_INVALID_PRINT_MONITOR 3007L
 
@@ -370,6 +371,12 @@ typedef struct _OSVERSIONINFOEXW {
   BYTE wReserved;
 } OSVERSIONINFOEXW, *LPOSVERSIONINFOEXW;
 BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
+
+// ----------------------------------------------------------------- security
+// The calling thread takes the identity of the client at the far end of a pipe's
+// server end, for file access, until RevertToSelf.
+BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe);
+BOOL RevertToSelf(void);
 
 // ---------------------------------------------------------------- spooler
 typedef struct _COMMTIMEOUTS {
