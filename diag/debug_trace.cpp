@@ -19,14 +19,23 @@ BOOL levelSelected(DWORD diags, int level) {
   return FALSE;
 }
 
+// Appends text at `length`, as much as fits with the terminator; the new length.
+size_t appendCut(LPSTR buffer, size_t size, size_t length, LPCSTR text) {
+  while (length + 1 < size && *text != '\0') buffer[length++] = *text++;
+  buffer[length] = '\0';
+  return length;
+}
+
 void emit(INIPORT* pIniPort, DWORD diags, LPCSTR text) {
   if ((diags & DIAG_ALL_RAW) || !(diags & DIAG_PRINTER_PREFIX) || pIniPort == nullptr) {
     debugOutput(text);
     return;
   }
+  // A joined line longer than the buffer keeps its first 1,023 characters.
   char line[TRACE_LINE_SIZE];
-  // snprintf cuts a joined line longer than the buffer to its first 1,023 characters.
-  snprintf(line, sizeof line, "%s - %s", pIniPort->PrinterName, text);
+  size_t length = appendCut(line, sizeof line, 0, pIniPort->PrinterName);
+  length = appendCut(line, sizeof line, length, " - ");
+  appendCut(line, sizeof line, length, text);
   debugOutput(line);
 }
 

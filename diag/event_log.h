@@ -1,6 +1,13 @@
 // The diagnostic event log: one text file per printer and computer, one line per
 // event, written when "DRWenable" is set and the event's class is in "DRWdebugMask".
+//
+// A writer call holds the port's LogLock from the open to the close of the file and
+// keeps the handle in a local variable. The lock is re-entrant, so a writer may run
+// inside another on the same thread (a status read made for one entry may log one of
+// its own); each call then works on its own handle and closes only that.
 #pragma once
+
+#include <cstddef>
 
 #include "platform/win32_api.h"
 
@@ -14,21 +21,35 @@ struct INIPORT;
 #define DRW_WATCHDOG 0x20u
 
 #define LOG_LINE_SIZE 1024
+#define LOG_PATH_SIZE 1024
+#define LOG_DATE_TIME_SIZE 64
+#define LOG_STATE_TEXT_SIZE 32
 #define ERROR_TEXT_SIZE 1024
 #define QX_ERROR_ZERO_BYTES_READ 80000u
 
+// TRUE when nothing was to be written ("DRWenable" 0, class not selected) or the
+// entry was written; FALSE when the file could not be opened.
 BOOL TextLogFile(INIPORT* pIniPort, LPCSTR text, LPCSTR code, DWORD logClass);
 BOOL ErrorLogFile(INIPORT* pIniPort, DWORD statusWord, BOOL stateChanged);
 void DRWlogger(INIPORT* pIniPort, DWORD statusWord, DWORD logClass);
 BOOL DRGetSpecificStatus(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
                          DWORD requestLength);
 
+// The printer's activity as text, beginning with a space (" Heart Beat", ...).
 void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size);
+// A readable text for a platform error code, into ERROR_TEXT_SIZE bytes.
 void GetErrorText(DWORD code, LPSTR text);
 
-BOOL OpenLogFile(INIPORT* pIniPort);
-BOOL CompressLogFile(INIPORT* pIniPort, LPCSTR path);
-void WriteLogEntry(INIPORT* pIniPort, LPCSTR text, LPCSTR dateTime, LPCSTR code);
+// Opens the port's log (created when missing), trims it when it has grown past
+// "DRWMaxFileSize", and leaves *phLogFile at its end. The caller holds LogLock.
+BOOL OpenLogFile(INIPORT* pIniPort, HANDLE* phLogFile);
+// Keeps the whole lines of the last "DRWMinFileSize" bytes; *phLogFile is closed and
+// reopened (INVALID_HANDLE_VALUE when it could not be).
+BOOL CompressLogFile(INIPORT* pIniPort, LPCSTR path, HANDLE* phLogFile);
+void CloseLogFile(HANDLE* phLogFile);
+// Appends one line, with the text cut so that the line fits LOG_LINE_SIZE - 1 bytes.
+void WriteLogEntry(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR text, LPCSTR dateTime, LPCSTR code);
+// The date and time fields of a line with their separators: "2017/01/04","14:05:09",
 void GetLogDateTime(LPSTR text, size_t size);
 
 // The log file's path for a port: Windows directory, "\Temp\", the printer name

@@ -52,6 +52,10 @@ struct INIPORT {
   HANDLE hPort;
 
   Relaxed<HANDLE> WakeUp;  // NULL while no status thread exists
+  // The status thread's handle, kept until the thread has ended and been waited for,
+  // and WakeUp's event, which lives as long as the record like the other status objects.
+  Relaxed<HANDLE> hStatusThread;
+  Relaxed<HANDLE> WakeUpEvent;
   Relaxed<HANDLE> DoneReading;
   HANDLE PortFree;  // created with the record, closed with it
   Relaxed<DWORD> PrinterStatus;
@@ -78,8 +82,10 @@ struct INIPORT {
   Relaxed<HANDLE> heartbeatRun;
   Relaxed<BOOL> FlashInProgress;
   char FlashProgress[FLASH_PROGRESS_SIZE];  // under FlashLock
-  LPSTR pszFlashFileName;
+  LPSTR pszFlashFileName;  // an AllocSplMem copy owned by the record, freed with it
   Relaxed<BOOL> FlashWithChecks;
+  HANDLE hFlashFile;  // the firmware file, opened with the pipe client's rights
+  Relaxed<HANDLE> hFlashThread;  // the last update thread, until the port close waits for it
 
   BYTE SavedStatus[SAVED_STATUS_SIZE];  // under StatusCopyLock
   DWORD SavedStatusLength;              // under StatusCopyLock
@@ -139,6 +145,12 @@ LPWSTR AllocSplStr(LPCWSTR pStr);
 // The caller holds SplSem.
 INIPORT* CreatePortEntry(LPCWSTR pPortName);
 void RemovePortEntry(INIPORT* pIniPort);
+
+// The record behind a spooler port handle, or NULL when the handle is not a valid one.
+INIPORT* portRecordFromHandle(HANDLE hPort);
+
+// A job record with a copy of the printer name in the same block; freed by FreeIniJob.
+INIJOB* AllocIniJob(LPCWSTR pPrinterName);
 
 void completeIniJobs(INIPORT* pIniPort, DWORD JobId, DWORD Command);
 void SendLastPageEjectedForIniJob(INIPORT* pIniPort, INIJOB* pIniJob, DWORD Command);

@@ -1,0 +1,35 @@
+#include <cstdio>
+
+#include "diag/debug_trace.h"
+#include "diag/event_log.h"
+#include "monitor/port_record.h"
+
+void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size) {
+  const BYTE state = pIniPort->printerState;
+  LPCSTR stateText = " NONE";
+  switch (state) {
+    case PRINTER_STATE_INITIALIZING:
+      stateText = " Initializing";
+      break;
+    case PRINTER_STATE_HEARTBEAT:
+      stateText = " Heart Beat";
+      break;
+    case PRINTER_STATE_PRINTING:
+      stateText = " While Printing";
+      break;
+    case PRINTER_STATE_PIPE_REQUEST:
+      stateText = " Pipe Request";
+      break;
+    case PRINTER_STATE_POLL:
+      stateText = " Poll";
+      break;
+    default:
+      if (pIniPort->savedPrinterState == PRINTER_STATE_PIPE_REQUEST) {
+        stateText = " Pipe Request";
+      } else {
+        DebugTraceF(pIniPort, TRACE_ERROR, "BuildStateText - Did not find printerState (%d)", state);
+      }
+      break;
+  }
+  snprintf(text, size, "%s", stateText);
+}

@@ -1,0 +1,179 @@
+// The firmware update request: everything that happens before the file's bytes
+// go to the printer.
+#include <cstdio>
+#include <cstring>
+
+#include "diag/debug_trace.h"
+#include "flash/firmware_check.h"
+#include "flash/flash_codes.h"
+#include "flash/flash_progress.h"
+#include "flash/flash_update.h"
+#include "flash/printer_query.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_record.h"
+#include "pipe/device_control.h"
+#include "platform/clock.h"
+#include "status/status_interpret.h"
+#include "status/status_reply.h"
+
+namespace {
+
+// Every refusal gives the port back and lets the status threads poll again; the
+// progress line is left as it was when there is none for the step.
+DWORD refuse(INIPORT* pIniPort, DWORD code, LPCSTR progressLine) {
+  if (progressLine != nullptr) setFlashProgress(pIniPort, "%s", progressLine);
+  if (pIniPort->hFlashFile != nullptr) {
+    CloseHandle(pIniPort->hFlashFile);
+    pIniPort->hFlashFile = nullptr;
+  }
+  HeartbeatOn = TRUE;
+  SetEvent(pIniPort->PortFree);
+  pIniPort->FlashInProgress = FALSE;
+  return code;
+}
+
+// Opens the file, without sharing, as the pipe client: the monitor runs with the
+// spooler's rights and must read nothing for a client that the client could not
+// read itself.
+HANDLE openAsClient(INIPORT* pIniPort, LPCSTR pFileName, HANDLE hClientPipe) {
+  if (!ImpersonateNamedPipeClient(hClientPipe)) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - cannot act as the pipe client, error %u\r\n",
+                static_cast<unsigned>(GetLastError()));
+    return INVALID_HANDLE_VALUE;
+  }
+  HANDLE hFile = CreateFileA(pFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD openError = GetLastError();
+  if (!RevertToSelf()) {
+    // The thread would go on with the client's identity: use nothing it opened.
+    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - cannot return to the monitor's identity, error %u\r\n",
+                static_cast<unsigned>(GetLastError()));
+    if (hFile != INVALID_HANDLE_VALUE) CloseHandle(hFile);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (hFile == INVALID_HANDLE_VALUE) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - open failed, error %u\r\n", static_cast<unsigned>(openError));
+  }
+  return hFile;
+}
+
+// Puts the printer into flash programming mode and checks its acknowledgement;
+// QX_ERR_OK, or the refusal's code with its progress line.
+DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
+  if (!sendFlashRequest(pIniPort, ENTER_FLASH_PROGRAMMING_MODE)) {
+    *pProgressLine = "3,0,0,F,FLASH PROGRAM STATUS SELECT ERROR-1";
+    return QX_ERR_STATUS_READ;
+  }
+  BYTE reply[FLASH_REPLY_SIZE + 1];
+  DWORD count = 0;
+  clockSleep(500);
+  qxGetProgramFlashStatus(pIniPort, SHORT_STATUS, reply, &count);
+  clockSleep(500);
+  if (qxGetProgramFlashStatus(pIniPort, FIELD_15, reply, &count) != QX_ERR_OK) {
+    *pProgressLine = "3,0,0,F,FLASH PROGRAM STATUS SELECT ERROR-3";
+    return QX_ERR_STATUS_READ;
+  }
+  const LPCSTR text = reinterpret_cast<LPCSTR>(reply);
+  if (strstr(text, "FLASH READY") != nullptr) return QX_ERR_OK;
+  *pProgressLine = "3,0,0,F,FLASH MODE NOT ENTERED";
+  if (strstr(text, "FLASH LM SERIAL BUSY") != nullptr) {
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - #5 Serial printer in BUSY flowcontrol");
+    return QX_ERR_SERIAL_BUSY;
+  }
+  return QX_ERR_NO_FLASH_MODE;
+}
+
+BOOL keepFileName(INIPORT* pIniPort, LPCSTR pFileName) {
+  FreeSplMem(pIniPort->pszFlashFileName);
+  const size_t size = strlen(pFileName) + 1;
+  pIniPort->pszFlashFileName = static_cast<LPSTR>(AllocSplMem(static_cast<DWORD>(size)));
+  if (pIniPort->pszFlashFileName == nullptr) return FALSE;
+  memcpy(pIniPort->pszFlashFileName, pFileName, size);
+  return TRUE;
+}
+
+}  // namespace
+
+DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL withChecks, DWORD cbResponse,
+                     HANDLE hClientPipe) {
+  DebugTraceF(pIniPort, TRACE_INFO, "qxProgramFlash - file %s for printer %s\r\n", pFileName, pIniPort->PrinterName);
+  // One update per port: the claim stands until the update has ended.
+  if (pIniPort->FlashInProgress.exchange(TRUE)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - an update is already running on this port");
+    return QX_ERR_PRINTER_NOT_READY;
+  }
+  waitForFlashThread(pIniPort);
+
+  upperCaseFileName(pFileName);
+  char baseName[FLASH_BASE_NAME_SIZE];
+  GetFileName(pFileName, baseName, sizeof baseName);
+
+  // The update holds the port as a document would, so no job reaches the printer
+  // while it takes firmware.
+  if (clockWait(pIniPort->PortFree, 5000) != WAIT_OBJECT_0) {
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - port busy with a document");
+    pIniPort->FlashInProgress = FALSE;
+    HeartbeatOn = TRUE;
+    setFlashProgress(pIniPort, "%s", "3,0,0,F,PRINTER NOT READY");
+    return QX_ERR_PRINTER_NOT_READY;
+  }
+
+  sendDisableWatchDog(pIniPort);
+  HeartbeatOn = FALSE;
+  clockSleep(500);
+
+  BYTE statusByte1 = 0;
+  char currentVersion[FLASH_CHECK_FIELD_SIZE] = "";
+  if (withChecks) {
+    BYTE reply[FLASH_REPLY_SIZE + 1];
+    DWORD count = 0;
+    if (qxGetProgramFlashStatus(pIniPort, COMPLETE_STATUS, reply, &count) != QX_ERR_OK) {
+      return refuse(pIniPort, QX_ERR_STATUS_READ, "3,0,0,F,STATUS READ FROM REPROGRAM FAILED");
+    }
+    if (count > 3) statusByte1 = reply[3];
+    STATUSFIELDS fields;
+    if (decodeStatusFields(reply, count, &fields)) copyCutText(currentVersion, sizeof currentVersion, fields.versionText);
+  }
+
+  // The spooler shows the printer not ready (and off line) for the whole update.
+  BYTE notReady[5] = {'S', '0', '0', static_cast<BYTE>(statusByte1 | SYSTEM_NOT_READY | MANUAL_DESELECT), 0x00};
+  ProcessQXStatusString(pIniPort, notReady, sizeof notReady);
+
+  pIniPort->hFlashFile = openAsClient(pIniPort, pFileName, hClientPipe);
+  if (pIniPort->hFlashFile == INVALID_HANDLE_VALUE) {
+    pIniPort->hFlashFile = nullptr;
+    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - #2 Bin File %s Not found", pFileName);
+    return refuse(pIniPort, QX_ERR_BIN_FILE_NOT_FOUND, "3,0,0,F,BIN FILE NOT FOUND");
+  }
+
+  char model[FLASH_MODEL_SIZE];
+  if (withChecks && !qxGetModelNumber(model, pIniPort)) {
+    return refuse(pIniPort, QX_ERR_NO_MODEL, "3,0,0,F,PRINTER MODEL NOT FOUND");
+  }
+  clockSleep(25);
+  if (withChecks) {
+    FlashCheckInfo info;
+    fillFlashCheckInfo(&info, model, currentVersion, baseName);
+    const DWORD result = CheckPermissions(&info);
+    if (result != QX_ERR_OK) {
+      DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - #4 Permission denied for this programming file");
+      return refuse(pIniPort, result, nullptr);
+    }
+  }
+  clockSleep(25);
+  if (withChecks) {
+    LPCSTR progressLine = nullptr;
+    const DWORD result = enterFlashMode(pIniPort, &progressLine);
+    if (result != QX_ERR_OK) return refuse(pIniPort, result, progressLine);
+  }
+
+  pIniPort->FlashWithChecks = withChecks;
+  if (!keepFileName(pIniPort, pFileName)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - no memory for the file name");
+    return refuse(pIniPort, QX_ERR_PROGRAM_FAILED, "3,0,0,F,STATUS = 0 ");
+  }
+  // Written before the thread starts, so that the thread's first line follows it.
+  setFlashProgress(pIniPort, "%s", "0,START_FLASH_DELAY,0,P,FLASH UPDATE STARTED");
+  if (!CreateFlashUpdateThread(pIniPort)) return refuse(pIniPort, QX_ERR_PROGRAM_FAILED, "3,0,0,F,STATUS = 0 ");
+  snprintf(pResponse, cbResponse, "%s", "qxProgramFlash - Flash update started");
+  return QX_ERR_OK;
+}

@@ -1,0 +1,64 @@
+#include "monitor/monitor_entry.h"
+
+#include "diag/debug_trace.h"
+#include "monitor/monitor_state.h"
+#include "monitor/settings.h"
+
+namespace {
+
+static_assert(sizeof(MONITOR) == 17 * sizeof(void*), "MONITOR is the spooler's table of 17 entry points");
+
+// A language monitor stacked above a port monitor: ports are enumerated, added,
+// configured and deleted below us, and there is no configuration channel.
+MONITOREX monitorEx = {
+    sizeof(MONITOR),
+    {
+        nullptr,  // pfnEnumPorts
+        nullptr,  // pfnOpenPort
+        nullptr,  // pfnOpenPortEx
+        nullptr,  // pfnStartDocPort
+        nullptr,  // pfnWritePort
+        nullptr,  // pfnReadPort
+        nullptr,  // pfnEndDocPort
+        nullptr,  // pfnClosePort
+        nullptr,  // pfnAddPort
+        nullptr,  // pfnAddPortEx
+        nullptr,  // pfnConfigurePort
+        nullptr,  // pfnDeletePort
+        nullptr,  // pfnGetPrinterDataFromPort
+        nullptr,  // pfnSetPortTimeOuts
+        nullptr,  // pfnXcvOpenPort
+        nullptr,  // pfnXcvDataPort
+        nullptr,  // pfnXcvClosePort
+    },
+};
+
+}  // namespace
+
+extern "C" LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR pRegistryRoot) {
+  if (pRegistryRoot == nullptr || pRegistryRoot[0] == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+
+  char narrowRoot[TRACE_LINE_SIZE];
+  narrowCopy(narrowRoot, sizeof narrowRoot, pRegistryRoot);
+  DebugTraceRawF("InitializePrintMonitor - %s", narrowRoot);
+
+  // A cut root would name another key, and every later read and write would go there.
+  if (lstrlenW(pRegistryRoot) >= REGISTRY_ROOT_CHARS) {
+    DebugTraceRaw("InitializePrintMonitor - Registry root too long\r\n");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+
+  const LONG error = readMonitorSettings(pRegistryRoot);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(error));
+    return nullptr;
+  }
+
+  lstrcpynW(RegistryRoot, pRegistryRoot, REGISTRY_ROOT_CHARS);
+  DebugTraceRaw("InitializePrintMonitor - Return Monitor Structure");
+  return &monitorEx;
+}

@@ -1,0 +1,42 @@
+// The spooler's ClosePort: stops the port's work, disarms the printer's watchdog,
+// closes the lower port and removes the record.
+#include <cstdio>
+
+#include "diag/debug_trace.h"
+#include "diag/event_log.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_entry_points.h"
+#include "monitor/port_record.h"
+#include "monitor/settings.h"
+#include "pipe/device_control.h"
+
+BOOL WINAPI MonClosePort(HANDLE hPort) {
+  // Nothing of the record is read, not even its name, before it is known to be one.
+  INIPORT* pIniPort = portRecordFromHandle(hPort);
+  if (pIniPort == nullptr) {
+    DebugTrace(nullptr, TRACE_ERROR, "MonOpenPort - Bad INIPORT or PJ_SIGNATURE");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+
+  char text[LOG_LINE_SIZE];
+  snprintf(text, sizeof text, "MonOpenPort - Close Port %s", pIniPort->PortNameA);
+  DebugTrace(pIniPort, TRACE_INFO, text);
+  if (Settings.DRWenable != 0) TextLogFile(pIniPort, text, "0009", DRW_PORTS);
+
+  pIniPort->flags &= ~PP_IN_DOC;
+
+  // The port's pipe thread and status thread are stopped here, before the watchdog
+  // is disarmed and the lower port closed.
+
+  sendDisableWatchDog(pIniPort);
+  DebugTrace(pIniPort, TRACE_INFO, "MonOpenPort - Stopped WD - About to close port");
+
+  if (pIniPort->fn.pfnClosePort != nullptr) pIniPort->fn.pfnClosePort(pIniPort->hPort);
+
+  EnterCriticalSection(&SplSem);
+  RemovePortEntry(pIniPort);
+  LeaveCriticalSection(&SplSem);
+  DebugTrace(nullptr, TRACE_INFO, "MonOpenPort - Complete");
+  return TRUE;
+}

@@ -1,0 +1,23 @@
+// The monitor's records and name copies come from the platform's global allocator,
+// zero-filled, and go back to it.
+#include <cstring>
+
+#include "monitor/port_record.h"
+
+LPVOID AllocSplMem(DWORD cb) { return static_cast<LPVOID>(GlobalAlloc(GPTR, cb)); }
+
+void FreeSplMem(LPVOID pMem) {
+  if (pMem != nullptr) GlobalFree(static_cast<HGLOBAL>(pMem));
+}
+
+LPWSTR AllocSplStr(LPCWSTR pStr) {
+  if (pStr == nullptr) {
+    // Callers report a failed copy with the last error, as for a failed allocation.
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const DWORD cb = static_cast<DWORD>((lstrlenW(pStr) + 1) * sizeof(WCHAR));
+  LPWSTR pCopy = static_cast<LPWSTR>(AllocSplMem(cb));
+  if (pCopy != nullptr) memcpy(pCopy, pStr, cb);
+  return pCopy;
+}

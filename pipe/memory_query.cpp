@@ -1,0 +1,53 @@
+#include "pipe/memory_query.h"
+
+#include <cstring>
+
+#include "diag/debug_trace.h"
+#include "monitor/port_record.h"
+#include "platform/clock.h"
+
+namespace {
+
+BOOL statusThreadRunning(INIPORT* pIniPort) {
+  return (pIniPort->flags & PP_RUN_THREAD) != 0 && pIniPort->WakeUp != nullptr && pIniPort->DoneReading != nullptr;
+}
+
+// Two fresh reads by the status thread, each given at most 5 seconds.
+void readStatusTwice(INIPORT* pIniPort) {
+  for (int pass = 0; pass < 2; ++pass) {
+    ResetEvent(pIniPort->DoneReading);
+    SetEvent(pIniPort->WakeUp);
+    clockWait(pIniPort->DoneReading, 5000);
+  }
+}
+
+}  // namespace
+
+BOOL queryPrinterMemory(INIPORT* pIniPort, Relaxed<DWORD>& value, LPWSTR lpOutBuffer, DWORD cbOutBuffer,
+                        LPDWORD lpcbReturned) {
+  clockWait(pIniPort->PortFree, INFINITE);
+  DebugTrace(pIniPort, TRACE_INFO,
+             (pIniPort->flags & PP_IS_PJL) != 0 ? "MonGetPrinterDataFromPort - port is PP_IS_PJL"
+                                                : "MonGetPrinterDataFromPort - port is not PP_IS_PJL");
+
+  value = 0;
+  // Only the status thread reads the printer; without one the value stays unknown.
+  if (statusThreadRunning(pIniPort)) readStatusTwice(pIniPort);
+
+  if (lpcbReturned != nullptr) *lpcbReturned = sizeof(DWORD);
+  const DWORD answer = value;
+  BOOL bRet = FALSE;
+  if (lpOutBuffer != nullptr && cbOutBuffer >= sizeof(DWORD) && answer != 0) {
+    memcpy(lpOutBuffer, &answer, sizeof answer);
+    bRet = TRUE;
+  }
+
+  if (bRet) {
+    DebugTrace(pIniPort, TRACE_INFO, "MonGetPrinterDataFromPort - bRet = TRUE");
+  } else {
+    DebugTrace(pIniPort, TRACE_ERROR, "MonGetPrinterDataFromPort - bRet = FALSE");
+    SetLastError(ERROR_INVALID_PARAMETER);
+  }
+  SetEvent(pIniPort->PortFree);
+  return bRet;
+}

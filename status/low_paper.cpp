@@ -1,0 +1,24 @@
+#include "diag/debug_trace.h"
+#include "monitor/port_record.h"
+#include "status/status_interpret.h"
+#include "status/status_reply.h"
+
+void processLMLowPaper(INIPORT* pIniPort, DWORD status) {
+  DebugTraceF(pIniPort, TRACE_INFO, "processLMLowPaper - Status = %X", static_cast<unsigned>(status));
+  const BOOL sensorLow = (status & LOW_PAPER) != 0;
+  const BOOL flagLow = pIniPort->LowPaper;
+  if (sensorLow != flagLow) {
+    const BYTE count = static_cast<BYTE>(pIniPort->LowPaperCount + 1);
+    if (count >= 2) {
+      pIniPort->LowPaper = sensorLow;
+      pIniPort->LowPaperCount = 0;
+      DebugTrace(pIniPort, TRACE_INFO, sensorLow ? "processLMLowPaper - Found low paper" : "processLMLowPaper - Found high paper");
+    } else {
+      pIniPort->LowPaperCount = count;
+    }
+  } else {
+    pIniPort->LowPaperCount = 0;
+  }
+  DebugTrace(pIniPort, TRACE_INFO,
+             pIniPort->LowPaper ? "processLMLowPaper - On Exit low paper" : "processLMLowPaper - On Exit high paper");
+}

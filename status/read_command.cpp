@@ -1,0 +1,152 @@
+// The status query over USB and parallel links: a specific request travels as an
+// 8-byte vendor request, and every reply is read through PJLMonReadPort.
+#include <cstdio>
+#include <cstring>
+
+#include "diag/debug_trace.h"
+#include "diag/event_log.h"
+#include "monitor/port_entry_points.h"
+#include "monitor/port_record.h"
+#include "pipe/device_control.h"
+#include "platform/clock.h"
+#include "status/status_copies.h"
+#include "status/status_interpret.h"
+#include "status/status_query.h"
+#include "status/status_reply.h"
+
+namespace {
+
+void traceRequest(INIPORT* pIniPort, const BYTE* request, DWORD requestLength) {
+  if (!DebugTraceEnabled(TRACE_INFO)) return;
+  char text[TRACE_LINE_SIZE];
+  int used = snprintf(text, sizeof text, "ReadCommandParallelUSB - Specific request =");
+  for (DWORD i = 0; i < requestLength && used > 0 && static_cast<size_t>(used) + 4 < sizeof text; ++i) {
+    used += snprintf(text + used, sizeof text - static_cast<size_t>(used), " %2.2X", request[i]);
+  }
+  DebugTrace(pIniPort, TRACE_INFO, text);
+}
+
+void recordUsbError(INIPORT* pIniPort, DWORD error) {
+  pIniPort->LastWinError = error;
+  pIniPort->StatusReadFailed = TRUE;
+  if (error == ERROR_CRC || error == ERROR_GEN_FAILURE) pIniPort->UsbCrcError = TRUE;
+}
+
+void recordGoodRead(INIPORT* pIniPort) {
+  pIniPort->StatusReadFailed = FALSE;
+  pIniPort->LastWinError = 0;
+  pIniPort->LastWinErrorLogged = 0;
+}
+
+// A read that succeeded with no bytes counts as a silent printer.
+DWORD standInForEmptyRead(INIPORT* pIniPort, LPBYTE reply) {
+  pIniPort->LastWinError = QX_ERROR_ZERO_BYTES_READ;
+  pIniPort->StatusReadFailed = TRUE;
+  setLastStatusLength(pIniPort, 0);
+  return qxMakeFakeStatus(pIniPort, reply);
+}
+
+// Sends the request and interprets the stale reply the printer had queued before it.
+// FALSE when the request is invalid (nothing is sent) or the stale read failed (the
+// fake status has then been interpreted).
+BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD requestLength) {
+  getStatusType(pIniPort, request, requestLength);
+  pIniPort->SpecificRequestSent = FALSE;
+  traceRequest(pIniPort, request, requestLength);
+  pIniPort->SpecificRequestSent = TRUE;
+
+  DWORD code = 0;
+  if (!convertStatusString(pIniPort, request, requestLength, &code)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "ReadCommandParallelUSB - Status string converted failed");
+    return FALSE;
+  }
+  BYTE command[8] = {static_cast<BYTE>(code), '1', '2', 0, 0, 0, 0, 0};
+  if (code == PRINT_F0_TICKET) {
+    // The ticket's 7 parameter bytes, as far as the request holds them.
+    for (DWORD i = 0; i < 7; ++i) command[1 + i] = 4 + i < requestLength ? request[4 + i] : 0;
+  }
+  sendVendorCommand(pIniPort, command, sizeof command);
+  clockSleep(50);
+
+  BYTE reply[STATUS_REPLY_SIZE];
+  DWORD count = 0;
+  if (!PJLMonReadPort(pIniPort, reply, STATUS_READ_MAX, &count)) {
+    const DWORD error = GetLastError();
+    recordUsbError(pIniPort, error);
+    count = qxMakeFakeStatus(pIniPort, reply);
+    SetLastError(error);
+    traceLastError(pIniPort, "ReadCommand Checking for busy Error (set busy) - ");
+    ProcessQXStatusString(pIniPort, reply, count);
+    return FALSE;
+  }
+  recordGoodRead(pIniPort);
+  pIniPort->LastRefreshTime = clockTickCount();
+  if (count == 0) count = standInForEmptyRead(pIniPort, reply);
+  pIniPort->savedPrinterState = pIniPort->printerState.load();
+  pIniPort->printerState = PRINTER_STATE_STALE_REPLY;
+  ProcessQXStatusString(pIniPort, reply, count);
+  pIniPort->printerState = pIniPort->savedPrinterState.load();
+  DebugTrace(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Wait after reading stale status");
+  clockSleep(50);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL ReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
+  if (pIniPort->PortType == 1) return SerialReadCommand(pIniPort, specific, request, requestLength);
+  if (specific) return ReadCommandParallelUSB(pIniPort, specific, request, requestLength);
+  // The first heartbeat read drains a reply the printer had queued.
+  ReadCommandParallelUSB(pIniPort, FALSE, request, requestLength);
+  return ReadCommandParallelUSB(pIniPort, FALSE, request, requestLength);
+}
+
+BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
+  const HANDLE doneReading = pIniPort->DoneReading;
+  if (doneReading != nullptr) ResetEvent(doneReading);
+  BOOL result = TRUE;
+  if (specific) result = sendRequestAndReadStale(pIniPort, request, requestLength);
+
+  if (result) {
+    BYTE reply[STATUS_REPLY_SIZE];
+    DWORD count = 0;
+    DebugTrace(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Get Status, Specific or HeartBeat");
+    pIniPort->SpecificRequestSent = FALSE;
+    BOOL readOk = PJLMonReadPort(pIniPort, reply, STATUS_READ_MAX, &count);
+    if (!readOk) {
+      clockSleep(10);
+      DebugTrace(pIniPort, TRACE_ERROR, "ReadCommandParallelUSB - BAD ERROR Re-read due to error");
+      readOk = PJLMonReadPort(pIniPort, reply, STATUS_READ_MAX, &count);
+    }
+    if (!readOk) {
+      const DWORD error = GetLastError();
+      traceLastError(pIniPort, "ReadCommandParallel - ");
+      recordUsbError(pIniPort, error);
+      setLastStatusLength(pIniPort, 0);
+      DebugTrace(pIniPort, TRACE_ERROR, "ReadCommandParallelUSB - Monitor read port failed, status length = 0");
+      count = qxMakeFakeStatus(pIniPort, reply);
+      result = FALSE;
+    } else {
+      recordGoodRead(pIniPort);
+      DebugTraceF(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Bytes asked = %u, bytes read = %u",
+                  static_cast<unsigned>(STATUS_READ_MAX), static_cast<unsigned>(count));
+      if (count > 0) {
+        DebugTraceF(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Status bytes = %2.2X %2.2X",
+                    count > 3 ? reply[3] : 0, count > 4 ? reply[4] : 0);
+      } else {
+        count = standInForEmptyRead(pIniPort, reply);
+        result = FALSE;
+      }
+      BYTE byte1 = 0;
+      BYTE byte2 = 0;
+      snecStatusBytes(pIniPort, &byte1, &byte2);
+      processLMLowPaper(pIniPort, static_cast<DWORD>(byte1) * 256 + byte2);
+      logTimeSinceRefresh(pIniPort);
+    }
+    ProcessQXStatusString(pIniPort, reply, count);
+  }
+
+  if (doneReading != nullptr) SetEvent(doneReading);
+  pIniPort->LastRefreshTime = clockTickCount();
+  return result;
+}

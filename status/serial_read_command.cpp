@@ -1,0 +1,112 @@
+// The status query over a serial link. Writing to a serial port through the lower
+// monitor needs an open document, so every query opens a short document of its own.
+#include <cstring>
+
+#include "diag/debug_trace.h"
+#include "monitor/port_entry_points.h"
+#include "monitor/port_record.h"
+#include "monitor/settings.h"
+#include "pipe/device_control.h"
+#include "platform/clock.h"
+#include "status/status_copies.h"
+#include "status/status_interpret.h"
+#include "status/status_query.h"
+#include "status/status_reply.h"
+
+namespace {
+
+const BYTE kSerialHeartbeat[] = {'<', 'l', 'm', '>', '<', 'S', 'S', '>'};
+
+void traceBytes(INIPORT* pIniPort, LPCSTR what, const BYTE* bytes, DWORD count) {
+  for (DWORD i = 0; i < count; ++i) {
+    DebugTraceF(pIniPort, TRACE_INFO, "SerialReadCommand - %s[%u] = %2.2X", what, static_cast<unsigned>(i), bytes[i]);
+  }
+}
+
+// Interprets the serial reply; FALSE when there was none or it was not the one asked for.
+BOOL readSerialReply(INIPORT* pIniPort, BYTE expected) {
+  BYTE reply[STATUS_REPLY_SIZE];
+  DWORD count = 0;
+  if (!PJLMonReadPort(pIniPort, reply, SERIAL_READ_MAX, &count)) {
+    pIniPort->LastWinError = GetLastError();
+    traceLastError(pIniPort, "SerialReadCommand - ");
+    pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+    return FALSE;
+  }
+  pIniPort->StatusReadFailed = FALSE;
+  pIniPort->LastWinError = 0;
+  pIniPort->LastWinErrorLogged = 0;
+  if (Settings.EnableDiags == 1) traceBytes(pIniPort, "reply", reply, count);
+
+  if (count == 0) {
+    setLastStatusLength(pIniPort, 0);
+    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Serial read port failed, status length = 0");
+    DebugTrace(pIniPort, TRACE_INFO, "SerialReadCommand - Serial fake status for putting printer offline on 0 bytes read");
+    pIniPort->StatusReadFailed = TRUE;
+    count = qxMakeFakeStatus(pIniPort, reply);
+    ProcessQXStatusString(pIniPort, reply, count);
+    pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+    return FALSE;
+  }
+  if (reply[0] != expected || reply[0] >= 0x80) {
+    // Discard the reply and whatever else the line holds; the port status stays.
+    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Unexpected first character from serial read");
+    setLastStatusLength(pIniPort, 0);
+    BYTE drain[STATUS_REPLY_SIZE];
+    DWORD drained = 0;
+    PJLMonReadPort(pIniPort, drain, STATUS_READ_MAX, &drained);
+    pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+    return FALSE;
+  }
+  pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+  DebugTrace(pIniPort, TRACE_INFO, "SerialReadCommand - First char matches");
+  BYTE byte1 = 0;
+  BYTE byte2 = 0;
+  snecStatusBytes(pIniPort, &byte1, &byte2);
+  processLMLowPaper(pIniPort, static_cast<DWORD>(byte1) * 256 + byte2);
+  logTimeSinceRefresh(pIniPort);
+  ProcessQXStatusString(pIniPort, reply, count);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
+  const HANDLE doneReading = pIniPort->DoneReading;
+  if (doneReading != nullptr) ResetEvent(doneReading);
+  pIniPort->StatusReadFailed = FALSE;
+
+  if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Fake StartDoc so we can write data failed");
+    if (doneReading != nullptr) SetEvent(doneReading);
+    return FALSE;
+  }
+
+  // The command is the caller's bytes as they are (a field request may hold a zero
+  // byte), kept in a buffer of this query's own.
+  BYTE command[RT_STATUS_COMMAND_SIZE];
+  DWORD commandLength;
+  BYTE expected;
+  if (specific) {
+    commandLength = requestLength < sizeof command ? requestLength : sizeof command;
+    memcpy(command, request, commandLength);
+    expected = commandLength > 2 ? command[2] : 0;
+    DebugTraceF(pIniPort, TRACE_INFO, "SerialReadCommand - RT status, type = %c", expected);
+    traceBytes(pIniPort, "request", command, commandLength);
+  } else {
+    commandLength = sizeof kSerialHeartbeat;
+    memcpy(command, kSerialHeartbeat, commandLength);
+    expected = 'S';
+  }
+
+  DWORD written = 0;
+  if (!pIniPort->fn.pfnWritePort(pIniPort->hPort, command, commandLength, &written)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Serial status write failed");
+  }
+  clockSleep(20);
+
+  const BOOL result = readSerialReply(pIniPort, expected);
+  if (doneReading != nullptr) SetEvent(doneReading);
+  pIniPort->LastRefreshTime = clockTickCount();
+  return result;
+}

@@ -1,0 +1,15 @@
+// The port's copies of the printer's replies and the locks that guard them:
+// LastStatus under the OwnStatusData mutex (once the status thread has created it),
+// SNECStatus, SavedStatus and WDVersion under StatusCopyLock.
+#pragma once
+
+#include "monitor/port_record.h"
+
+// Takes OwnStatusData when it exists; returns the handle to give to unlockLastStatus.
+HANDLE lockLastStatus(INIPORT* pIniPort);
+void unlockLastStatus(HANDLE ownStatusData);
+
+void setLastStatusLength(INIPORT* pIniPort, DWORD length);
+
+// Status bytes 1 and 2 (reply bytes 3 and 4) of the latest S, N, E or C reply.
+void snecStatusBytes(INIPORT* pIniPort, BYTE* byte1, BYTE* byte2);

@@ -1,0 +1,222 @@
+#include "status/status_thread.h"
+
+#include "diag/debug_trace.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_record.h"
+#include "monitor/settings.h"
+#include "pipe/device_control.h"
+#include "platform/clock.h"
+#include "platform/spooler.h"
+#include "status/status_query.h"
+
+namespace {
+
+struct StatusObject {
+  Relaxed<HANDLE> INIPORT::*field;
+  BOOL isMutex;
+  BOOL manualReset;
+  LPCSTR missingTrace;
+};
+
+const StatusObject kStatusObjects[] = {
+    {&INIPORT::DoneReading, FALSE, TRUE, "UstatusThread - ERROR - !pIniPort->DoneReading.. goto StopThread"},
+    {&INIPORT::heartbeatRun, FALSE, TRUE, "UstatusThread - ERROR - !pIniPort->heartbeatRun.. goto StopThread"},
+    {&INIPORT::RTStatusComplete, FALSE, FALSE, "UstatusThread - ERROR - !pIniPort->RTStatusComplete.. goto StopThread"},
+    {&INIPORT::OwnStatusData, TRUE, FALSE, "UstatusThread - ERROR - !pIniPort->OwnStatusData.. goto StopThread"},
+    {&INIPORT::StatusNotInProgress, TRUE, FALSE,
+     "UstatusThread - ERROR - !pIniPort->StatusNotInProgress.. goto StopThread"},
+    {&INIPORT::hPipeDoingStatus, TRUE, FALSE, "UstatusThread - ERROR - !pIniPort->hPipeDoingStatus.. goto StopThread"},
+};
+
+// Creates the objects a previous thread of the port has not created yet. Those that
+// exist keep their state, except DoneReading, which starts set: no query runs yet.
+BOOL createStatusObjects(INIPORT* pIniPort) {
+  for (const StatusObject& object : kStatusObjects) {
+    Relaxed<HANDLE>& field = pIniPort->*object.field;
+    if (field != nullptr) continue;
+    HANDLE handle;
+    if (object.isMutex) {
+      handle = CreateMutexW(nullptr, FALSE, nullptr);
+    } else if (object.field == &INIPORT::heartbeatRun) {
+      // A document started before the first thread ran keeps the heartbeat parked.
+      handle = CreateEventW(nullptr, TRUE, (pIniPort->flags & PP_IN_DOC) == 0, nullptr);
+    } else {
+      handle = CreateEventW(nullptr, object.manualReset, TRUE, nullptr);
+    }
+    if (handle == nullptr) {
+      DebugTrace(pIniPort, TRACE_ERROR, object.missingTrace);
+      return FALSE;
+    }
+    field = handle;
+  }
+  SetEvent(pIniPort->DoneReading);
+  return TRUE;
+}
+
+void postOffline(INIPORT* pIniPort) {
+  pIniPort->PrinterStatus = PORT_STATUS_OFFLINE;
+  PORT_INFO_3W info = {PORT_STATUS_OFFLINE, nullptr, PORT_STATUS_TYPE_ERROR};
+  if (spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info))) {
+    DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Call MAKE OFFLINE to SetPort passed");
+  } else {
+    DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - Call MAKE OFFLINE to SetPort failed");
+  }
+}
+
+// The top of each pass: the thread goes on while it is to run, and never leaves in
+// the middle of a document.
+BOOL keepRunning(INIPORT* pIniPort) {
+  if (pIniPort->flags & PP_RUN_THREAD) return TRUE;
+  if (!(pIniPort->flags & PP_IN_DOC)) return FALSE;
+  pIniPort->flags |= PP_RUN_THREAD;
+  return TRUE;
+}
+
+// One pass while holding StatusNotInProgress; TRUE when a query ran.
+BOOL statusPass(INIPORT* pIniPort) {
+  if (clockWait(pIniPort->heartbeatRun, 0) != WAIT_OBJECT_0) return FALSE;
+  BOOL queried = FALSE;
+  if (pIniPort->RTStatusRequest) {
+    DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Status Thread Get real time status");
+    pIniPort->RTStatusRequest = FALSE;
+    // The pipe writes the request under StatusNotInProgress, which this pass holds.
+    BYTE request[RT_STATUS_COMMAND_SIZE];
+    DWORD length = pIniPort->RTStatusCommandLength & 0xFFFF;
+    if (length > sizeof request) length = sizeof request;
+    for (DWORD i = 0; i < length; ++i) request[i] = pIniPort->RTStatusCommand[i];
+    ReadCommand(pIniPort, TRUE, request, length);
+    SetEvent(pIniPort->RTStatusComplete);
+    queried = TRUE;
+  } else if (HeartbeatOn) {
+    ReadCommand(pIniPort, FALSE, nullptr, 0);
+    sendEnableWatchDog(pIniPort, 0);
+    queried = TRUE;
+  }
+  clockSleep(25);
+  return queried;
+}
+
+void statusLoop(INIPORT* pIniPort) {
+  const HANDLE wakeUp = pIniPort->WakeUpEvent;
+  while (keepRunning(pIniPort)) {
+    clockWait(pIniPort->StatusNotInProgress, INFINITE);
+    const BOOL queried = statusPass(pIniPort);
+    if (!ReleaseMutex(pIniPort->StatusNotInProgress)) {
+      DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - Release Status StatusNotInProgress Mutex error");
+      traceLastError(pIniPort, "UStatus - ERROR");
+    }
+    // Whoever asked for a pass is not kept waiting for a query that could not run
+    // (heartbeat off, or a document holding the heartbeat).
+    if (!queried) SetEvent(pIniPort->DoneReading);
+    clockWait(wakeUp, Settings.HeartBeatRate);
+    clockWait(pIniPort->heartbeatRun, INFINITE);
+  }
+}
+
+void waitForThreadEnd(INIPORT* pIniPort, HANDLE thread) {
+  while (clockWait(thread, 500) == WAIT_TIMEOUT) DebugTrace(pIniPort, TRACE_INFO, "StopUstatusThread - Waiting");
+}
+
+// Takes the handle of a thread that has ended.
+void reapThread(INIPORT* pIniPort) {
+  const HANDLE thread = pIniPort->hStatusThread.exchange(nullptr);
+  if (thread != nullptr) CloseHandle(thread);
+}
+
+}  // namespace
+
+DWORD WINAPI UstatusThread(LPVOID pParameter) {
+  INIPORT* pIniPort = static_cast<INIPORT*>(pParameter);
+  DebugTraceF(pIniPort, TRACE_INFO, "UstatusThread - Status thread started for %s", pIniPort->PortNameA);
+  pIniPort->flags |= PP_IS_PJL;
+  const BOOL ready = createStatusObjects(pIniPort);
+  // The starter holds the port until the objects exist.
+  SetEvent(pIniPort->PortFree);
+  if (ready) {
+    DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Set Thread running status");
+    pIniPort->flags |= PP_STATUS_LOOP;
+    postOffline(pIniPort);
+    statusLoop(pIniPort);
+    pIniPort->flags &= ~PP_STATUS_LOOP;
+    ClearPrinterStatusAndIniJobs(pIniPort);
+    // Nobody waits for a read this thread will not make.
+    SetEvent(pIniPort->DoneReading);
+  }
+  pIniPort->flags &= ~(PP_RUN_THREAD | PP_STATUS_LOOP);
+  pIniPort->WakeUp = nullptr;
+  DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - ****************** Status thread kill ******************");
+  return 0;
+}
+
+BOOL startUstatusThread(INIPORT* pIniPort, DWORD portFreeWait, BOOL* started) {
+  *started = FALSE;
+  if (clockWait(pIniPort->PortFree, portFreeWait) != WAIT_OBJECT_0) {
+    DebugTrace(pIniPort, TRACE_ERROR, "CreateUstatusThread - port busy, thread not started");
+    return FALSE;
+  }
+  const HANDLE previous = pIniPort->hStatusThread;
+  if (previous != nullptr) {
+    // A thread of this port still runs: it either goes on (it is to run, or it stays
+    // for a document) or it is on its way out and is waited for.
+    while (clockWait(previous, 500) == WAIT_TIMEOUT) {
+      if (pIniPort->flags & PP_RUN_THREAD) {
+        SetEvent(pIniPort->PortFree);
+        return TRUE;
+      }
+    }
+    reapThread(pIniPort);
+  }
+
+  if (pIniPort->WakeUpEvent == nullptr) pIniPort->WakeUpEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (pIniPort->WakeUpEvent != nullptr) {
+    ResetEvent(pIniPort->WakeUpEvent);
+    pIniPort->WakeUp = pIniPort->WakeUpEvent.load();
+    pIniPort->flags |= PP_RUN_THREAD;
+    const HANDLE thread = CreateThread(nullptr, 32768, UstatusThread, pIniPort, 0, nullptr);
+    if (thread != nullptr) {
+      SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
+      pIniPort->hStatusThread = thread;
+      *started = TRUE;
+      DebugTrace(pIniPort, TRACE_INFO, "CreateUstatusThread - thread created successfully");
+      return TRUE;
+    }
+  }
+  pIniPort->WakeUp = nullptr;
+  pIniPort->flags &= ~PP_RUN_THREAD;
+  SetEvent(pIniPort->PortFree);
+  DebugTrace(pIniPort, TRACE_ERROR, "CreateUstatusThread - thread creation failed");
+  return FALSE;
+}
+
+BOOL CreateUstatusThread(INIPORT* pIniPort) {
+  DebugTraceF(pIniPort, TRACE_INFO, "CreateUstatusThread - Starting thread for %s", pIniPort->PortNameA);
+  BOOL started = FALSE;
+  return startUstatusThread(pIniPort, INFINITE, &started);
+}
+
+void StopUstatusThread(INIPORT* pIniPort, BOOL forClose) {
+  const HANDLE thread = pIniPort->hStatusThread;
+  pIniPort->flags &= ~PP_RUN_THREAD;
+  if (thread == nullptr) return;
+  if (forClose && pIniPort->heartbeatRun != nullptr) SetEvent(pIniPort->heartbeatRun);
+  SetEvent(pIniPort->WakeUpEvent);
+  if (forClose) {
+    waitForThreadEnd(pIniPort, thread);
+  } else {
+    while (clockWait(thread, 500) == WAIT_TIMEOUT) {
+      if (pIniPort->flags & PP_RUN_THREAD) return;  // it stays for a document
+    }
+  }
+  reapThread(pIniPort);
+}
+
+void CloseStatusObjects(INIPORT* pIniPort) {
+  reapThread(pIniPort);
+  for (const StatusObject& object : kStatusObjects) {
+    const HANDLE handle = (pIniPort->*object.field).exchange(nullptr);
+    if (handle != nullptr) CloseHandle(handle);
+  }
+  pIniPort->WakeUp = nullptr;
+  const HANDLE wakeUp = pIniPort->WakeUpEvent.exchange(nullptr);
+  if (wakeUp != nullptr) CloseHandle(wakeUp);
+}

@@ -1,0 +1,315 @@
+// The event log file: its name, line format, class filter, trimming and the
+// writer's lock and handle.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "diag/event_log.h"
+#include "foundation_helpers.h"
+#include "monitor/settings.h"
+#include "platform/debug_output.h"
+
+namespace {
+
+std::string testName() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return std::string("qxlm-") + info->test_suite_name() + "." + info->name();
+}
+
+// The text field of every line, or "<malformed>" for a line that is not
+// "dddd","yyyy/mm/dd","hh:mm:ss","text" CR LF.
+std::vector<std::string> entryTexts(const std::string& log) {
+  std::vector<std::string> texts;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find("\r\n", start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    unsigned code = 0, year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int textStart = 0;
+    const bool ok = sscanf(line.c_str(), "\"%4u\",\"%4u/%2u/%2u\",\"%2u:%2u:%2u\",\"%n", &code, &year, &month, &day,
+                           &hour, &minute, &second, &textStart) == 7 &&
+                    textStart == 32 && line.back() == '"' && hour < 24;
+    texts.push_back(ok ? line.substr(textStart, line.size() - textStart - 1) : "<malformed>");
+    start = end + 2;
+  }
+  return texts;
+}
+
+class EventLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Settings.EnableDiags = 0;
+    Settings.DRWenable = 1;
+    Settings.DRWdebugMask = 0x3F;
+    Settings.DRWMaxFileSize = 1500000;
+    Settings.DRWMinFileSize = 1000000;
+    usePrinter(widen(testName()));
+  }
+  void TearDown() override {
+    forget();
+    Settings.DRWenable = 0;
+    Settings.DRWdebugMask = 1;
+    Settings.EnableDiags = 0;
+  }
+
+  void usePrinter(const WideString& printerName) {
+    forget();
+    port = makeTestPort(printerName);
+    char buffer[LOG_PATH_SIZE];
+    ASSERT_TRUE(BuildLogFilePath(port.get(), buffer, sizeof buffer));
+    path = buffer;
+    forget();
+  }
+  void forget() {
+    if (path.empty()) return;
+    deleteFile(path);
+    deleteFile(path + "bak");
+  }
+
+  // A log of exactly `size` bytes of whole lines, in the monitor's own format.
+  static std::string makeLog(size_t size) {
+    std::string log;
+    for (int n = 0;; ++n) {
+      std::string line = "\"0021\",\"2017/01/04\",\"14:05:09\",\"Ready Heart Beat " + std::to_string(n) +
+                         std::string(n % 41, '.') + "\"\r\n";
+      if (log.size() + line.size() + 120 > size) {
+        line = "\"0020\",\"2017/01/04\",\"14:05:09\",\"" + std::string(size - log.size() - 35, '-') + "\"\r\n";
+        return log + line;
+      }
+      log += line;
+    }
+  }
+
+  TestPort port;
+  std::string path;
+};
+
+TEST_F(EventLogTest, LineHoldsCodeDateTwentyFourHourTimeAndText) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    forget();
+    SYSTEMTIME before;
+    SYSTEMTIME after;
+    GetLocalTime(&before);
+    ASSERT_TRUE(TextLogFile(port.get(), "Start Doc \"quoted\"", "0023", DRW_DOCUMENTS));
+    GetLocalTime(&after);
+    if (before.wSecond != after.wSecond || before.wMinute != after.wMinute) continue;  // the clock ticked on
+
+    char expected[128];
+    snprintf(expected, sizeof expected, "\"0023\",\"%d/%02d/%02d\",\"%02d:%02d:%02d\",\"Start Doc \"quoted\"\"\r\n",
+             after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond);
+    EXPECT_EQ(expected, readFile(path));
+
+    ASSERT_TRUE(TextLogFile(port.get(), "End Doc", "0005", DRW_DOCUMENTS));
+    EXPECT_EQ(std::vector<std::string>({"Start Doc \"quoted\"", "End Doc"}), entryTexts(readFile(path)));
+    return;
+  }
+  FAIL() << "the clock never stood still for the length of one entry";
+}
+
+TEST_F(EventLogTest, NothingIsWrittenWhileTheLogIsOffOrTheClassIsNotSelected) {
+  Settings.DRWenable = 0;
+  EXPECT_TRUE(TextLogFile(port.get(), "MonOpenPort - USB001", "0011", DRW_PORTS));
+  EXPECT_FALSE(fileExists(path));
+
+  Settings.DRWenable = 1;
+  Settings.DRWdebugMask = DRW_PORTS;
+  EXPECT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+  EXPECT_FALSE(fileExists(path));
+  EXPECT_TRUE(TextLogFile(port.get(), "MonOpenPort - USB001", "0011", DRW_PORTS));
+  EXPECT_EQ(std::vector<std::string>({"MonOpenPort - USB001"}), entryTexts(readFile(path)));
+}
+
+TEST_F(EventLogTest, ADeletedLogIsCreatedAgain) {
+  ASSERT_TRUE(TextLogFile(port.get(), "first", "0023", DRW_DOCUMENTS));
+  deleteFile(path);
+  ASSERT_TRUE(TextLogFile(port.get(), "second", "0023", DRW_DOCUMENTS));
+  EXPECT_EQ(std::vector<std::string>({"second"}), entryTexts(readFile(path)));
+}
+
+TEST_F(EventLogTest, AnOverLongTextIsCutToFitTheLine) {
+  const std::string text = "Long - " + std::string(2000, 'x');
+  ASSERT_TRUE(TextLogFile(port.get(), text.c_str(), "0025", DRW_WATCHDOG));
+  const std::string log = readFile(path);
+  EXPECT_EQ(1023u, log.size());
+  const std::vector<std::string> texts = entryTexts(log);
+  ASSERT_EQ(1u, texts.size());
+  EXPECT_EQ(text.substr(0, texts[0].size()), texts[0]);
+}
+
+TEST_F(EventLogTest, AnOversizedLogKeepsTheWholeLinesOfItsLastMinimumBytes) {
+  const std::string log = makeLog(1600000);
+  ASSERT_EQ(1600000u, log.size());
+  writeFile(path, log);
+
+  ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+
+  const std::string kept = log.substr(log.find('\n', 600000) + 1);
+  const std::string trimmed = readFile(path);
+  ASSERT_GT(trimmed.size(), kept.size());
+  EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
+  EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(kept.size())));
+  EXPECT_EQ(kept, readFile(path + "bak"));
+}
+
+TEST_F(EventLogTest, ALogAtTheLimitIsNotTrimmed) {
+  const std::string log = makeLog(1500000);
+  writeFile(path, log);
+  ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+  const std::string after = readFile(path);
+  EXPECT_EQ(log, after.substr(0, log.size()));
+  EXPECT_FALSE(fileExists(path + "bak"));
+}
+
+TEST_F(EventLogTest, ALongRunWithoutLineEndAfterTheCutStillTrims) {
+  std::string log = makeLog(599000);
+  log += std::string(3000, 'x') + "\r\n";  // from byte 599,000 to 602,002 without a line end
+  log += makeLog(1600000 - log.size());
+  writeFile(path, log);
+
+  ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+
+  const std::string kept = log.substr(602002);
+  const std::string trimmed = readFile(path);
+  EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
+  EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(kept.size())));
+}
+
+TEST_F(EventLogTest, AFileWithoutLineEndsIsCutAtTheMinimumSize) {
+  writeFile(path, std::string(1600000, 'x'));
+  ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+  const std::string trimmed = readFile(path);
+  ASSERT_GT(trimmed.size(), 1000000u);
+  EXPECT_EQ(std::string(1000000, 'x'), trimmed.substr(0, 1000000));
+  EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(1000000)));
+}
+
+TEST_F(EventLogTest, FileNameReplacesWhatCannotStandInAFileName) {
+  const WCHAR name[] = {'q', 'x', 'l', 'm', '\\', 'o', 'd', 'd', ':', 0x0100, 0x4E3A, 0x0007, '|',
+                        '*', 0x4E2D, 'e', 'n', 'd', '"', '<', '>', '?', '/', 0};
+  usePrinter(name);
+  ASSERT_TRUE(TextLogFile(port.get(), "MonOpenPort - USB001", "0011", DRW_PORTS));
+
+  char windows[MAX_PATH];
+  ASSERT_NE(0u, GetWindowsDirectoryA(windows, sizeof windows));
+  char computer[MAX_PATH];
+  DWORD computerSize = sizeof computer;
+  ASSERT_TRUE(GetComputerNameA(computer, &computerSize));
+  const std::string expected =
+      std::string(windows) + "\\Temp\\qxlm_odd______-end_____" + "_" + computer + ".log";
+  EXPECT_EQ(expected, path);
+  EXPECT_TRUE(fileExists(expected));
+}
+
+// A writer that runs inside another on the same thread (the debug output stands in
+// for a status read that logs) works on a handle of its own.
+struct NestedWriter {
+  INIPORT* port;
+  int ran;
+};
+
+void writeNestedEntry(LPCSTR line, void* context) {
+  NestedWriter* nested = static_cast<NestedWriter*>(context);
+  if (nested->ran == 0 && strncmp(line, "DRWlogger - Open File = ", 24) == 0) {
+    ++nested->ran;
+    Settings.EnableDiags = 0;  // the inner writer must not trace back into this capture
+    TextLogFile(nested->port, "inner", "0025", DRW_WATCHDOG);
+  }
+}
+
+TEST_F(EventLogTest, ANestedWriterLeavesTheOuterFileOpen) {
+  Settings.EnableDiags = 2;
+  NestedWriter nested = {port.get(), 0};
+  debugOutputCapture(writeNestedEntry, &nested);
+  const BOOL written = TextLogFile(port.get(), "outer", "0023", DRW_DOCUMENTS);
+  debugOutputCapture(nullptr, nullptr);
+
+  EXPECT_TRUE(written);
+  EXPECT_EQ(1, nested.ran);
+  EXPECT_EQ(std::vector<std::string>({"inner", "outer"}), entryTexts(readFile(path)));
+}
+
+struct Writer {
+  INIPORT* port;
+  int id;
+};
+
+DWORD WINAPI writeEntries(LPVOID parameter) {
+  const Writer* writer = static_cast<const Writer*>(parameter);
+  for (int i = 0; i < 100; ++i) {
+    const std::string text = "writer " + std::to_string(writer->id) + " entry " + std::to_string(i);
+    TextLogFile(writer->port, text.c_str(), "0025", DRW_WATCHDOG);
+  }
+  return 0;
+}
+
+TEST_F(EventLogTest, WritersOnTwoThreadsWriteWholeLines) {
+  Writer writers[2] = {{port.get(), 1}, {port.get(), 2}};
+  HANDLE threads[2];
+  for (int i = 0; i < 2; ++i) {
+    threads[i] = CreateThread(nullptr, 0, writeEntries, &writers[i], 0, nullptr);
+    ASSERT_NE(nullptr, threads[i]);
+  }
+  for (HANDLE thread : threads) {
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, INFINITE));
+    CloseHandle(thread);
+  }
+  const std::vector<std::string> texts = entryTexts(readFile(path));
+  ASSERT_EQ(200u, texts.size());
+  int next[3] = {0, 0, 0};
+  for (const std::string& text : texts) {
+    int id = 0, entry = 0;
+    ASSERT_EQ(2, sscanf(text.c_str(), "writer %d entry %d", &id, &entry)) << text;
+    ASSERT_TRUE(id == 1 || id == 2);
+    EXPECT_EQ(next[id]++, entry);
+  }
+}
+
+TEST(StateText, NamesEveryPrinterState) {
+  TestPort port = makeTestPort(WSTR("qxlm-StateText"));
+  struct Case {
+    BYTE state;
+    BYTE saved;
+    const char* text;
+  };
+  const Case cases[] = {
+      {PRINTER_STATE_INITIALIZING, 0, " Initializing"},  {PRINTER_STATE_HEARTBEAT, 0, " Heart Beat"},
+      {PRINTER_STATE_PRINTING, 0, " While Printing"},    {PRINTER_STATE_PIPE_REQUEST, 0, " Pipe Request"},
+      {PRINTER_STATE_POLL, 0, " Poll"},                   {PRINTER_STATE_STALE_REPLY, PRINTER_STATE_PIPE_REQUEST, " Pipe Request"},
+      {PRINTER_STATE_STALE_REPLY, PRINTER_STATE_HEARTBEAT, " NONE"}, {4, 0, " NONE"},
+  };
+  Settings.EnableDiags = 4;
+  for (const Case& c : cases) {
+    port->printerState = c.state;
+    port->savedPrinterState = c.saved;
+    TraceCapture capture;
+    char text[LOG_STATE_TEXT_SIZE];
+    BuildStateText(port.get(), text, sizeof text);
+    EXPECT_STREQ(c.text, text) << "state " << int(c.state);
+    if (strcmp(c.text, " NONE") == 0) {
+      EXPECT_EQ(std::vector<std::string>({"BuildStateText - Did not find printerState (" + std::to_string(c.state) + ")"}),
+                capture.lines);
+    } else {
+      EXPECT_TRUE(capture.lines.empty());
+    }
+  }
+  Settings.EnableDiags = 0;
+}
+
+TEST(ErrorText, GivesTheMonitorsOwnAndTheSystemsTexts) {
+  char text[ERROR_TEXT_SIZE];
+  GetErrorText(80000, text);
+  EXPECT_STREQ("QX USB good read with 0 bytes returned", text);
+  GetErrorText(80001, text);
+  EXPECT_STREQ("QX defined error not found", text);
+  GetErrorText(0xFFFFFFFFu, text);
+  EXPECT_STREQ("QX defined error not found", text);
+
+  GetErrorText(ERROR_FILE_NOT_FOUND, text);
+  EXPECT_GT(strlen(text), 5u);
+  for (const char* c = text; *c != '\0'; ++c) EXPECT_GE(static_cast<unsigned char>(*c), 0x20u) << text;
+}
+
+}  // namespace
