@@ -114,6 +114,7 @@ typedef HANDLE HGLOBAL;
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_NOT_FOUND 1168L
+#define ERROR_CANNOT_IMPERSONATE 1368L
 #define ERROR_TIMEOUT 1460L
 #define ERROR_INVALID_PRINT_MONITOR 3007L
 
@@ -298,6 +299,50 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveH
 BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES sa);
+
+// ------------------------------------------------------------- named pipes
+// The stand-in serves message-mode pipes with one instance per name, for the
+// server and its clients in any process of the same machine (platform/posix/pipe*.cpp).
+#define PIPE_ACCESS_INBOUND 0x00000001u
+#define PIPE_ACCESS_OUTBOUND 0x00000002u
+#define PIPE_ACCESS_DUPLEX 0x00000003u
+#define PIPE_TYPE_BYTE 0x00000000u
+#define PIPE_TYPE_MESSAGE 0x00000004u
+#define PIPE_READMODE_BYTE 0x00000000u
+#define PIPE_READMODE_MESSAGE 0x00000002u
+#define PIPE_WAIT 0x00000000u
+#define PIPE_NOWAIT 0x00000001u
+#define PIPE_ACCEPT_REMOTE_CLIENTS 0x00000000u
+#define PIPE_REJECT_REMOTE_CLIENTS 0x00000008u
+#define PIPE_UNLIMITED_INSTANCES 255u
+#define NMPWAIT_USE_DEFAULT_WAIT 0x00000000u
+#define NMPWAIT_NOWAIT 0x00000001u
+#define NMPWAIT_WAIT_FOREVER 0xFFFFFFFFu
+
+#define STATUS_PENDING 0x00000103u
+#define HasOverlappedIoCompleted(lpOverlapped) (((DWORD)(lpOverlapped)->Internal) != STATUS_PENDING)
+
+HANDLE CreateNamedPipeW(LPCWSTR lpName, DWORD dwOpenMode, DWORD dwPipeMode, DWORD nMaxInstances, DWORD nOutBufferSize,
+                        DWORD nInBufferSize, DWORD nDefaultTimeOut, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+BOOL ConnectNamedPipe(HANDLE hNamedPipe, LPOVERLAPPED lpOverlapped);
+BOOL DisconnectNamedPipe(HANDLE hNamedPipe);
+BOOL WaitNamedPipeW(LPCWSTR lpNamedPipeName, DWORD nTimeOut);
+BOOL SetNamedPipeHandleState(HANDLE hNamedPipe, LPDWORD lpMode, LPDWORD lpMaxCollectionCount,
+                             LPDWORD lpCollectDataTimeout);
+BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+BOOL CancelIoEx(HANDLE hFile, LPOVERLAPPED lpOverlapped);
+// The calling thread reaches files with the connected client's user and group.
+BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe);
+BOOL RevertToSelf(void);
+
+// ---------------------------------------------------------------- security
+// Only the SDDL form of a descriptor exists in the stand-in; a pipe created with
+// one gets the Unix file mode that grants what its access entries grant.
+typedef void* PSECURITY_DESCRIPTOR;
+#define SDDL_REVISION_1 1u
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR StringSecurityDescriptor, DWORD StringSDRevision,
+                                                          PSECURITY_DESCRIPTOR* SecurityDescriptor,
+                                                          ULONG* SecurityDescriptorSize);
 
 // ---------------------------------------------------- system names and text
 #define MAX_COMPUTERNAME_LENGTH 15
