@@ -9,6 +9,7 @@
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
 #include "pipe/device_control.h"
+#include "status/status_thread.h"
 
 BOOL WINAPI MonClosePort(HANDLE hPort) {
   // Nothing of the record is read, not even its name, before it is known to be one.
@@ -27,7 +28,9 @@ BOOL WINAPI MonClosePort(HANDLE hPort) {
   pIniPort->flags &= ~PP_IN_DOC;
 
   // The port's pipe thread and status thread are stopped here, before the watchdog
-  // is disarmed and the lower port closed.
+  // is disarmed and the lower port closed. The status thread is released from a
+  // document that never ended and waited for: nothing of it outlives the record.
+  StopUstatusThread(pIniPort, TRUE);
 
   sendDisableWatchDog(pIniPort);
   DebugTrace(pIniPort, TRACE_INFO, "MonOpenPort - Stopped WD - About to close port");

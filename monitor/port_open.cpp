@@ -12,6 +12,7 @@
 #include "monitor/settings.h"
 #include "pipe/device_control.h"
 #include "platform/clock.h"
+#include "status/status_thread.h"
 
 namespace {
 
@@ -179,6 +180,7 @@ BOOL WINAPI MonOpenPort(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle, 
 
   // The port's status thread and pipe thread start here: after the record is set up,
   // before the lower port's time-outs are set.
+  if (!CreateUstatusThread(pIniPort)) DebugTrace(pIniPort, TRACE_ERROR, "MonOpenPort - Status thread not started");
 
   setUsbTimeOuts(pIniPort);
 

@@ -5,6 +5,7 @@
 #include "diag/debug_trace.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
+#include "status/status_thread.h"
 
 namespace {
 
@@ -21,11 +22,6 @@ void destroyRecord(INIPORT* pIniPort) {
   pIniPort->signature = 0;  // a stale handle no longer passes the signature check
   pIniPort->~INIPORT();
   FreeSplMem(pIniPort);
-}
-
-void closeIfOpen(Relaxed<HANDLE>& handle) {
-  const HANDLE h = handle.exchange(nullptr);
-  if (h != nullptr) CloseHandle(h);
 }
 
 }  // namespace
@@ -90,9 +86,8 @@ void RemovePortEntry(INIPORT* pIniPort) {
 
   CloseHandle(pIniPort->PortFree);
   pIniPort->PortFree = nullptr;
-  // The status thread closes its own objects when it ends; these two may outlive it.
-  closeIfOpen(pIniPort->OwnStatusData);
-  closeIfOpen(pIniPort->RTStatusComplete);
+  // The status objects live as long as the record; its status thread has ended.
+  CloseStatusObjects(pIniPort);
 
   // Jobs still listed are dropped without telling the spooler: the port is going away.
   INIJOB* pIniJob = pIniPort->pIniJob;

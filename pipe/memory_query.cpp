@@ -5,8 +5,12 @@
 #include "diag/debug_trace.h"
 #include "monitor/port_record.h"
 #include "platform/clock.h"
+#include "status/status_thread.h"
 
 namespace {
+
+// The longest wait for the port held by a document or another query.
+const DWORD kPortWait = 5000;
 
 BOOL statusThreadRunning(INIPORT* pIniPort) {
   return (pIniPort->flags & PP_RUN_THREAD) != 0 && pIniPort->WakeUp != nullptr && pIniPort->DoneReading != nullptr;
@@ -25,7 +29,16 @@ void readStatusTwice(INIPORT* pIniPort) {
 
 BOOL queryPrinterMemory(INIPORT* pIniPort, Relaxed<DWORD>& value, LPWSTR lpOutBuffer, DWORD cbOutBuffer,
                         LPDWORD lpcbReturned) {
-  clockWait(pIniPort->PortFree, INFINITE);
+  // The status thread is started before the port is taken, since its start takes the
+  // port itself; neither wait is without limit, as a document may hold the port.
+  BOOL started = FALSE;
+  if ((pIniPort->flags & PP_RUN_THREAD) == 0) startUstatusThread(pIniPort, kPortWait, &started);
+  if (clockWait(pIniPort->PortFree, kPortWait) != WAIT_OBJECT_0) {
+    DebugTrace(pIniPort, TRACE_ERROR, "MonGetPrinterDataFromPort - port busy");
+    if (lpcbReturned != nullptr) *lpcbReturned = sizeof(DWORD);
+    SetLastError(ERROR_BUSY);
+    return FALSE;
+  }
   DebugTrace(pIniPort, TRACE_INFO,
              (pIniPort->flags & PP_IS_PJL) != 0 ? "MonGetPrinterDataFromPort - port is PP_IS_PJL"
                                                 : "MonGetPrinterDataFromPort - port is not PP_IS_PJL");
@@ -33,6 +46,9 @@ BOOL queryPrinterMemory(INIPORT* pIniPort, Relaxed<DWORD>& value, LPWSTR lpOutBu
   value = 0;
   // Only the status thread reads the printer; without one the value stays unknown.
   if (statusThreadRunning(pIniPort)) readStatusTwice(pIniPort);
+  // A thread started for this query leaves again, unless a document has started
+  // meanwhile and keeps it.
+  if (started) StopUstatusThread(pIniPort, FALSE);
 
   if (lpcbReturned != nullptr) *lpcbReturned = sizeof(DWORD);
   const DWORD answer = value;
