@@ -1,0 +1,31 @@
+// Many opens and closes of one port leave nothing behind.
+#include <gtest/gtest.h>
+
+#include "monitor/monitor_state.h"
+#include "platform/handle_count.h"
+#include "ports_test_support.h"
+
+namespace {
+
+class PortLifetime : public PortTest {};
+
+TEST_F(PortLifetime, AThousandOpensAndClosesLeaveNoHandleBehind) {
+  // One round first, so that whatever the platform sets up once is counted before.
+  INIPORT* pIniPort = open("USB_PT_LIFETIME");
+  ASSERT_NE(pIniPort, nullptr);
+  ASSERT_TRUE(close(pIniPort));
+  INIPORT* const head = portListHead;
+  const DWORD handlesBefore = platformHandleCount();
+
+  for (int i = 0; i < 1000; ++i) {
+    pIniPort = open("USB_PT_LIFETIME");
+    ASSERT_NE(pIniPort, nullptr) << i;
+    ASSERT_TRUE(close(pIniPort)) << i;
+  }
+
+  EXPECT_EQ(platformHandleCount(), handlesBefore);
+  EXPECT_EQ(portListHead, head);
+  EXPECT_EQ(printer("USB_PT_LIFETIME").openCount(), 0);
+}
+
+}  // namespace

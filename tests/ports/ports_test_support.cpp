@@ -1,0 +1,139 @@
+#include "ports_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include "monitor/monitor_entry.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_entry_points.h"
+#include "monitor/settings.h"
+#include "platform/debug_output.h"
+
+WideString widen(const std::string& text) {
+  WideString wide;
+  for (char c : text) wide.push_back(static_cast<WCHAR>(static_cast<unsigned char>(c)));
+  return wide;
+}
+
+INIPORT* createRecord(LPCWSTR pPortName) {
+  EnterCriticalSection(&SplSem);
+  INIPORT* pIniPort = CreatePortEntry(pPortName);
+  LeaveCriticalSection(&SplSem);
+  return pIniPort;
+}
+
+void removeRecord(INIPORT* pIniPort) {
+  EnterCriticalSection(&SplSem);
+  RemovePortEntry(pIniPort);
+  LeaveCriticalSection(&SplSem);
+}
+
+TraceCapture::TraceCapture(DWORD diags) : savedDiags_(Settings.EnableDiags) {
+  debugOutputCapture(&TraceCapture::sink, this);
+  Settings.EnableDiags = diags;
+}
+
+TraceCapture::~TraceCapture() {
+  Settings.EnableDiags = savedDiags_;
+  debugOutputCapture(nullptr, nullptr);
+}
+
+void TraceCapture::sink(LPCSTR line, void* context) {
+  TraceCapture* self = static_cast<TraceCapture*>(context);
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  self->lines_.emplace_back(line);
+}
+
+bool TraceCapture::contains(const std::string& text) const { return count(text) != 0; }
+
+size_t TraceCapture::count(const std::string& text) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t n = 0;
+  for (const std::string& line : lines_) {
+    if (line.find(text) != std::string::npos) ++n;
+  }
+  return n;
+}
+
+void TraceCapture::clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_.clear();
+}
+
+RegistryScope::RegistryScope(const std::string& testName)
+    : root_(widen("SOFTWARE\\qxlm-tests\\ports\\" + testName)) {
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, root_.c_str());
+}
+
+RegistryScope::~RegistryScope() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, root_.c_str()); }
+
+void RegistryScope::set(const std::string& valueName, DWORD value) {
+  HKEY hKey = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, root_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_SET_VALUE,
+                      nullptr, &hKey, nullptr) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot create the test's registry key";
+    return;
+  }
+  const WideString name = widen(valueName);
+  EXPECT_EQ(RegSetValueExW(hKey, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
+            ERROR_SUCCESS)
+      << valueName;
+  RegCloseKey(hKey);
+}
+
+bool RegistryScope::initialize() { return InitializePrintMonitor(root()) != nullptr; }
+
+std::string readWholeFile(const std::string& path) {
+  std::string data;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return data;
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(h, block, sizeof block, &got, nullptr) && got != 0) data.append(block, got);
+  CloseHandle(h);
+  return data;
+}
+
+void PortTest::SetUp() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  registry_.reset(new RegistryScope(std::string(info->test_suite_name()) + "." + info->name()));
+}
+
+void PortTest::TearDown() {
+  while (!open_.empty()) close(open_.back());
+  registry_.reset();
+}
+
+void PortTest::start() {
+  table_ = InitializePrintMonitor(registry_->root());
+  ASSERT_NE(table_, nullptr);
+}
+
+INIPORT* PortTest::open(const std::string& portName, MONITOR lower, const std::string& printerName) {
+  if (table_ == nullptr) start();
+  WideString port = widen(portName);
+  WideString printer = widen(printerName);
+  const auto openPortEx = table_->Monitor.pfnOpenPortEx != nullptr ? table_->Monitor.pfnOpenPortEx : &MonOpenPort;
+  HANDLE hPort = nullptr;
+  if (!openPortEx(&port[0], &printer[0], &hPort, &lower)) return nullptr;
+  INIPORT* pIniPort = static_cast<INIPORT*>(hPort);
+  open_.push_back(pIniPort);
+  return pIniPort;
+}
+
+BOOL PortTest::close(INIPORT* pIniPort) {
+  const auto closePort = table_ != nullptr && table_->Monitor.pfnClosePort != nullptr ? table_->Monitor.pfnClosePort
+                                                                                       : &MonClosePort;
+  const BOOL closed = closePort(pIniPort);
+  if (closed) {
+    for (auto it = open_.begin(); it != open_.end(); ++it) {
+      if (*it == pIniPort) {
+        open_.erase(it);
+        break;
+      }
+    }
+  }
+  return closed;
+}
+
+sim::Printer& PortTest::printer(const std::string& portName) { return sim::printer(portName); }
