@@ -33,6 +33,10 @@ class KernelObject {
   virtual BOOL read(LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped);
   virtual BOOL write(LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped);
 
+  // ImpersonateNamedPipeClient: the connected Unix socket whose peer is the client
+  // of a pipe's server end; -1 for every other object.
+  virtual int clientSocket() const { return -1; }
+
  private:
   const ObjectKind kind_;
 };

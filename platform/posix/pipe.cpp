@@ -40,6 +40,7 @@ class PipeObject : public KernelObject {
   BOOL write(LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) override {
     return end_->write(buffer, size, done, overlapped);
   }
+  int clientSocket() const override { return end_->clientSocket(); }
   const std::shared_ptr<PipeEnd>& end() const { return end_; }
 
  private:

@@ -362,15 +362,9 @@ BOOL PipeEnd::setReadMode(DWORD mode) {
   return TRUE;
 }
 
-bool PipeEnd::peer(uid_t* uid, gid_t* gid) {
+int PipeEnd::clientSocket() const {
   std::lock_guard<std::mutex> guard(lock_);
-  if (state_ != State::Connected || dataFd_ < 0) return false;
-  struct ucred credentials = {};
-  socklen_t length = sizeof credentials;
-  if (getsockopt(dataFd_, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return false;
-  *uid = credentials.uid;
-  *gid = credentials.gid;
-  return true;
+  return server_ && state_ == State::Connected ? dataFd_ : -1;
 }
 
 void PipeEnd::dropConnection() {

@@ -69,9 +69,8 @@ class PipeEnd {
   // Blocks until the operation of overlapped has finished.
   void waitFor(LPOVERLAPPED overlapped);
   BOOL setReadMode(DWORD mode);
-  // The connected client's user and group.
-  bool peer(uid_t* uid, gid_t* gid);
-  bool isServer() const { return server_; }
+  // The server end's connection to its client, or -1 while it has none.
+  int clientSocket() const;
   // The handle is gone: pending operations end cancelled, the connection and the
   // name go at once.
   void close();

@@ -1,255 +1,103 @@
-// Security descriptors and impersonation, as far as the stand-in can honour them.
+// Acting as a pipe client. The server end of a pipe is a connected Unix socket, and
+// the kernel keeps the credentials of the process at its far end. Impersonation
+// gives the calling thread that client's file-system identity (fsuid, fsgid and
+// supplementary groups) until RevertToSelf. Linux keeps credentials per thread, and
+// the raw setgroups system call (unlike the C library's, which changes every thread)
+// changes the caller's only, so no other thread of the process is affected.
 //
-// Descriptors come only from SDDL text: an optional owner (O:) and group (G:), and
-// a DACL (D:, flags P, AI, AR) of allow (A) and deny (D) entries whose rights are
-// GA GR GW GX FA FR FW FX or a 0x number and whose account is an alias (SY BA BU IU
-// AU NU WD CO) or an S-1-... string. Anything else is refused. A pipe created with a
-// descriptor gets the socket mode that grants the same: its creator always reads
-// and writes; the other local accounts (WD, AU, IU, BU) read and write when the
-// entries, taken in order as Windows takes them, grant them both. SYSTEM and the
-// administrators are root, whom file modes do not stop; network accounts (NU)
-// cannot reach a Unix socket at all.
-//
-// Impersonating a pipe client makes the calling thread open files with the
-// client's user and group (Linux's per-thread file-system ids). Only root can take
-// another account's ids; a client of the server's own account needs no change.
-// Supplementary groups stay the server's.
+// Only a process running as root can take another user's identity. A client of the
+// process's own user needs no change; a client of any other user, when the process
+// is not root, cannot be impersonated and the call fails.
 #include <sys/fsuid.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <string>
+#include <cerrno>
 #include <vector>
 
 #include "platform/posix/kernel_object.h"
-#include "platform/posix/pipe_end.h"
 
-namespace posix {
 namespace {
 
-const DWORD kDescriptorMagic = 0x51585344;  // "QXSD"
-
-struct Ace {
-  bool allow;
-  DWORD rights;
-  char account[64];
+// The thread's own groups while it acts as a client.
+struct SavedIdentity {
+  bool active = false;
+  std::vector<gid_t> groups;
 };
+thread_local SavedIdentity t_saved;
 
-struct Descriptor {
-  DWORD magic;
-  DWORD aceCount;
-  Ace aces[1];
-};
-
-const DWORD kGenericAll = 0x10000000u;
-const DWORD kGenericExecute = 0x20000000u;
-const DWORD kFileAll = 0x001F01FFu;
-const DWORD kFileRead = 0x00120089u;
-const DWORD kFileWrite = 0x00120116u;
-const DWORD kFileExecute = 0x001200A0u;
-
-bool parseRights(const std::string& text, DWORD* rights) {
-  *rights = 0;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    char* end = nullptr;
-    *rights = static_cast<DWORD>(strtoul(text.c_str() + 2, &end, 16));
-    return end != nullptr && *end == 0;
-  }
-  if (text.size() % 2 != 0) return false;
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const std::string code = text.substr(i, 2);
-    if (code == "GA") {
-      *rights |= kGenericAll;
-    } else if (code == "GR") {
-      *rights |= GENERIC_READ;
-    } else if (code == "GW") {
-      *rights |= GENERIC_WRITE;
-    } else if (code == "GX") {
-      *rights |= kGenericExecute;
-    } else if (code == "FA") {
-      *rights |= kFileAll;
-    } else if (code == "FR") {
-      *rights |= kFileRead;
-    } else if (code == "FW") {
-      *rights |= kFileWrite;
-    } else if (code == "FX") {
-      *rights |= kFileExecute;
-    } else {
-      return false;
+bool peerGroups(int socket, std::vector<gid_t>& groups) {
+  socklen_t length = 16 * sizeof(gid_t);
+  for (;;) {
+    groups.resize(length / sizeof(gid_t));
+    if (getsockopt(socket, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &length) == 0) {
+      groups.resize(length / sizeof(gid_t));
+      return true;
     }
+    if (errno != ERANGE) return false;  // on ERANGE length now holds the size needed
   }
-  return true;
 }
 
-bool validAccount(const std::string& account) {
-  static const char* const kAliases[] = {"SY", "BA", "BU", "IU", "AU", "NU", "WD", "CO"};
-  for (const char* alias : kAliases) {
-    if (account == alias) return true;
-  }
-  return account.size() > 4 && account.size() < sizeof(Ace{}.account) && account.compare(0, 4, "S-1-") == 0;
+bool ownGroups(std::vector<gid_t>& groups) {
+  const int count = getgroups(0, nullptr);
+  if (count < 0) return false;
+  groups.resize(static_cast<size_t>(count));
+  return getgroups(count, groups.data()) == count;
 }
 
-// One "(type;flags;rights;object;inherited object;account)" entry.
-bool parseAce(const std::string& text, Ace* ace) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t semi; (semi = text.find(';', start)) != std::string::npos; start = semi + 1) {
-    parts.push_back(text.substr(start, semi - start));
-  }
-  parts.push_back(text.substr(start));
-  if (parts.size() != 6 || !parts[1].empty() || !parts[3].empty() || !parts[4].empty()) return false;
-  if (parts[0] != "A" && parts[0] != "D") return false;
-  if (!parseRights(parts[2], &ace->rights) || !validAccount(parts[5])) return false;
-  ace->allow = parts[0] == "A";
-  memset(ace->account, 0, sizeof ace->account);
-  memcpy(ace->account, parts[5].c_str(), parts[5].size());
-  return true;
+// setfsuid and setfsgid report the id in force before the call and never fail
+// visibly: a call with an impossible id reads the current one back.
+bool switchTo(uid_t uid, gid_t gid, const std::vector<gid_t>& groups) {
+  if (syscall(SYS_setgroups, groups.size(), groups.data()) != 0) return false;
+  setfsgid(gid);
+  setfsuid(uid);
+  return static_cast<gid_t>(setfsgid(static_cast<gid_t>(-1))) == gid &&
+         static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == uid;
 }
 
-// The part after "O:" or "G:" runs to the next section.
-size_t skipAccount(const std::string& text, size_t at) {
-  while (at < text.size() && !(text[at] >= 'A' && text[at] <= 'Z' && at + 1 < text.size() && text[at + 1] == ':' &&
-                               (text[at] == 'O' || text[at] == 'G' || text[at] == 'D' || text[at] == 'S'))) {
-    ++at;
-  }
-  return at;
-}
-
-bool parseSddl(const std::string& text, std::vector<Ace>* aces) {
-  size_t at = 0;
-  bool dacl = false;
-  while (at < text.size()) {
-    if (at + 1 >= text.size() || text[at + 1] != ':') return false;
-    const char section = text[at];
-    at += 2;
-    if (section == 'O' || section == 'G') {
-      const size_t end = skipAccount(text, at);
-      if (end == at || !validAccount(text.substr(at, end - at))) return false;
-      at = end;
-    } else if (section == 'D' && !dacl) {
-      dacl = true;
-      while (at < text.size() && text[at] != '(' && text[at] != ':' && text[at + 1] != ':') {
-        if (text.compare(at, 2, "AI") == 0 || text.compare(at, 2, "AR") == 0) {
-          at += 2;
-        } else if (text[at] == 'P') {
-          ++at;
-        } else {
-          return false;
-        }
-      }
-      while (at < text.size() && text[at] == '(') {
-        const size_t close = text.find(')', at);
-        if (close == std::string::npos) return false;
-        Ace ace;
-        if (!parseAce(text.substr(at + 1, close - at - 1), &ace)) return false;
-        aces->push_back(ace);
-        at = close + 1;
-      }
-    } else {
-      return false;
-    }
-  }
-  return dacl;
-}
-
-bool isLocalAccounts(const char* account) {
-  return strcmp(account, "WD") == 0 || strcmp(account, "AU") == 0 || strcmp(account, "IU") == 0 ||
-         strcmp(account, "BU") == 0;
+BOOL cannotImpersonate() {
+  SetLastError(ERROR_CANNOT_IMPERSONATE);
+  return FALSE;
 }
 
 }  // namespace
 
-bool socketModeFor(PSECURITY_DESCRIPTOR descriptor, mode_t* mode) {
-  *mode = 0600;
-  if (descriptor == nullptr) return true;
-  const Descriptor* d = static_cast<const Descriptor*>(descriptor);
-  if (d->magic != kDescriptorMagic) return false;
-  // Each right is decided by the first entry that names it, as Windows decides.
-  bool readDecided = false, writeDecided = false, canRead = false, canWrite = false;
-  for (DWORD i = 0; i < d->aceCount; ++i) {
-    const Ace& ace = d->aces[i];
-    if (!isLocalAccounts(ace.account)) continue;
-    const bool reads = (ace.rights & (kGenericAll | GENERIC_READ | 0x1u)) != 0;
-    const bool writes = (ace.rights & (kGenericAll | GENERIC_WRITE | 0x2u)) != 0;
-    if (reads && !readDecided) {
-      readDecided = true;
-      canRead = ace.allow;
-    }
-    if (writes && !writeDecided) {
-      writeDecided = true;
-      canWrite = ace.allow;
-    }
-  }
-  if (canRead && canWrite) *mode = 0666;
-  return true;
-}
-
-}  // namespace posix
-
-BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR StringSecurityDescriptor, DWORD StringSDRevision,
-                                                          PSECURITY_DESCRIPTOR* SecurityDescriptor,
-                                                          ULONG* SecurityDescriptorSize) {
-  if (StringSecurityDescriptor == nullptr || SecurityDescriptor == nullptr || StringSDRevision != SDDL_REVISION_1) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  std::string text;
-  for (const WCHAR* p = StringSecurityDescriptor; *p != 0; ++p) {
-    if (*p >= 0x80) {
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return FALSE;
-    }
-    if (*p != u' ') text += static_cast<char>(*p);
-  }
-  std::vector<posix::Ace> aces;
-  if (!posix::parseSddl(text, &aces)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  const size_t size = offsetof(posix::Descriptor, aces) + sizeof(posix::Ace) * (aces.empty() ? 1 : aces.size());
-  // LocalFree releases it, as it releases the stand-in's other system buffers.
-  auto* d = static_cast<posix::Descriptor*>(calloc(1, size));
-  if (d == nullptr) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  d->magic = posix::kDescriptorMagic;
-  d->aceCount = static_cast<DWORD>(aces.size());
-  for (size_t i = 0; i < aces.size(); ++i) d->aces[i] = aces[i];
-  *SecurityDescriptor = d;
-  if (SecurityDescriptorSize != nullptr) *SecurityDescriptorSize = static_cast<ULONG>(size);
-  return TRUE;
-}
-
 BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe) {
-  auto end = posix::pipeEndOf(hNamedPipe);
-  if (end == nullptr) return FALSE;
-  uid_t uid = 0;
-  gid_t gid = 0;
-  if (!end->isServer() || !end->peer(&uid, &gid)) {
-    SetLastError(ERROR_CANNOT_IMPERSONATE);
+  std::shared_ptr<posix::KernelObject> object = posix::handleObject(hNamedPipe);
+  if (object == nullptr) return FALSE;
+  const int socket = object->clientSocket();
+  if (socket < 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (uid == geteuid() && gid == getegid()) return TRUE;
-  if (geteuid() != 0) {
-    SetLastError(ERROR_CANNOT_IMPERSONATE);
-    return FALSE;
+  struct ucred client = {};
+  socklen_t length = sizeof client;
+  std::vector<gid_t> clientGroups;
+  if (getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &client, &length) != 0 || !peerGroups(socket, clientGroups)) {
+    return cannotImpersonate();
   }
-  setfsgid(gid);
-  setfsuid(uid);
-  // Asking with an invalid id changes nothing and answers the id in force.
-  if (static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) != uid ||
-      static_cast<gid_t>(setfsgid(static_cast<gid_t>(-1))) != gid) {
+  if (!t_saved.active && client.uid == geteuid() && client.gid == getegid()) return TRUE;
+  if (geteuid() != 0) return cannotImpersonate();
+
+  if (!t_saved.active) {
+    if (!ownGroups(t_saved.groups)) return cannotImpersonate();
+    t_saved.active = true;
+  }
+  if (!switchTo(client.uid, client.gid, clientGroups)) {
     RevertToSelf();
-    SetLastError(ERROR_CANNOT_IMPERSONATE);
-    return FALSE;
+    return cannotImpersonate();
   }
   return TRUE;
 }
 
 BOOL RevertToSelf(void) {
-  setfsuid(geteuid());
-  setfsgid(getegid());
+  if (!t_saved.active) return TRUE;
+  if (!switchTo(geteuid(), getegid(), t_saved.groups)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  t_saved.active = false;
+  t_saved.groups.clear();
   return TRUE;
 }

@@ -331,10 +331,6 @@ BOOL SetNamedPipeHandleState(HANDLE hNamedPipe, LPDWORD lpMode, LPDWORD lpMaxCol
                              LPDWORD lpCollectDataTimeout);
 BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
 BOOL CancelIoEx(HANDLE hFile, LPOVERLAPPED lpOverlapped);
-// The calling thread reaches files with the connected client's user and group.
-BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe);
-BOOL RevertToSelf(void);
-
 // ---------------------------------------------------------------- security
 // Only the SDDL form of a descriptor exists in the stand-in; a pipe created with
 // one gets the Unix file mode that grants what its access entries grant.
@@ -412,6 +408,12 @@ typedef struct _OSVERSIONINFOEXW {
   BYTE wReserved;
 } OSVERSIONINFOEXW, *LPOSVERSIONINFOEXW;
 BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
+
+// ----------------------------------------------------------------- security
+// The calling thread takes the identity of the client at the far end of a pipe's
+// server end, for file access, until RevertToSelf.
+BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe);
+BOOL RevertToSelf(void);
 
 // ---------------------------------------------------------------- spooler
 typedef struct _COMMTIMEOUTS {

@@ -1,0 +1,55 @@
+// Ports over the virtual printer for firmware update tests: a monitor started on a
+// registry root of the test's own, a sped-up clock, firmware files, a pipe client,
+// and every progress line each port shows, in order.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "client_pipe.h"
+#include "monitor/port_record.h"
+#include "sim/printer.h"
+
+class FlashTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Opens the port as the spooler does, on a fresh virtual printer of the given
+  // model, and reads its status once, as the status thread would have by then.
+  INIPORT* open(const std::string& portName, const std::string& model = "TK-600");
+  static sim::Printer& printer(INIPORT* pIniPort);
+
+  // A file of size bytes (a counting pattern) in the working directory, removed at
+  // the end of the test; its path as a client would pass it.
+  std::string makeFile(const std::string& name, size_t size);
+  static std::vector<BYTE> fileBytes(size_t size);
+
+  DWORD program(INIPORT* pIniPort, const std::string& path, BOOL withChecks);
+  DWORD program(INIPORT* pIniPort, const std::string& path, BOOL withChecks, HANDLE hClientPipe);
+  // An update that must be accepted, to the end of its thread.
+  void programAndWait(INIPORT* pIniPort, const std::string& path, BOOL withChecks);
+  void programAndWait(INIPORT* pIniPort, const std::string& path, BOOL withChecks, HANDLE hClientPipe);
+
+  // Every progress text written for the port, in order.
+  std::vector<std::string> progress(INIPORT* pIniPort);
+  static std::string currentProgress(INIPORT* pIniPort);
+  // Whether the port is free for a document now (given back at once if it was).
+  static bool portFree(INIPORT* pIniPort);
+
+  std::string lastResponse;
+  ClientPipe pipe;
+
+ private:
+  static void record(INIPORT* pIniPort, LPCSTR text, void* context);
+
+  std::basic_string<WCHAR> registryRoot_;
+  std::vector<INIPORT*> ports_;
+  std::vector<std::string> files_;
+  std::mutex progressLock_;
+  std::map<INIPORT*, std::vector<std::string>> progress_;
+};
