@@ -9,6 +9,7 @@
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
 #include "pipe/device_control.h"
+#include "pipe/pipe_server.h"
 #include "status/status_thread.h"
 
 BOOL WINAPI MonClosePort(HANDLE hPort) {
@@ -30,6 +31,9 @@ BOOL WINAPI MonClosePort(HANDLE hPort) {
   // The port's pipe thread and status thread are stopped here, before the watchdog
   // is disarmed and the lower port closed. The status thread is released from a
   // document that never ended and waited for: nothing of it outlives the record.
+  // The pipe thread goes first, whether the status thread runs or not: a request it
+  // is answering may be waiting for the status thread.
+  StopPipeThread(pIniPort);
   StopUstatusThread(pIniPort, TRUE);
 
   sendDisableWatchDog(pIniPort);

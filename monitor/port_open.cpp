@@ -11,6 +11,7 @@
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
 #include "pipe/device_control.h"
+#include "pipe/pipe_server.h"
 #include "platform/clock.h"
 #include "status/status_thread.h"
 
@@ -181,6 +182,7 @@ BOOL WINAPI MonOpenPort(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle, 
   // The port's status thread and pipe thread start here: after the record is set up,
   // before the lower port's time-outs are set.
   if (!CreateUstatusThread(pIniPort)) DebugTrace(pIniPort, TRACE_ERROR, "MonOpenPort - Status thread not started");
+  if (!CreatePipeThread(pIniPort)) DebugTrace(pIniPort, TRACE_ERROR, "MonOpenPort - Pipe thread not started");
 
   setUsbTimeOuts(pIniPort);
 

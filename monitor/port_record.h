@@ -66,6 +66,7 @@ struct INIPORT {
   Relaxed<HANDLE> RTStatusComplete;
   Relaxed<HANDLE> hPipe;
   Relaxed<HANDLE> hPipeEvent;
+  Relaxed<HANDLE> hPipeThread;  // the pipe thread, until the port close has waited for it
   Relaxed<HANDLE> hPipeDoingStatus;
 
   Relaxed<BOOL> RTStatusRequest;

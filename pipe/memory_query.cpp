@@ -5,6 +5,7 @@
 #include "diag/debug_trace.h"
 #include "monitor/port_record.h"
 #include "platform/clock.h"
+#include "pipe/pipe_server.h"
 #include "status/status_thread.h"
 
 namespace {
@@ -33,6 +34,7 @@ BOOL queryPrinterMemory(INIPORT* pIniPort, Relaxed<DWORD>& value, LPWSTR lpOutBu
   // port itself; neither wait is without limit, as a document may hold the port.
   BOOL started = FALSE;
   if ((pIniPort->flags & PP_RUN_THREAD) == 0) startUstatusThread(pIniPort, kPortWait, &started);
+  if (started) CreatePipeThread(pIniPort);
   if (clockWait(pIniPort->PortFree, kPortWait) != WAIT_OBJECT_0) {
     DebugTrace(pIniPort, TRACE_ERROR, "MonGetPrinterDataFromPort - port busy");
     if (lpcbReturned != nullptr) *lpcbReturned = sizeof(DWORD);

@@ -375,12 +375,20 @@ using posix::ObjectKind;
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  if (lpFileName != nullptr) {
+    std::u16string wide;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(lpFileName); *p != 0; ++p) wide.push_back(*p);
+    if (posix::isPipeName(wide)) return posix::openPipeClient(wide, dwDesiredAccess, dwFlagsAndAttributes);
+  }
   return posix::createFile(lpFileName != nullptr ? posix::utf8FromAnsi(lpFileName) : std::string(), dwDesiredAccess,
                            dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
 }
 
 HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  if (lpFileName != nullptr && posix::isPipeName(lpFileName)) {
+    return posix::openPipeClient(lpFileName, dwDesiredAccess, dwFlagsAndAttributes);
+  }
   return posix::createFile(lpFileName != nullptr ? posix::utf8FromWide(lpFileName) : std::string(), dwDesiredAccess,
                            dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
 }

@@ -6,12 +6,13 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "win32_backend.h"
 
 namespace posix {
 
-enum class ObjectKind { Event, Mutex, Thread, File, RegistryKey };
+enum class ObjectKind { Event, Mutex, Thread, File, RegistryKey, Pipe };
 
 // One object behind one or more handles. It lives while a handle or a running
 // operation (a wait, a thread) still holds it, as on Windows.
@@ -82,5 +83,9 @@ void abandonHeldMutexes();
 
 // The Win32 error for a C library errno value.
 DWORD errorFromErrno(int error);
+
+// CreateFile of "\\.\pipe\NAME" opens the client end of that pipe (platform/posix/pipe.cpp).
+bool isPipeName(const std::u16string& name);
+HANDLE openPipeClient(const std::u16string& name, DWORD access, DWORD flags);
 
 }  // namespace posix

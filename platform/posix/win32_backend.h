@@ -303,6 +303,46 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
 BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES sa);
 BOOL RemoveDirectoryA(LPCSTR lpPathName);
 
+// ------------------------------------------------------------- named pipes
+// The stand-in serves message-mode pipes with one instance per name, for the
+// server and its clients in any process of the same machine (platform/posix/pipe*.cpp).
+#define PIPE_ACCESS_INBOUND 0x00000001u
+#define PIPE_ACCESS_OUTBOUND 0x00000002u
+#define PIPE_ACCESS_DUPLEX 0x00000003u
+#define PIPE_TYPE_BYTE 0x00000000u
+#define PIPE_TYPE_MESSAGE 0x00000004u
+#define PIPE_READMODE_BYTE 0x00000000u
+#define PIPE_READMODE_MESSAGE 0x00000002u
+#define PIPE_WAIT 0x00000000u
+#define PIPE_NOWAIT 0x00000001u
+#define PIPE_ACCEPT_REMOTE_CLIENTS 0x00000000u
+#define PIPE_REJECT_REMOTE_CLIENTS 0x00000008u
+#define PIPE_UNLIMITED_INSTANCES 255u
+#define NMPWAIT_USE_DEFAULT_WAIT 0x00000000u
+#define NMPWAIT_NOWAIT 0x00000001u
+#define NMPWAIT_WAIT_FOREVER 0xFFFFFFFFu
+
+#define STATUS_PENDING 0x00000103u
+#define HasOverlappedIoCompleted(lpOverlapped) (((DWORD)(lpOverlapped)->Internal) != STATUS_PENDING)
+
+HANDLE CreateNamedPipeW(LPCWSTR lpName, DWORD dwOpenMode, DWORD dwPipeMode, DWORD nMaxInstances, DWORD nOutBufferSize,
+                        DWORD nInBufferSize, DWORD nDefaultTimeOut, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+BOOL ConnectNamedPipe(HANDLE hNamedPipe, LPOVERLAPPED lpOverlapped);
+BOOL DisconnectNamedPipe(HANDLE hNamedPipe);
+BOOL WaitNamedPipeW(LPCWSTR lpNamedPipeName, DWORD nTimeOut);
+BOOL SetNamedPipeHandleState(HANDLE hNamedPipe, LPDWORD lpMode, LPDWORD lpMaxCollectionCount,
+                             LPDWORD lpCollectDataTimeout);
+BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+BOOL CancelIoEx(HANDLE hFile, LPOVERLAPPED lpOverlapped);
+// ---------------------------------------------------------------- security
+// Only the SDDL form of a descriptor exists in the stand-in; a pipe created with
+// one gets the Unix file mode that grants what its access entries grant.
+typedef void* PSECURITY_DESCRIPTOR;
+#define SDDL_REVISION_1 1u
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR StringSecurityDescriptor, DWORD StringSDRevision,
+                                                          PSECURITY_DESCRIPTOR* SecurityDescriptor,
+                                                          ULONG* SecurityDescriptorSize);
+
 // ---------------------------------------------------- system names and text
 #define MAX_COMPUTERNAME_LENGTH 15
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);

@@ -1,0 +1,44 @@
+// SET_REGISTRY_KEY: stores one of the monitor's settings and brings it into effect.
+#include "diag/debug_trace.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_record.h"
+#include "monitor/settings.h"
+#include "pipe/pipe_commands.h"
+
+namespace {
+
+const DWORD kNameOffset = 4;
+const DWORD kNameMax = 511;
+
+}  // namespace
+
+void answerSetRegistryKey(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer) {
+  DebugTrace(pIniPort, TRACE_INFO,
+             "buildClientResponse - SET_REGISTRY_KEY SET_REGISTRY_KEY SET_REGISTRY_KEY SET_REGISTRY_KEY");
+  for (DWORD i = 0; i < 16; ++i) {
+    DebugTraceF(pIniPort, TRACE_INFO, "buildClientResponse - Value = %X", static_cast<unsigned>(request.payload[i]));
+  }
+  const DWORD value = static_cast<DWORD>(request.payload[0]) | (static_cast<DWORD>(request.payload[1]) << 8) |
+                      (static_cast<DWORD>(request.payload[2]) << 16) | (static_cast<DWORD>(request.payload[3]) << 24);
+  // The work area is cleared past the payload, so the name always ends.
+  char name[kNameMax + 1];
+  DWORD length = 0;
+  while (length < kNameMax && request.payload[kNameOffset + length] != 0) {
+    name[length] = static_cast<char>(request.payload[kNameOffset + length]);
+    ++length;
+  }
+  name[length] = 0;
+  DebugTraceF(pIniPort, TRACE_INFO, "buildClientResponse - SET_REGISTRY_KEY name = %s, value = %u", name,
+              static_cast<unsigned>(value));
+
+  if (setRegistrySetting(name, value)) {
+    readMonitorSettings(RegistryRoot);
+    DebugTrace(pIniPort, TRACE_INFO,
+               pIniPort->WDEnable == 1 ? "buildClientResponse - SET REGISTRY KEY PASS - WD ON"
+                                       : "buildClientResponse - SET REGISTRY KEY PASS - WD OFF");
+    answerText(answer, PIPE_ANSWER_TIMEOUT, "SET REGISTRY KEY PASS");
+  } else {
+    DebugTrace(pIniPort, TRACE_ERROR, "buildClientResponse - SET REGISTRY KEY FAIL!");
+    answerText(answer, PIPE_ANSWER_TIMEOUT, "SET REGISTRY KEY FAIL");
+  }
+}

@@ -1,0 +1,147 @@
+// The status commands: the stored reply (GET_LAST_STATUS) and a live one from the
+// printer through the port's status thread (GET_REAL_TIME_STATUS).
+#include <cstring>
+
+#include "diag/debug_trace.h"
+#include "monitor/port_record.h"
+#include "pipe/device_control.h"
+#include "pipe/pipe_commands.h"
+#include "platform/clock.h"
+#include "status/status_copies.h"
+#include "status/status_reply.h"
+
+namespace {
+
+const char kTimeoutText[] = "Status Timeout Occurred";
+
+void answerTimeout(INIPORT* pIniPort, PipeAnswer* answer) {
+  DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - Status Timeout occurred");
+  answerText(answer, PIPE_ANSWER_TIMEOUT, kTimeoutText);
+}
+
+// While a document prints the status thread rests: the answer is the reply kept for
+// the document, marked not ready, busy and printing. The caller holds
+// hPipeDoingStatus and StatusNotInProgress.
+void answerFromSavedStatus(INIPORT* pIniPort, PipeAnswer* answer) {
+  EnterCriticalSection(&pIniPort->StatusCopyLock);
+  pIniPort->SavedStatus[3] = static_cast<BYTE>(SYSTEM_NOT_READY | (pIniPort->SNECStatus[3] & 0x7F));
+  pIniPort->SavedStatus[4] |= DOC_IN_PROGRESS | BUSY;
+  DWORD length = pIniPort->SavedStatusLength;
+  if (length > SAVED_STATUS_SIZE) length = SAVED_STATUS_SIZE;
+  answerBytes(answer, PIPE_ANSWER_PASS, pIniPort->SavedStatus, length);
+  LeaveCriticalSection(&pIniPort->StatusCopyLock);
+}
+
+// Hands the request to the status thread. The caller holds StatusNotInProgress, so
+// the thread, which takes it for every pass, never sees a request half written, and
+// the completion event is reset before the request can be served.
+void placeRequest(INIPORT* pIniPort, const PipeRequest& request) {
+  ResetEvent(pIniPort->RTStatusComplete);
+  const DWORD length = request.length - REAL_TIME_STATUS_MIN_PAYLOAD;
+  memcpy(pIniPort->RTStatusCommand, request.payload + REAL_TIME_STATUS_MIN_PAYLOAD, length);
+  pIniPort->RTStatusCommandLength = length;
+  pIniPort->RTStatusRequest = TRUE;
+}
+
+// Waits for the status thread for at most timeout ms, in short slices so that a
+// closing port does not wait for the rest of a long client time-out.
+DWORD waitForRequest(INIPORT* pIniPort, HANDLE complete, DWORD timeout) {
+  const DWORD start = clockTickCount();
+  for (;;) {
+    const DWORD elapsed = clockTickCount() - start;
+    const DWORD left = elapsed >= timeout ? 0 : timeout - elapsed;
+    const DWORD result = clockWait(complete, left < 100 ? left : 100);
+    if (result != WAIT_TIMEOUT || left <= 100) return result;
+    if (pIniPort->flags & PP_SHUTDOWN_PIPE) return WAIT_TIMEOUT;
+  }
+}
+
+// The reply the status thread stored, with the low-paper bit as the monitor
+// debounced it.
+void answerFromLastStatus(INIPORT* pIniPort, PipeAnswer* answer) {
+  const HANDLE ownStatusData = lockLastStatus(pIniPort);
+  DWORD length = pIniPort->LastStatusLength;
+  if (length > LAST_STATUS_SIZE) length = LAST_STATUS_SIZE;
+  if (isSNECReply(pIniPort->LastStatus[0])) {
+    if (pIniPort->LowPaper) {
+      pIniPort->LastStatus[4] |= LOW_PAPER;
+    } else {
+      pIniPort->LastStatus[4] &= static_cast<BYTE>(~LOW_PAPER);
+    }
+  }
+  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->LastStatus, length);
+  if (ownStatusData == nullptr || ReleaseMutex(ownStatusData)) {
+    DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - Release Own Printer Mutex in pipe thread passed");
+  } else {
+    DebugTrace(pIniPort, TRACE_ERROR, "buildClientResponse - Release Own Printer Mutex in pipe thread failed");
+    traceLastError(pIniPort, "buildClientResponse - ReleaseMutex - ");
+  }
+}
+
+}  // namespace
+
+void answerLastStatus(INIPORT* pIniPort, PipeAnswer* answer) {
+  pIniPort->RTStatusRequest = FALSE;
+  const HANDLE ownStatusData = lockLastStatus(pIniPort);
+  DWORD length = pIniPort->LastStatusLength;
+  if (length > LAST_STATUS_SIZE) length = LAST_STATUS_SIZE;
+  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->LastStatus, length);
+  unlockLastStatus(ownStatusData);
+}
+
+void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer) {
+  DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - GET_REAL_TIME_STATUS");
+  const HANDLE doingStatus = pIniPort->hPipeDoingStatus;
+  const HANDLE notInProgress = pIniPort->StatusNotInProgress;
+  const HANDLE complete = pIniPort->RTStatusComplete;
+  if (doingStatus == nullptr || notInProgress == nullptr || complete == nullptr) {
+    DebugTrace(pIniPort, TRACE_ERROR, "buildClientResponse - the port has no status thread");
+    answerTimeout(pIniPort, answer);
+    return;
+  }
+  clockWait(doingStatus, INFINITE);
+  clockWait(notInProgress, INFINITE);
+  if (pIniPort->flags & PP_IN_DOC) {
+    answerFromSavedStatus(pIniPort, answer);
+    ReleaseMutex(notInProgress);
+    ReleaseMutex(doingStatus);
+    return;
+  }
+  const HANDLE wakeUp = pIniPort->WakeUp;
+  if (wakeUp == nullptr) {
+    // No status thread would ever serve the request.
+    ReleaseMutex(notInProgress);
+    ReleaseMutex(doingStatus);
+    DebugTrace(pIniPort, TRACE_ERROR, "buildClientResponse - the port's status thread has ended");
+    answerTimeout(pIniPort, answer);
+    return;
+  }
+  placeRequest(pIniPort, request);
+  ReleaseMutex(notInProgress);
+
+  const BYTE printerState = pIniPort->printerState;
+  pIniPort->printerState = PRINTER_STATE_PIPE_REQUEST;
+  if (pIniPort->flags & PP_STATUS_LOOP) {
+    DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - RTS - pIniPort->WakeUp");
+    SetEvent(wakeUp);
+  }
+  const DWORD timeout = (static_cast<DWORD>(request.payload[0]) << 8) | request.payload[1];
+  DebugTraceF(pIniPort, TRACE_INFO, "buildClientResponse - time-out bytes %02X %02X, time-out = %u ms",
+              static_cast<unsigned>(request.payload[0]), static_cast<unsigned>(request.payload[1]),
+              static_cast<unsigned>(timeout));
+  const DWORD waited = waitForRequest(pIniPort, complete, timeout);
+  ReleaseMutex(doingStatus);
+  pIniPort->printerState = printerState;
+
+  if (waited != WAIT_OBJECT_0) {
+    if (waited == WAIT_TIMEOUT) {
+      DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - Wait for status timeout");
+    } else {
+      traceLastError(pIniPort, "buildClientResponse - Wait for status failed - ");
+    }
+    answerTimeout(pIniPort, answer);
+    return;
+  }
+  DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - Status event occurred");
+  answerFromLastStatus(pIniPort, answer);
+}
