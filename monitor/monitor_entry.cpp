@@ -2,6 +2,7 @@
 
 #include "diag/debug_trace.h"
 #include "monitor/monitor_state.h"
+#include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
 
 namespace {
@@ -15,17 +16,17 @@ MONITOREX monitorEx = {
     {
         nullptr,  // pfnEnumPorts
         nullptr,  // pfnOpenPort
-        nullptr,  // pfnOpenPortEx
-        nullptr,  // pfnStartDocPort
-        nullptr,  // pfnWritePort
-        nullptr,  // pfnReadPort
-        nullptr,  // pfnEndDocPort
-        nullptr,  // pfnClosePort
+        MonOpenPort,                // pfnOpenPortEx
+        MonStartDoc,                // pfnStartDocPort
+        MonWritePort,               // pfnWritePort
+        PJLMonReadPort,             // pfnReadPort
+        MonEndDocPort,              // pfnEndDocPort
+        MonClosePort,               // pfnClosePort
         nullptr,  // pfnAddPort
         nullptr,  // pfnAddPortEx
         nullptr,  // pfnConfigurePort
         nullptr,  // pfnDeletePort
-        nullptr,  // pfnGetPrinterDataFromPort
+        MonGetPrinterDataFromPort,  // pfnGetPrinterDataFromPort
         nullptr,  // pfnSetPortTimeOuts
         nullptr,  // pfnXcvOpenPort
         nullptr,  // pfnXcvDataPort

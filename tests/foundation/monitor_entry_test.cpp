@@ -7,6 +7,7 @@
 #include "foundation_helpers.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
+#include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
 
 namespace {
@@ -107,20 +108,24 @@ TEST(MonitorEntry, ReturnsOneLanguageMonitorTable) {
   EXPECT_EQ(0, lstrcmpW(RegistryRoot, key.root()));
 }
 
-TEST(MonitorEntry, DISABLED_FillsTheLanguageMonitorSlots) {
+TEST(MonitorEntry, FillsTheLanguageMonitorSlots) {
   struct Filled {
     int slot;
-    const char* entry;
+    void* entry;
   };
   const Filled expected[] = {
-      {3, "MonOpenPort"}, {4, "MonStartDoc"},   {5, "MonWritePort"},
-      {6, "PJLMonReadPort"}, {7, "MonEndDocPort"}, {8, "MonClosePort"},
-      {13, "MonGetPrinterDataFromPort"},
+      {3, reinterpret_cast<void*>(MonOpenPort)},
+      {4, reinterpret_cast<void*>(MonStartDoc)},
+      {5, reinterpret_cast<void*>(MonWritePort)},
+      {6, reinterpret_cast<void*>(PJLMonReadPort)},
+      {7, reinterpret_cast<void*>(MonEndDocPort)},
+      {8, reinterpret_cast<void*>(MonClosePort)},
+      {13, reinterpret_cast<void*>(MonGetPrinterDataFromPort)},
   };
   TestKey key("MonitorEntry.FillsTheLanguageMonitorSlots");
   LPMONITOREX table = InitializePrintMonitor(key.root());
   ASSERT_NE(nullptr, table);
-  for (const Filled& f : expected) EXPECT_NE(nullptr, slot(table, f.slot)) << "slot " << f.slot << " " << f.entry;
+  for (const Filled& f : expected) EXPECT_EQ(f.entry, slot(table, f.slot)) << "slot " << f.slot;
 }
 
 TEST(MonitorEntry, FreshKeyGetsEveryDefault) {

@@ -1,0 +1,31 @@
+// The print job path: start of document, writes and end of document.
+#pragma once
+
+#include "monitor/port_record.h"
+#include "platform/win32_api.h"
+
+// The 8-byte vendor requests that frame a document and its pages.
+#define VENDOR_START_OF_DOCUMENT 0x23
+#define VENDOR_END_OF_DOCUMENT 0x24
+#define VENDOR_END_OF_PAGE 0x27
+
+#define DEFAULT_USB_PACKET_SIZE 4096u
+#define DEFAULT_SERIAL_PACKET_SIZE 512u
+
+// Consecutive unreadable statuses, or futile rewrites, after which a document is
+// abandoned rather than holding the spooler's thread.
+#define MAX_FAILED_STATUS_READS 10
+#define MAX_NOT_BUSY_POLLS 660
+
+BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten);
+BOOL MonEndDocPortUSB(INIPORT* pIniPort);
+BOOL updateSpoolerWithEODStatus(INIPORT* pIniPort);
+BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf);
+void waitForPrinterNotBusy(INIPORT* pIniPort);
+void printLast4Bytes(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf);
+
+// Sends one framed document request: 35 ms, the 8-byte vendor request, 35 ms.
+void sendDocumentRequest(INIPORT* pIniPort, BYTE code);
+
+// Whether a posted port status is one that stops printing.
+BOOL isPrinterErrorStatus(DWORD portStatus);

@@ -1,0 +1,16 @@
+#include "monitor/document.h"
+
+#include "pipe/device_control.h"
+#include "platform/clock.h"
+
+void sendDocumentRequest(INIPORT* pIniPort, BYTE code) {
+  BYTE request[8] = {code, 0x31, 0x32, 0, 0, 0, 0, 0};
+  clockSleep(35);
+  sendVendorCommand(pIniPort, request, sizeof request);
+  clockSleep(35);
+}
+
+BOOL isPrinterErrorStatus(DWORD portStatus) {
+  return portStatus == PORT_STATUS_OFFLINE || portStatus == PORT_STATUS_PAPER_JAM ||
+         portStatus == PORT_STATUS_PAPER_OUT || portStatus == PORT_STATUS_DOOR_OPEN;
+}

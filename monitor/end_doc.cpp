@@ -1,0 +1,177 @@
+// The end-of-document entry: the printer is told the job's data is complete, the
+// monitor waits a bounded time for it to finish, the spooler learns that the last
+// page left the printer, and the port goes back to the status thread.
+#include <cstdio>
+#include <cstring>
+
+#include "diag/debug_trace.h"
+#include "diag/event_log.h"
+#include "monitor/document.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_entry_points.h"
+#include "monitor/settings.h"
+#include "platform/clock.h"
+#include "status/status_copies.h"
+#include "status/status_query.h"
+#include "status/status_reply.h"
+
+namespace {
+
+const BYTE ENDS_PRINTING = CUTTER_JAM | HEAD_LEVER_UP | OUT_OF_PAPER;
+const int END_OF_DOC_POLLS = 20;
+
+// The status thread ends every pass by setting DoneReading; the wait still gives
+// up if the thread leaves its loop or never comes round, so the spooler's thread
+// cannot hang here.
+const DWORD FRESH_READ_SLICE_MS = 1000;
+const DWORD FRESH_READ_LIMIT_MS = 60000;
+
+const char ABORT_TEXT[] = "MonEndDocPortUSB - Abort end of doc because of Abort or USB CRC error";
+
+void waitForPrinterToFinish(INIPORT* pIniPort) {
+  if (pIniPort->AbortDoc) {
+    DebugTrace(pIniPort, TRACE_INFO, ABORT_TEXT);
+    pIniPort->AbortDoc = FALSE;
+    return;
+  }
+  for (int polls = 0;;) {
+    if (pIniPort->UsbCrcError) {
+      DebugTrace(pIniPort, TRACE_INFO, ABORT_TEXT);
+      pIniPort->AbortDoc = FALSE;
+      return;
+    }
+    ReadCommand(pIniPort, FALSE, nullptr, 0);
+    BYTE b1 = 0;
+    BYTE b2 = 0;
+    snecStatusBytes(pIniPort, &b1, &b2);
+    DebugTraceF(pIniPort, TRACE_INFO, "MonEndDocPortUSB - End Of Doc %x", b1 * 256u + b2);
+    if ((b1 & ENDS_PRINTING) || ((b1 & SYSTEM_NOT_READY) && (b1 & OUTPUT_JAM))) {
+      DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Break because of ERROR");
+      return;
+    }
+    if (!(b2 & DOC_IN_PROGRESS)) {
+      DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Break NO ERROR");
+      return;
+    }
+    clockSleep(100);
+    if (++polls > END_OF_DOC_POLLS) {
+      DebugTrace(pIniPort, TRACE_ERROR,
+                 "MonEndDocPortUSB - END OF DOC TIMEOUT !!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!");
+      return;
+    }
+    if (pIniPort->AbortDoc) {
+      DebugTrace(pIniPort, TRACE_INFO, ABORT_TEXT);
+      pIniPort->AbortDoc = FALSE;
+      return;
+    }
+  }
+}
+
+void recordPageCounts(INIPORT* pIniPort) {
+  if (Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
+    BYTE request[3] = {0x1B, 0x49, 0x43};
+    if (ReadCommand(pIniPort, TRUE, request, sizeof request)) {
+      DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Good status at eod USB");
+      STATUSFIELDS fields;
+      EnterCriticalSection(&pIniPort->StatusCopyLock);
+      decodeStatusFields(pIniPort->SavedStatus, pIniPort->SavedStatusLength, &fields);
+      LeaveCriticalSection(&pIniPort->StatusCopyLock);
+      pIniPort->DocCountEOD = static_cast<DWORD>(fields.ticketCount);
+      DebugTraceF(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Doc count from status at EOD = %u sod %u",
+                  static_cast<unsigned>(pIniPort->DocCountEOD), static_cast<unsigned>(pIniPort->DocCountSOD));
+      snprintf(pIniPort->HeadTempEOD, sizeof pIniPort->HeadTempEOD, "%s", fields.headTempText);
+    } else {
+      DebugTrace(pIniPort, TRACE_ERROR, "MonEndDocPortUSB - Bad status at eod USB");
+      pIniPort->DocCountEOD = 0;
+      snprintf(pIniPort->HeadTempEOD, sizeof pIniPort->HeadTempEOD, "%s", "NULL");
+    }
+  }
+  const DWORD pages = pIniPort->DocCountEOD - pIniPort->DocCountSOD;
+  pIniPort->DocCountSOD = pages;
+  char text[256];
+  snprintf(text, sizeof text, "End Doc %u pages, total pages %u, temp %s", static_cast<unsigned>(pages),
+           static_cast<unsigned>(pIniPort->DocCountEOD), pIniPort->HeadTempEOD);
+  DebugTrace(pIniPort, TRACE_INFO, text);
+  if (Settings.DRWenable) TextLogFile(pIniPort, text, "0005", DRW_DOCUMENTS);
+}
+
+void waitForFreshStatusRead(INIPORT* pIniPort) {
+  if (!(pIniPort->flags & PP_STATUS_LOOP)) return;
+  ResetEvent(pIniPort->DoneReading);
+  SetEvent(pIniPort->WakeUp);
+  for (DWORD waited = 0; waited < FRESH_READ_LIMIT_MS; waited += FRESH_READ_SLICE_MS) {
+    const DWORD result = clockWait(pIniPort->DoneReading, FRESH_READ_SLICE_MS);
+    if (result != WAIT_TIMEOUT) return;
+    if (!(pIniPort->flags & PP_STATUS_LOOP)) return;
+  }
+  DebugTrace(pIniPort, TRACE_ERROR, "MonEndDocPortUSB - no fresh status read from the status thread");
+}
+
+}  // namespace
+
+BOOL WINAPI MonEndDocPort(HANDLE hPort) { return MonEndDocPortUSB(static_cast<INIPORT*>(hPort)); }
+
+BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
+  if (pIniPort == nullptr || pIniPort->signature != PJ_SIGNATURE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  INIJOB* head = pIniPort->pIniJob;
+  if (head != nullptr) {
+    head->EndTick = clockTickCount();
+  } else {
+    DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - No jobs?");
+  }
+  displayJobs(pIniPort);
+
+  sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
+  BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
+  DWORD written = 0;
+  pIniPort->fn.pfnWritePort(pIniPort->hPort, statusRequest, sizeof statusRequest, &written);
+  clockSleep(35);
+  clockSleep(500);
+  ReadCommand(pIniPort, FALSE, nullptr, 0);  // drops a stale reply
+  waitForPrinterToFinish(pIniPort);
+
+  if (pIniPort->fn.pfnEndDocPort != nullptr) pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+  const BOOL reported = updateSpoolerWithEODStatus(pIniPort);
+
+  if (pIniPort->UsbCrcError) {
+    DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Start of CRC error wait");
+    clockSleep(12000);
+    DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - End of CRC error wait");
+  }
+
+  clockSleep(35);
+  WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
+  recordPageCounts(pIniPort);
+
+  pIniPort->flags &= ~PP_IN_DOC;
+  pIniPort->printerState = PRINTER_STATE_HEARTBEAT;
+  SetEvent(pIniPort->heartbeatRun);
+  SetEvent(pIniPort->PortFree);
+  waitForFreshStatusRead(pIniPort);
+  ReleaseMutex(pIniPort->hPipeDoingStatus);
+  return reported;
+}
+
+BOOL updateSpoolerWithEODStatus(INIPORT* pIniPort) {
+  INIJOB* head = pIniPort->pIniJob;
+  if (Settings.EOJEjectSendLastPage != 0) {
+    DebugTrace(pIniPort, TRACE_INFO, "updateSpoolerWithEODStatus - EOJ method 1, send EOJ even if error");
+    if (head == nullptr || !(head->jobFlags & JOB_DATA_WRITTEN)) return FALSE;
+  } else {
+    DebugTrace(pIniPort, TRACE_INFO,
+               "updateSpoolerWithEODStatus - EOJ method 0, only send EOJ if everything is okay");
+    if (isPrinterErrorStatus(pIniPort->PrinterStatus)) {
+      DebugTrace(pIniPort, TRACE_INFO,
+                 "updateSpoolerWithEODStatus - SendJobLastPageEjected - NOT SENT BECAUSE OF ERROR");
+      return FALSE;
+    }
+    if (head == nullptr) return FALSE;
+  }
+  const DWORD jobId = head->JobId;
+  completeIniJobs(pIniPort, jobId, JOB_CONTROL_LAST_PAGE_EJECTED);
+  DebugTraceF(pIniPort, TRACE_INFO, "updateSpoolerWithEODStatus - Job ID = %u", static_cast<unsigned>(jobId));
+  return TRUE;
+}

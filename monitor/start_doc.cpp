@@ -1,0 +1,136 @@
+// The start-of-document entry: the job is registered with its own printer handle,
+// the port is marked printing (which parks the status thread's heartbeat), the
+// printer is told, and the port is taken until the end of the document.
+#include "diag/debug_trace.h"
+#include "diag/event_log.h"
+#include "monitor/document.h"
+#include "monitor/monitor_entry.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_entry_points.h"
+#include "monitor/settings.h"
+#include "pipe/device_control.h"
+#include "pipe/pipe_server.h"
+#include "platform/clock.h"
+#include "platform/spooler.h"
+#include "status/status_copies.h"
+#include "status/status_query.h"
+#include "status/status_thread.h"
+
+namespace {
+
+// The printer's ticket counter before the job, for the page count in the log.
+DWORD readTicketCounter(INIPORT* pIniPort) {
+  BYTE request[4] = {0x1B, 0x49, 0x41, 0x02};
+  if (!ReadCommand(pIniPort, TRUE, request, sizeof request)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - get doc count failed");
+    return 0;
+  }
+  DWORD count = 0;
+  HANDLE locked = lockLastStatus(pIniPort);
+  for (DWORD i = 3; i < pIniPort->LastStatusLength && pIniPort->LastStatus[i] >= '0' && pIniPort->LastStatus[i] <= '9';
+       ++i) {
+    count = count * 10 + (pIniPort->LastStatus[i] - '0');
+  }
+  unlockLastStatus(locked);
+  DebugTraceF(pIniPort, TRACE_INFO, "MonStartDoc - Doc count before print = %u", static_cast<unsigned>(count));
+  return count;
+}
+
+void setSerialTimeouts(INIPORT* pIniPort) {
+  if (pIniPort->fn.pfnSetPortTimeOuts == nullptr) return;
+  // The reads of a serial status exchange wait at most 20 ms beyond one per byte;
+  // writes get the same budget as on USB so a stuck line ends the write.
+  COMMTIMEOUTS timeouts = {0, 1, 20, Settings.USBWriteTotalTimeoutMultiplier, Settings.USBWriteTotalTimeoutConstant};
+  const BOOL ok = pIniPort->fn.pfnSetPortTimeOuts(pIniPort->hPort, &timeouts, 0);
+  DebugTrace(pIniPort, ok ? TRACE_INFO : TRACE_ERROR,
+             ok ? "MonStartDoc - Serial Port timeouts PASSED PASSED PASSED PASSED "
+                : "MonStartDoc - Serial Port timeouts FAILED FAILED FAILED FAILED ");
+}
+
+}  // namespace
+
+BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
+  INIPORT* pIniPort = static_cast<INIPORT*>(hPort);
+  DebugTrace(pIniPort, TRACE_INFO, QX_MONITOR_VERSION_TEXT);
+  DebugTrace(pIniPort, TRACE_INFO, QX_MONITOR_BUILD_MARK);
+  DebugTraceF(pIniPort, TRACE_INFO, "MonStartDoc - Job ID = %u", static_cast<unsigned>(JobId));
+
+  if (pIniPort == nullptr || pIniPort->signature != PJ_SIGNATURE || pDocInfo == nullptr || pPrinterName == nullptr ||
+      pPrinterName[0] == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Error bad start doc parameters");
+    return FALSE;
+  }
+  if (Level != 1) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
+  }
+  if (pIniPort->flags & PP_IN_DOC) {
+    SetLastError(ERROR_BUSY);
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - In start doc when start doc called");
+    return FALSE;
+  }
+
+  INIJOB* job = AllocIniJob(pPrinterName);
+  if (job == nullptr) {
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - IniPort does not exist");
+    return FALSE;
+  }
+  if (!spoolerOpenPrinter(job->pPrinterName, &job->hPrinter, nullptr)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - OpenPrinter failed");
+    job->hPrinter = nullptr;
+    FreeIniJob(pIniPort, job);
+    return FALSE;
+  }
+
+  pIniPort->eopState = 0;
+  pIniPort->eopCount = 0;
+
+  WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
+  const BOOL statusLocked = WaitForSingleObject(pIniPort->StatusNotInProgress, INFINITE) == WAIT_OBJECT_0;
+  pIniPort->flags |= PP_IN_DOC;
+  ResetEvent(pIniPort->heartbeatRun);
+  if (statusLocked) ReleaseMutex(pIniPort->StatusNotInProgress);
+
+  sendEnableWatchDog(pIniPort, TRUE);
+
+  if (pIniPort->PortType != 1 && Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
+    pIniPort->DocCountSOD = readTicketCounter(pIniPort);
+  }
+
+  sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
+
+  if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pPrinterName, JobId, 1, pDocInfo)) {
+    const DWORD error = GetLastError();
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Bad return from call to monitor start doc port");
+    pIniPort->flags &= ~PP_IN_DOC;
+    SetEvent(pIniPort->heartbeatRun);
+    ReleaseMutex(pIniPort->hPipeDoingStatus);
+    FreeIniJob(pIniPort, job);
+    SetLastError(error);
+    return FALSE;
+  }
+
+  pIniPort->printerState = PRINTER_STATE_PRINTING;
+  if (Settings.DRWenable) TextLogFile(pIniPort, "Start Doc", "0023", DRW_DOCUMENTS);
+  pIniPort->AbortPending = FALSE;
+  pIniPort->AbortDoc = FALSE;
+  pIniPort->EOPFound = FALSE;
+  if (pIniPort->PortType == 1) setSerialTimeouts(pIniPort);
+  if (!(pIniPort->flags & PP_RUN_THREAD)) {
+    // A memory query stopped the threads it started; the document needs both again.
+    CreateUstatusThread(pIniPort);
+    CreatePipeThread(pIniPort);
+  }
+
+  job->JobId = JobId;
+  EnterCriticalSection(&SplSem);
+  job->pNext = pIniPort->pIniJob;
+  pIniPort->pIniJob = job;
+  if (pIniPort->flags & PP_IS_PJL) job->jobFlags |= JOB_FIRST_WRITE_PENDING;
+  LeaveCriticalSection(&SplSem);
+
+  WaitForSingleObject(pIniPort->PortFree, INFINITE);
+  ReleaseMutex(pIniPort->hPipeDoingStatus);
+  return TRUE;
+}
