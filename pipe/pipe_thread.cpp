@@ -140,6 +140,20 @@ void serve(PipeInstance& pipe) {
   }
 }
 
+// A connect or read still outstanding when the thread ends would write into this
+// instance after it is freed: cancel it and wait until the system has let go. The
+// close may have set the event while the operation runs, so the wait for the
+// result can return early; it is asked again until the operation has ended.
+void endPending(PipeInstance& pipe) {
+  if (!pipe.pending) return;
+  CancelIoEx(pipe.hPipe, &pipe.overlapped);
+  DWORD count = 0;
+  while (!GetOverlappedResult(pipe.hPipe, &pipe.overlapped, &count, TRUE) && GetLastError() == ERROR_IO_INCOMPLETE) {
+    clockSleep(1);
+  }
+  pipe.pending = FALSE;
+}
+
 }  // namespace
 
 DWORD WINAPI PipeThread(LPVOID lpvParam) {
@@ -160,6 +174,7 @@ DWORD WINAPI PipeThread(LPVOID lpvParam) {
     pipe->overlapped.hEvent = event;
     if (QXOpenPipeOverlapped(pIniPort, &pipe->hPipe)) {
       serve(*pipe);
+      endPending(*pipe);
     } else {
       DebugTrace(pIniPort, TRACE_ERROR, "PipeThread - QXOpenPipeOverlapped failed");
     }
