@@ -1,0 +1,247 @@
+#include "ctl_status.h"
+
+#include <cstdio>
+
+namespace ctl {
+namespace {
+
+bool isDigit(BYTE b) { return b >= '0' && b <= '9'; }
+
+// The value of count decimal digits at at; false unless every one is a digit.
+bool digits(const std::vector<BYTE>& reply, size_t at, size_t count, long* value) {
+  if (at + count > reply.size()) return false;
+  long v = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (!isDigit(reply[at + i])) return false;
+    v = v * 10 + (reply[at + i] - '0');
+  }
+  *value = v;
+  return true;
+}
+
+void setStatusBytes(DecodedStatus* status, BYTE status1, BYTE status2) {
+  status->hasStatusBytes = true;
+  status->status1 = status1;
+  status->status2 = status2;
+  for (const StatusBit& bit : statusBits()) {
+    if (((bit.byte == 1 ? status1 : status2) & bit.mask) != 0) status->conditions.push_back(&bit);
+  }
+}
+
+// Reads the field whose number starts at *at and moves past it; false at a field
+// this tool does not know or one cut short.
+bool readField(const std::vector<BYTE>& reply, size_t* at, DecodedStatus* status) {
+  long number = 0;
+  if (!digits(reply, *at, 2, &number)) return false;
+  const size_t data = *at + 2;
+  long value = 0;
+  switch (number) {
+    case 0:
+      if (data + 2 > reply.size()) return false;
+      setStatusBytes(status, reply[data], reply[data + 1]);
+      *at = data + 2;
+      return true;
+    case 1:
+      if (!digits(reply, data, 3, &value)) return false;
+      status->hasErrorCode = true;
+      status->errorCode = static_cast<int>(value);
+      *at = data + 3;
+      return true;
+    case 2:
+      if (!digits(reply, data, 8, &value)) return false;
+      status->hasTicketCount = true;
+      status->ticketCount = value;
+      *at = data + 8;
+      return true;
+    case 3:
+      if (!digits(reply, data, 3, &value)) return false;
+      status->hasHeadTemperature = true;
+      status->headTempC = static_cast<int>(value);
+      *at = data + 3;
+      return true;
+    case 4:
+      if (data + 2 > reply.size()) return false;
+      status->hasFormsLength = true;
+      status->formsLength = (static_cast<unsigned>(reply[data]) << 8) | reply[data + 1];
+      *at = data + 2;
+      return true;
+    case 5:
+      if (!digits(reply, data, 2, &value) || data + 2 + static_cast<size_t>(value) > reply.size()) return false;
+      status->hasVersion = true;
+      status->version.assign(reply.begin() + static_cast<long>(data + 2),
+                             reply.begin() + static_cast<long>(data + 2 + static_cast<size_t>(value)));
+      *at = data + 2 + static_cast<size_t>(value);
+      return true;
+    default:
+      return false;
+  }
+}
+
+const char* typeName(char type) {
+  switch (type) {
+    case 'S':
+      return "short status";
+    case 'N':
+      return "normal status";
+    case 'E':
+      return "extended status";
+    case 'C':
+      return "complete status";
+    case 'A':
+      return "addressed field";
+    default:
+      return nullptr;
+  }
+}
+
+std::string hexByte(BYTE b) {
+  char text[8];
+  snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(b));
+  return text;
+}
+
+// A field's bytes as text when they are all printable, else in hexadecimal.
+std::string fieldText(const std::vector<BYTE>& data) {
+  for (BYTE b : data) {
+    if (b < 0x20 || b > 0x7E) return hexBytes(data);
+  }
+  return std::string(data.begin(), data.end());
+}
+
+}  // namespace
+
+const std::vector<StatusBit>& statusBits() {
+  static const std::vector<StatusBit> bits = {
+      {1, 0x80, "SYSTEM_NOT_READY", "printer not ready"},
+      {1, 0x40, "SYSTEM_DIAG_ERROR", "diagnostic error"},
+      {1, 0x20, "MANUAL_DESELECT", "taken off line at the printer"},
+      {1, 0x10, "OUTPUT_JAM", "output jam"},
+      {1, 0x08, "PAPER_REG_ERROR", "paper registration error"},
+      {1, 0x04, "CUTTER_JAM", "cutter jam"},
+      {1, 0x02, "HEAD_LEVER_UP", "print-head lever open"},
+      {1, 0x01, "OUT_OF_PAPER", "paper out"},
+      {2, 0x80, "DOC_IN_PROGRESS", "a document is being printed"},
+      {2, 0x40, "PRINTER_TIMEOUT", "printer timeout"},
+      {2, 0x20, "BUSY", "busy"},
+      {2, 0x10, "PH_TEMP_WAIT", "waiting for the print head to cool"},
+      {2, 0x08, "TICKET_NOT_TAKEN", "ticket not taken (bin full)"},
+      {2, 0x04, "AVG_POWER_WAIT", "waiting for the average-power limit"},
+      {2, 0x01, "LOW_PAPER", "paper low"},
+  };
+  return bits;
+}
+
+bool decodeStatus(const std::vector<BYTE>& reply, DecodedStatus* status) {
+  *status = DecodedStatus();
+  if (reply.empty()) return false;
+  status->type = static_cast<char>(reply[0]);
+  const char* name = typeName(status->type);
+  if (name == nullptr) return false;
+  status->typeName = name;
+  size_t at = 1;
+  if (status->type == 'A') {
+    long number = 0;
+    if (!digits(reply, 1, 2, &number)) return true;
+    status->field = static_cast<int>(number);
+    if (!readField(reply, &at, status)) status->fieldData.assign(reply.begin() + 3, reply.end());
+    return true;
+  }
+  // Field 00 leads every other reply; only a complete status is read further, as
+  // what follows field 00 in the others is the printer's own.
+  if (!readField(reply, &at, status) || !status->hasStatusBytes) return true;
+  if (status->type == 'C') {
+    while (at < reply.size() && readField(reply, &at, status)) {
+    }
+  }
+  return true;
+}
+
+std::string statusText(const DecodedStatus& status) {
+  std::string text = "type: " + std::string(1, status.type) + " (" + status.typeName + ")\n";
+  if (status.field >= 0) {
+    char field[16];
+    snprintf(field, sizeof field, "%02d", status.field);
+    text += "field: " + std::string(field) + "\n";
+    if (!status.fieldData.empty()) text += "data: " + fieldText(status.fieldData) + "\n";
+  }
+  if (status.hasStatusBytes) {
+    text += "status bytes: " + hexByte(status.status1) + " " + hexByte(status.status2) + "\n";
+    if (status.conditions.empty()) text += "  (no condition set: ready)\n";
+    for (const StatusBit* bit : status.conditions) {
+      char line[96];
+      snprintf(line, sizeof line, "  %-18s %s\n", bit->name, bit->meaning);
+      text += line;
+    }
+  }
+  if (status.hasErrorCode) text += "error code: " + std::to_string(status.errorCode) + "\n";
+  if (status.hasTicketCount) text += "ticket count: " + std::to_string(status.ticketCount) + "\n";
+  if (status.hasHeadTemperature) {
+    text += "head temperature: " + std::to_string(status.headTempC) + " C (" +
+            std::to_string(status.headTempC * 9 / 5 + 32) + " F)\n";
+  }
+  if (status.hasFormsLength) {
+    char forms[32];
+    if (status.formsLength == 0) {
+      snprintf(forms, sizeof forms, "roll");
+    } else {
+      snprintf(forms, sizeof forms, "%u.%02u in.", status.formsLength / 100, status.formsLength % 100);
+    }
+    text += "forms length: " + std::string(forms) + "\n";
+  }
+  if (status.hasVersion) text += "firmware version: " + status.version + "\n";
+  return text;
+}
+
+std::string statusJsonMembers(const DecodedStatus& status) {
+  std::string json = "\"type\":" + jsonString(std::string(1, status.type)) +
+                     ",\"typeName\":" + jsonString(status.typeName);
+  if (status.field >= 0) {
+    json += ",\"field\":" + std::to_string(status.field);
+    if (!status.fieldData.empty()) json += ",\"data\":" + jsonString(fieldText(status.fieldData));
+  }
+  if (status.hasStatusBytes) {
+    json += ",\"statusByte1\":" + std::to_string(status.status1) + ",\"statusByte2\":" + std::to_string(status.status2);
+    json += ",\"conditions\":[";
+    for (size_t i = 0; i < status.conditions.size(); ++i) {
+      json += (i == 0 ? "" : ",") + jsonString(status.conditions[i]->name);
+    }
+    json += "]";
+  }
+  if (status.hasErrorCode) json += ",\"errorCode\":" + std::to_string(status.errorCode);
+  if (status.hasTicketCount) json += ",\"ticketCount\":" + std::to_string(status.ticketCount);
+  if (status.hasHeadTemperature) json += ",\"headTempC\":" + std::to_string(status.headTempC);
+  if (status.hasFormsLength) json += ",\"formsLength\":" + std::to_string(status.formsLength);
+  if (status.hasVersion) json += ",\"firmwareVersion\":" + jsonString(status.version);
+  return json;
+}
+
+std::string hexBytes(const std::vector<BYTE>& bytes) {
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    char hex[4];
+    snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(bytes[i]));
+    if (i != 0) text += ' ';
+    text += hex;
+  }
+  return text;
+}
+
+std::string jsonString(const std::string& text) {
+  std::string json = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      // Printer texts are bytes, not UTF-8: each one outside ASCII is escaped.
+      char escaped[8];
+      snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      json += escaped;
+    } else {
+      json += static_cast<char>(c);
+    }
+  }
+  return json + "\"";
+}
+
+}  // namespace ctl
