@@ -4,6 +4,7 @@
 
 #include "monitor/port_record.h"
 #include "pipe/pipe_commands.h"
+#include "pipe/pipe_server.h"
 #include "pipe_test_support.h"
 
 namespace {
@@ -105,6 +106,24 @@ TEST_F(PipeServer, RequestsOnOneConnectionAreAnsweredInOrder) {
   }
   CloseHandle(client);
   EXPECT_EQ(std::vector<std::string>({name, "2.00 build 00 01/04/2017", "dPrint NOT in progress"}), texts);
+}
+
+TEST_F(PipeServer, ARunningPipeThreadIsNeverJoinedByASecond) {
+  const std::string name = portName("SECOND");
+  INIPORT* port = open(name);
+  ASSERT_NE(nullptr, port);
+  EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
+  const HANDLE thread = port->hPipeThread;
+  const HANDLE event = port->hPipeEvent;
+  TraceLines trace;
+  EXPECT_TRUE(CreatePipeThread(port));
+  EXPECT_EQ(thread, port->hPipeThread.load());
+  EXPECT_EQ(event, port->hPipeEvent.load());  // the close still wakes the serving thread
+  EXPECT_EQ(1u, trace.count("CreatePipeThread - Pipe thread already running"));
+  EXPECT_EQ(0u, trace.count("PipeThread - Start for"));
+  EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
+  EXPECT_TRUE(close(port));
+  EXPECT_EQ(1u, trace.count("PipeThread - Stop"));
 }
 
 TEST_F(PipeServer, CloseWithoutAClientEndsThePipeThread) {

@@ -148,8 +148,8 @@ const CommandSpec kCommands[] = {
      "tell the spooler of the last page at the end of a job, until the next settings read", switchPayload},
     {"version", GET_LM_VERSION, 0, 0, "version [PORT]", "the monitor's version (re-reads its settings)", noPayload},
     {"flash", PROGRAM_FLASH, 1, 1, "flash [PORT] FILE [--check]",
-     "update the printer's firmware from FILE (a path the monitor can open) and follow it to the end; "
-     "--check checks the file against the printer's model and version first",
+     "update the printer's firmware from FILE (a path the monitor can open) and follow it\n"
+     "      to the end; --check checks the file against the printer's model and version first",
      flashPayload},
     {"progress", GET_FLASH_PROGRESS, 0, 0, "progress [PORT]", "the progress text of the firmware update", noPayload},
     {"abort", ABORT_DOCUMENT, 0, 0, "abort [PORT]", "abort the document being printed", noPayload},
