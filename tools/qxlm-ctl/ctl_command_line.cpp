@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "ctl_host.h"
 #include "pipe/pipe_commands.h"
 
 namespace ctl {
@@ -103,7 +104,7 @@ bool ratePayload(const Parsed& parsed, Invocation* invocation, std::string* erro
 }
 
 bool flashPayload(const Parsed& parsed, Invocation* invocation, std::string* error) {
-  const std::string& path = parsed.args[0];
+  const std::string path = pathForMonitor(parsed.args[0]);
   // The request carries at most 2048 bytes: framing, the check byte and the path.
   if (path.empty() || path.size() > PIPE_REQUEST_SIZE - PIPE_PACKET_FRAMING - 1 ||
       path.find('\0') != std::string::npos) {

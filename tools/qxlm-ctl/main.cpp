@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ctl_run.h"
-#include "ctl_terminal.h"
+#include "ctl_host.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
