@@ -1,6 +1,4 @@
 // The access list the port's pipe carries, read back from the pipe itself.
-#include <sddl.h>
-
 #include <vector>
 
 #include "pipe_test_support.h"
