@@ -22,6 +22,7 @@ namespace {
 
 const char kPrinterName[] = "Demo Ticket Printer";
 const DWORD kJobId = 1;
+const DWORD kReadyWaitMs = 3000;
 
 std::basic_string<WCHAR> registryRoot(const std::string& port) {
   std::string root = "SOFTWARE\\qxlm-demo\\";
@@ -125,6 +126,16 @@ Outcome runDemo(const Options& options) {
   BuildLogFilePath(static_cast<INIPORT*>(port.handle()), logPath, sizeof logPath);
   say("monitor: port " + options.port + " open; event log " + logPath);
   Watcher watcher(printer, logPath);
+  // The monitor sends the printer no requests until it has had a first reply, so a
+  // job started sooner would miss the ticket counter it reads at the start. Like an
+  // operator, the demo waits briefly for the printer to show it is there.
+  sim::spooler().waitUntil(
+      [&](const std::vector<sim::SpoolerRecord>& records) {
+        return std::any_of(records.begin(), records.end(), [&](const sim::SpoolerRecord& r) {
+          return r.call == sim::SpoolerCall::SetPort && r.result && r.status != PORT_STATUS_OFFLINE;
+        });
+      },
+      kReadyWaitMs);
 
   const JobRun run = port.print(kJobId, job);
   if (options.keepOpen) keepOpen(options.port);
