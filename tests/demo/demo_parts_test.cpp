@@ -2,6 +2,7 @@
 // view of the port, and the spooler side that must hand over every byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
