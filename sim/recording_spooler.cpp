@@ -29,6 +29,7 @@ struct State {
   std::set<HANDLE> openPrinters;
   uintptr_t nextHandle = 0;
   FailurePlan plans[kKinds];
+  std::function<void(const SpoolerRecord&)> observer;
 };
 
 State& state() {
@@ -54,9 +55,11 @@ std::optional<DWORD> takePlannedFailure(State& s, SpoolerCall kind) {
 BOOL finish(State& s, std::unique_lock<std::mutex>& held, SpoolerRecord record) {
   const BOOL result = record.result;
   const DWORD error = record.lastError;
-  s.records.push_back(std::move(record));
+  const std::function<void(const SpoolerRecord&)> observer = s.observer;
+  s.records.push_back(record);
   held.unlock();
   s.changed.notify_all();
+  if (observer) observer(record);
   if (!result) SetLastError(error);
   return result;
 }
@@ -151,6 +154,12 @@ void RecordingSpooler::stopFailing(SpoolerCall kind) {
   State& s = state();
   std::lock_guard<std::mutex> held(s.lock);
   s.plans[indexOf(kind)] = FailurePlan{};
+}
+
+void RecordingSpooler::setObserver(std::function<void(const SpoolerRecord&)> observer) {
+  State& s = state();
+  std::lock_guard<std::mutex> held(s.lock);
+  s.observer = std::move(observer);
 }
 
 void RecordingSpooler::reset() {

@@ -57,6 +57,10 @@ class RecordingSpooler {
   void failAlways(SpoolerCall kind, DWORD error);
   void stopFailing(SpoolerCall kind);
 
+  // Hands every record to the observer as it is made, on the calling thread and
+  // outside the spooler's lock (an empty function: none). Survives reset().
+  void setObserver(std::function<void(const SpoolerRecord&)> observer);
+
   // Forgets the records, the open handles and every planned failure.
   void reset();
 };

@@ -1,0 +1,23 @@
+// One demo run: the monitor initialised from a fresh registry key, a port opened on
+// a virtual ticket printer, one job printed through it as the spooler would, and
+// the judgement whether the job ended as the fault scenario expects.
+#pragma once
+
+#include "options.h"
+#include "scenario.h"
+
+namespace demo {
+
+const int kExitExpected = 0;
+const int kExitUnexpected = 1;
+const int kExitUsage = 2;
+
+struct Outcome {
+  int exitCode = kExitUnexpected;
+  Observed seen;
+};
+
+// The monitor's code must have been attached to the process (ProcessAttach).
+Outcome runDemo(const Options& options);
+
+}  // namespace demo
