@@ -12,7 +12,9 @@ typedef JobTest JobWrite;
 
 const BYTE kEndOfPage = sim::request::EndOfPage;
 
-Bytes tail(const Bytes& data, size_t from) { return Bytes(data.begin() + static_cast<std::ptrdiff_t>(from), data.end()); }
+Bytes tail(const Bytes& data, size_t from) {
+  return Bytes(data.begin() + static_cast<std::ptrdiff_t>(from), data.end());
+}
 
 // The time of the first vendor request with this code at or after a time.
 DWORD vendorRequestTime(sim::Printer& printer, BYTE code, DWORD from) {
