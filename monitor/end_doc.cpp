@@ -116,12 +116,11 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  EnterCriticalSection(&SplSem);
   INIJOB* head = pIniPort->pIniJob;
-  if (head != nullptr) {
-    head->EndTick = clockTickCount();
-  } else {
-    DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - No jobs?");
-  }
+  if (head != nullptr) head->EndTick = clockTickCount();
+  LeaveCriticalSection(&SplSem);
+  if (head == nullptr) DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - No jobs?");
   displayJobs(pIniPort);
 
   sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
@@ -156,10 +155,17 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
 }
 
 BOOL updateSpoolerWithEODStatus(INIPORT* pIniPort) {
-  INIJOB* head = pIniPort->pIniJob;
+  // The job list is read under SplSem: the status thread empties it when it leaves.
+  EnterCriticalSection(&SplSem);
+  const INIJOB* head = pIniPort->pIniJob;
+  const BOOL hasJob = head != nullptr;
+  const DWORD jobId = hasJob ? head->JobId : 0;
+  const BOOL dataWritten = hasJob && (head->jobFlags & JOB_DATA_WRITTEN) != 0;
+  LeaveCriticalSection(&SplSem);
+
   if (Settings.EOJEjectSendLastPage != 0) {
     DebugTrace(pIniPort, TRACE_INFO, "updateSpoolerWithEODStatus - EOJ method 1, send EOJ even if error");
-    if (head == nullptr || !(head->jobFlags & JOB_DATA_WRITTEN)) return FALSE;
+    if (!dataWritten) return FALSE;
   } else {
     DebugTrace(pIniPort, TRACE_INFO,
                "updateSpoolerWithEODStatus - EOJ method 0, only send EOJ if everything is okay");
@@ -168,9 +174,8 @@ BOOL updateSpoolerWithEODStatus(INIPORT* pIniPort) {
                  "updateSpoolerWithEODStatus - SendJobLastPageEjected - NOT SENT BECAUSE OF ERROR");
       return FALSE;
     }
-    if (head == nullptr) return FALSE;
+    if (!hasJob) return FALSE;
   }
-  const DWORD jobId = head->JobId;
   completeIniJobs(pIniPort, jobId, JOB_CONTROL_LAST_PAGE_EJECTED);
   DebugTraceF(pIniPort, TRACE_INFO, "updateSpoolerWithEODStatus - Job ID = %u", static_cast<unsigned>(jobId));
   return TRUE;

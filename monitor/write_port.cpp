@@ -48,10 +48,22 @@ RetryOutcome readStatusAfterWriteFailure(INIPORT* pIniPort) {
   return RETRY_ABANDON;
 }
 
+// The job list is read under SplSem: the status thread empties it when it leaves.
+void markFirstWrite(INIPORT* pIniPort) {
+  EnterCriticalSection(&SplSem);
+  INIJOB* head = pIniPort->pIniJob;
+  if (head != nullptr && (head->jobFlags & JOB_FIRST_WRITE_PENDING)) {
+    head->jobFlags &= ~JOB_FIRST_WRITE_PENDING;
+    head->jobFlags |= JOB_DATA_WRITTEN;
+  }
+  LeaveCriticalSection(&SplSem);
+}
+
 void deleteJobOnPrinterError(INIPORT* pIniPort) {
   DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Error");
-  INIJOB* head = pIniPort->pIniJob;
-  if (head != nullptr) completeIniJobs(pIniPort, head->JobId, JOB_CONTROL_DELETE);
+  EnterCriticalSection(&SplSem);
+  if (pIniPort->pIniJob != nullptr) completeIniJobs(pIniPort, pIniPort->pIniJob->JobId, JOB_CONTROL_DELETE);
+  LeaveCriticalSection(&SplSem);
   pIniPort->flags &= ~PP_IN_DOC;
   SetEvent(pIniPort->heartbeatRun);
 }
@@ -87,11 +99,7 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     return swallow(cbBuf, pcbWritten);
   }
 
-  INIJOB* head = pIniPort->pIniJob;
-  if (head != nullptr && (head->jobFlags & JOB_FIRST_WRITE_PENDING)) {
-    head->jobFlags &= ~JOB_FIRST_WRITE_PENDING;
-    head->jobFlags |= JOB_DATA_WRITTEN;
-  }
+  markFirstWrite(pIniPort);
 
   if (pIniPort->EOPFound) {
     pIniPort->EOPFound = FALSE;

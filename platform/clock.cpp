@@ -21,7 +21,10 @@ void clockSleep(DWORD ms) {
     Sleep(ms);
     return;
   }
-  std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(realMs(ms) * 1000.0)));
+  // Some hosts (MinGW's runtime) cut a sleep to whole milliseconds, which would drop
+  // the short pauses of a sped-up clock: sleep until the pause has really passed.
+  const Steady::time_point end = Steady::now() + std::chrono::microseconds(static_cast<long long>(realMs(ms) * 1000.0));
+  for (Steady::time_point now = Steady::now(); now < end; now = Steady::now()) std::this_thread::sleep_for(end - now);
 }
 
 DWORD clockTickCount(void) {

@@ -82,6 +82,9 @@ class PortTest : public ::testing::Test {
   // The virtual printer behind a port name (each test uses names of its own).
   static sim::Printer& printer(const std::string& portName);
 
+  // The function table the monitor handed out (NULL before start).
+  LPMONITOREX table() const { return table_; }
+
  private:
   std::unique_ptr<RegistryScope> registry_;
   LPMONITOREX table_ = nullptr;

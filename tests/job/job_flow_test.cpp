@@ -1,0 +1,166 @@
+// Whole jobs through the function table in the situations that once could hang the
+// spooler's thread or mix up ports: no heartbeat, two ports at once, a packet size
+// of 0, a printer that falls silent while busy, a lower port that keeps failing.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "job_test_support.h"
+#include "platform/clock.h"
+
+namespace {
+
+typedef JobTest JobFlow;
+
+const BYTE kEndOfPage = sim::request::EndOfPage;
+// Half the longest the end of a document would wait for the status thread.
+const DWORD kPrompt = 30000;
+
+TEST_F(JobFlow, JobsEndPromptlyWhenTheStatusThreadMakesNoHeartbeatRead) {
+  trace();
+  const Bytes job = ticket(1);
+
+  // FILE: ports never take a heartbeat; the switch is monitor-wide.
+  INIPORT* file = openPort("FILE:");
+  ASSERT_NE(file, nullptr);
+  ASSERT_FALSE(HeartbeatOn.load());
+  DWORD started = clockTickCount();
+  EXPECT_TRUE(printJob(file, 81, job));
+  EXPECT_LT(clockTickCount() - started, kPrompt);
+  EXPECT_EQ(printerOf(file).documentBytes(), withEndOfJobRequest(job));
+  expectIdle(file);
+  close(file);
+
+  setting("EnableHeartBeat", 0);
+  INIPORT* usb = openPort("USB226");
+  ASSERT_NE(usb, nullptr);
+  ASSERT_FALSE(HeartbeatOn.load());
+  started = clockTickCount();
+  EXPECT_TRUE(printJob(usb, 82, job));
+  EXPECT_LT(clockTickCount() - started, kPrompt);
+  expectIdle(usb);
+
+  EXPECT_FALSE(trace().contains("MonEndDocPortUSB - no fresh status read from the status thread"));
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{81, 82}));
+}
+
+TEST_F(JobFlow, TwoPortsFollowTheirOwnPageEnds) {
+  INIPORT* a = openPort("USB230");
+  INIPORT* b = openPort("USB231");
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  DWORD written = 0;
+
+  ASSERT_TRUE(startDoc(a, 91));
+  ASSERT_TRUE(startDoc(b, 92));
+  // A is inside an 8-byte block when B ends a page.
+  ASSERT_TRUE(write(a, {ESC, 'd', 8, 0, '1', '2'}, &written));
+  ASSERT_TRUE(write(b, {ESC, 'e'}, &written));
+  ASSERT_TRUE(write(a, {ESC, 'e', ESC, 'e', '3', '4'}, &written));
+  EXPECT_EQ(vendorRequests(a, kEndOfPage), 0u);
+  EXPECT_EQ(vendorRequests(b, kEndOfPage), 1u);
+  ASSERT_TRUE(write(a, {ESC, 'e'}, &written));
+  EXPECT_EQ(vendorRequests(a, kEndOfPage), 1u);
+
+  // A start of document on B leaves A's block alone.
+  ASSERT_TRUE(write(a, {ESC, 'x', 2, 'a'}, &written));
+  EXPECT_TRUE(endDoc(b));
+  ASSERT_TRUE(startDoc(b, 93));
+  ASSERT_TRUE(write(a, {ESC, 'e', 'b', ESC, 'e'}, &written));
+  EXPECT_EQ(vendorRequests(a, kEndOfPage), 2u);
+  EXPECT_EQ(printerOf(a).documents().back().pages, 2u);
+  EXPECT_TRUE(endDoc(a));
+  EXPECT_FALSE(endDoc(b));
+
+  // Both at once from two threads, in small writes that split every command.
+  Bytes job;
+  for (BYTE seed = 0; seed < 12; ++seed) {
+    const Bytes t = ticket(seed);
+    job.insert(job.end(), t.begin(), t.end());
+  }
+  const size_t requestsA = vendorRequests(a, kEndOfPage);
+  const size_t requestsB = vendorRequests(b, kEndOfPage);
+  auto print = [&](INIPORT* port, DWORD jobId) {
+    EXPECT_TRUE(startDoc(port, jobId));
+    for (size_t at = 0; at < job.size(); at += 5) {
+      const size_t end = at + 5 < job.size() ? at + 5 : job.size();
+      DWORD done = 0;
+      Bytes piece(job.begin() + static_cast<std::ptrdiff_t>(at), job.begin() + static_cast<std::ptrdiff_t>(end));
+      EXPECT_TRUE(write(port, piece, &done));
+    }
+    EXPECT_TRUE(endDoc(port));
+  };
+  std::thread first(print, a, 94);
+  std::thread second(print, b, 95);
+  first.join();
+  second.join();
+  EXPECT_EQ(vendorRequests(a, kEndOfPage) - requestsA, 12u);
+  EXPECT_EQ(vendorRequests(b, kEndOfPage) - requestsB, 12u);
+  EXPECT_EQ(printerOf(a).documentBytes(), withEndOfJobRequest(job));
+  EXPECT_EQ(printerOf(b).documentBytes(), withEndOfJobRequest(job));
+}
+
+TEST_F(JobFlow, APacketSizeOfZeroPrintsWithTheDefault) {
+  setting("USBPacketSize", 0);
+  INIPORT* port = openPort("USB232");
+  ASSERT_NE(port, nullptr);
+  const Bytes job = plainData(10000);
+  EXPECT_TRUE(printJob(port, 96, job));
+  EXPECT_EQ(writeSizes(port), (std::vector<DWORD>{1808, 4096, 4096, 3}));
+  EXPECT_EQ(printerOf(port).documentBytes(), withEndOfJobRequest(job));
+}
+
+TEST_F(JobFlow, APrinterThatFallsSilentWhileBusyEndsTheDocument) {
+  trace();
+  INIPORT* port = openPort("USB233");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  printer.setBusyAfterPage(100000000);
+  ASSERT_TRUE(startDoc(port, 97));
+  writeAll(port, ticket(1));
+  // The first poll still reads the busy printer; every read after it is empty.
+  printer.addFault(sim::Fault::zeroRead(3, true));
+  const size_t writes = printer.calls(sim::Entry::WritePort).size();
+  const Bytes data = ticket(2);
+  DWORD written = 0;
+  EXPECT_TRUE(write(port, data, &written));
+  EXPECT_EQ(written, data.size());
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writes);
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 9u);
+  EXPECT_TRUE(trace().contains("waitForPrinterNotBusy - printer not answering, aborting document"));
+  EXPECT_TRUE(endDoc(port));
+  expectIdle(port);
+}
+
+TEST_F(JobFlow, ALowerPortThatKeepsFailingEndsTheDocument) {
+  trace();
+  INIPORT* port = openPort("USB234");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+
+  // The printer shows no error, so the write is tried again, ten times in all.
+  ASSERT_TRUE(startDoc(port, 98));
+  printer.clearRecords();
+  printer.addFault(sim::Fault::failWrite(1, ERROR_ACCESS_DENIED, true));
+  const Bytes data = ticket(1);
+  DWORD written = 0;
+  EXPECT_TRUE(write(port, data, &written));
+  EXPECT_EQ(written, data.size());
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 10u);
+  EXPECT_EQ(trace().count("MonWritePortUSBPaper - Write port finds printer busy with No error"), 9u);
+  EXPECT_TRUE(write(port, data, &written));
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 10u);
+  EXPECT_TRUE(endDoc(port));
+
+  // A client's abort ends the retries at once.
+  ASSERT_TRUE(startDoc(port, 99));
+  printer.clearRecords();
+  port->AbortPending = TRUE;
+  EXPECT_TRUE(write(port, data, &written));
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 1u);
+  printer.clearFaults();
+  EXPECT_TRUE(endDoc(port));
+  expectIdle(port);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+// The start of a document through the function table: refusals, failures that must
+// leave nothing behind, and the printer's ticket counter read for the event log.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "job_test_support.h"
+#include "platform/clock.h"
+
+namespace {
+
+typedef JobTest JobStart;
+
+// Nobody keeps the mutex: another thread gets it (the status thread may hold it
+// for one pass).
+bool mutexFree(HANDLE mutex) {
+  bool free = false;
+  std::thread other([&] {
+    if (clockWait(mutex, 5000) == WAIT_OBJECT_0) {
+      free = true;
+      ReleaseMutex(mutex);
+    }
+  });
+  other.join();
+  return free;
+}
+
+TEST_F(JobStart, RefusedCallsLeaveThePortAndTheFirstJobAlone) {
+  INIPORT* port = openPort("USB201");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  printer.clearRecords();
+
+  EXPECT_FALSE(startDoc(port, 1, kPrinterName, 2));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_LEVEL));
+  EXPECT_FALSE(startDoc(port, 1, kPrinterName, 1, false));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(startDoc(port, 1, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(startDoc(port, 1, ""));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  // None of them reached the printer or the spooler.
+  EXPECT_TRUE(printer.calls().empty());
+  EXPECT_TRUE(spooler().calls(sim::SpoolerCall::OpenPrinter).empty());
+  expectIdle(port);
+
+  ASSERT_TRUE(startDoc(port, 11));
+  EXPECT_FALSE(startDoc(port, 12));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+  ASSERT_NE(port->pIniJob, nullptr);
+  EXPECT_EQ(port->pIniJob->JobId, 11u);
+  EXPECT_EQ(port->pIniJob->pNext, nullptr);
+  EXPECT_EQ(printer.calls(sim::Entry::StartDocPort).size(), 1u);
+  EXPECT_EQ(spooler().openPrinterCount(), 1);
+
+  writeAll(port, ticket(1));
+  EXPECT_TRUE(endDoc(port));
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{11});
+  EXPECT_EQ(spooler().openPrinterCount(), 0);
+}
+
+TEST_F(JobStart, FailedStartsLeaveNothingBehind) {
+  INIPORT* port = openPort("USB202");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+
+  auto expectNothingLeft = [&]() {
+    EXPECT_EQ(port->pIniJob, nullptr);
+    EXPECT_EQ(spooler().openPrinterCount(), 0);
+    EXPECT_TRUE(mutexFree(port->hPipeDoingStatus));
+    EXPECT_TRUE(mutexFree(port->StatusNotInProgress));
+    expectIdle(port);
+  };
+
+  spooler().failNext(sim::SpoolerCall::OpenPrinter, ERROR_INVALID_NAME);
+  EXPECT_FALSE(startDoc(port, 21));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+  EXPECT_TRUE(printer.calls(sim::Entry::StartDocPort).empty());
+  expectNothingLeft();
+
+  printer.addFault(sim::Fault::failStartDoc(ERROR_SEM_TIMEOUT));
+  EXPECT_FALSE(startDoc(port, 22));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SEM_TIMEOUT));
+  // The job's own printer handle was opened and closed again.
+  EXPECT_EQ(spooler().calls(sim::SpoolerCall::ClosePrinter).size(), 1u);
+  expectNothingLeft();
+
+  EXPECT_TRUE(printJob(port, 23, ticket(2)));
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{23});
+  expectNothingLeft();
+}
+
+TEST_F(JobStart, TicketCounterIsReadOnlyForTheDocumentLogAndNeverOnSerial) {
+  const BYTE kTicketCounterRequest = sim::request::FirstField + 2;
+  trace();
+
+  INIPORT* quiet = openPort("USB203");
+  ASSERT_NE(quiet, nullptr);
+  printerOf(quiet).setTicketCount(120);
+  printerOf(quiet).clearRecords();
+  EXPECT_TRUE(printJob(quiet, 31, ticket(3)));
+  EXPECT_EQ(vendorRequests(quiet, kTicketCounterRequest), 0u);
+
+  setting("DRWenable", 1);
+  setting("DRWdebugMask", DRW_ERRORS);  // no document entries
+  INIPORT* errorsOnly = openPort("USB204");
+  ASSERT_NE(errorsOnly, nullptr);
+  EXPECT_TRUE(printJob(errorsOnly, 32, ticket(4)));
+  EXPECT_EQ(vendorRequests(errorsOnly, kTicketCounterRequest), 0u);
+
+  setting("DRWdebugMask", DRW_ERRORS | DRW_DOCUMENTS);
+  INIPORT* usb = openPort("USB205");
+  ASSERT_NE(usb, nullptr);
+  printerOf(usb).setTicketCount(120);
+  ASSERT_TRUE(startDoc(usb, 33));
+  EXPECT_EQ(vendorRequests(usb, kTicketCounterRequest), 1u);
+  EXPECT_EQ(usb->DocCountSOD, 120u);  // "00000120": leading zeros are digits too
+  writeAll(usb, ticket(5));
+  EXPECT_TRUE(endDoc(usb));
+
+  // The request is lost, so the reply read is a short status: no digits from byte 3.
+  printerOf(usb).addFault(sim::Fault::failVendorRequest(1, ERROR_GEN_FAILURE, true));
+  ASSERT_TRUE(startDoc(usb, 34));
+  EXPECT_EQ(usb->DocCountSOD, 0u);
+  EXPECT_TRUE(trace().contains("MonStartDoc - Doc count before print = 0"));
+  EXPECT_FALSE(trace().contains("MonStartDoc - get doc count failed"));
+  EXPECT_FALSE(endDoc(usb));  // no data written
+  printerOf(usb).clearFaults();
+
+  INIPORT* serial = openPort("COM7:");
+  ASSERT_NE(serial, nullptr);
+  printerOf(serial).setTicketCount(120);
+  trace().clear();
+  ASSERT_TRUE(startDoc(serial, 35));
+  EXPECT_FALSE(trace().contains("MonStartDoc - Doc count before print"));
+  EXPECT_FALSE(trace().contains("MonStartDoc - get doc count failed"));
+  EXPECT_EQ(serial->DocCountSOD, 0u);
+  endDoc(serial);
+}
+
+}  // namespace

@@ -1,0 +1,294 @@
+// The write entry through the function table: packets, page ends found in the data
+// and told to the printer, the wait for a busy printer, and what each kind of write
+// failure does to the document.
+#include <gtest/gtest.h>
+
+#include "job_test_support.h"
+#include "platform/clock.h"
+
+namespace {
+
+typedef JobTest JobWrite;
+
+const BYTE kEndOfPage = sim::request::EndOfPage;
+
+Bytes tail(const Bytes& data, size_t from) {
+  return Bytes(data.begin() + static_cast<std::ptrdiff_t>(from), data.end());
+}
+
+// The time of the first vendor request with this code at or after a time.
+DWORD vendorRequestTime(sim::Printer& printer, BYTE code, DWORD from) {
+  for (const sim::Call& call : printer.calls(sim::Entry::GetPrinterDataFromPort)) {
+    if (call.time >= from && call.in.size() == 8 && call.in[0] == code) return call.time;
+  }
+  ADD_FAILURE() << "no vendor request " << static_cast<int>(code);
+  return from;
+}
+
+TEST_F(JobWrite, LongBuffersGoOutOddPieceFirstAndOnlyTheLastCallIsScanned) {
+  INIPORT* port = openPort("USB206");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  Bytes job = plainData(10000);
+  // Page ends in each piece; only the last call (one packet) is scanned.
+  for (size_t at : {100u, 5000u, 9000u}) {
+    job[at] = ESC;
+    job[at + 1] = 'e';
+  }
+  ASSERT_TRUE(startDoc(port, 41));
+  printer.clearRecords();
+
+  DWORD written = 0;
+  ASSERT_TRUE(write(port, job, &written));
+  EXPECT_EQ(written, 1808u);
+  ASSERT_TRUE(write(port, tail(job, 1808), &written));
+  EXPECT_EQ(written, 4096u);
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 0u);
+
+  ASSERT_TRUE(write(port, tail(job, 1808 + 4096), &written));
+  const DWORD returned = clockTickCount();
+  EXPECT_EQ(written, 4096u);
+  EXPECT_EQ(writeSizes(port), (std::vector<DWORD>{1808, 4096, 4096}));
+  EXPECT_EQ(printer.documentBytes(), job);
+
+  // The end-of-page request follows the last write, 35 ms on either side of it.
+  ASSERT_EQ(vendorRequests(port, kEndOfPage), 1u);
+  const DWORD lastWrite = printer.calls(sim::Entry::WritePort).back().time;
+  const DWORD request = vendorRequestTime(printer, kEndOfPage, lastWrite);
+  EXPECT_GE(request - lastWrite, 35u);
+  EXPECT_GE(returned - request, 35u);
+  EXPECT_TRUE(endDoc(port));
+}
+
+TEST_F(JobWrite, PageEndsAreFoundThroughCommandBlocksAndAcrossCalls) {
+  INIPORT* port = openPort("USB207");
+  ASSERT_NE(port, nullptr);
+  ASSERT_TRUE(startDoc(port, 42));
+  DWORD written = 0;
+
+  // Three data bytes skipped, then the page end.
+  ASSERT_TRUE(write(port, {ESC, 'd', 3, 0, 'a', 'b', 'c', ESC, 'e'}, &written));
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 1u);
+  // The ESC is the block's one data byte, so no page ends here.
+  ASSERT_TRUE(write(port, {ESC, 'd', 1, 0, ESC, 'e'}, &written));
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 1u);
+  // A call that ends after ESC: the next call goes on with the command letter.
+  ASSERT_TRUE(write(port, {'x', ESC}, &written));
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 1u);
+  ASSERT_TRUE(write(port, {'e', 'y'}, &written));
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 2u);
+  // Two page ends in one call: one request for the call.
+  ASSERT_TRUE(write(port, {ESC, 'e', 'z', ESC, 'e'}, &written));
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 3u);
+
+  EXPECT_EQ(printerOf(port).documents().back().pages, 4u);
+  EXPECT_TRUE(endDoc(port));
+}
+
+TEST_F(JobWrite, AfterAPageTheNextWriteWaitsForTheBusyPrinter) {
+  trace();
+  INIPORT* port = openPort("USB208");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  printer.setBusyAfterPage(2000);
+  ASSERT_TRUE(startDoc(port, 43));
+
+  writeAll(port, ticket(1));
+  const DWORD pageWritten = printer.calls(sim::Entry::WritePort).back().time;
+  writeAll(port, ticket(2));
+  EXPECT_GE(printer.calls(sim::Entry::WritePort).back().time - pageWritten, 2000u);
+  EXPECT_GE(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 1u);
+
+  // A printer busy for good: 660 polls, then the rest of the document is swallowed.
+  printer.setStatus(0, sim::status2::Busy);
+  trace().clear();
+  const size_t writesBefore = printer.calls(sim::Entry::WritePort).size();
+  const Bytes more = ticket(3);
+  DWORD written = 0;
+  EXPECT_TRUE(write(port, more, &written));
+  EXPECT_EQ(written, more.size());
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 660u);
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - timeout, aborting document"), 1u);
+  EXPECT_TRUE(write(port, more, &written));
+  EXPECT_EQ(written, more.size());
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore);
+
+  printer.setStatus(0, 0);
+  EXPECT_TRUE(endDoc(port));
+  expectIdle(port);
+}
+
+TEST_F(JobWrite, PurgeAndClientAbortEndTheWaitAndSwallowTheDocument) {
+  trace();
+  INIPORT* port = openPort("USB209");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  DWORD written = 0;
+
+  // The printer timed the document out and purged it.
+  ASSERT_TRUE(startDoc(port, 44));
+  writeAll(port, ticket(1));
+  printer.setStatus(sim::status1::SystemDiagError, sim::status2::PrinterTimeout);
+  size_t writesBefore = printer.calls(sim::Entry::WritePort).size();
+  EXPECT_TRUE(write(port, ticket(2), &written));
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - DETECTED PURGE SETTING ABORT DOCUMENT!"), 3u);
+  EXPECT_TRUE(trace().contains("MonWritePortUSBPaper - Abort after wait for printer"));
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore);
+  printer.setStatus(0, 0);
+  EXPECT_TRUE(endDoc(port));
+
+  // A pipe client asked to abort while the printer stays busy.
+  ASSERT_TRUE(startDoc(port, 45));
+  EXPECT_FALSE(port->AbortDoc.load());
+  writeAll(port, ticket(3));
+  printer.setStatus(0, sim::status2::Busy);
+  port->AbortPending = TRUE;
+  trace().clear();
+  writesBefore = printer.calls(sim::Entry::WritePort).size();
+  EXPECT_TRUE(write(port, ticket(4), &written));
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - FOUND PROGRAMTIC ABORT PENDING"), 1u);
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 1u);
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore);
+  printer.setStatus(0, 0);
+  EXPECT_TRUE(endDoc(port));
+  expectIdle(port);
+}
+
+TEST_F(JobWrite, UsbErrorsSwallowTheRestOfTheDocumentAndTimeoutsFollowTheSetting) {
+  setting("DRWenable", 1);
+  setting("DRWdebugMask", DRW_ERRORS);
+  INIPORT* port = openPort("USB210");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+
+  for (DWORD error : {static_cast<DWORD>(ERROR_CRC), static_cast<DWORD>(ERROR_GEN_FAILURE)}) {
+    SCOPED_TRACE(error);
+    clearLog(port);
+    ASSERT_TRUE(startDoc(port, 46));
+    writeAll(port, ticket(1));
+    printer.addFault(sim::Fault::failWrite(1, error));
+    const size_t writesBefore = printer.calls(sim::Entry::WritePort).size();
+    const Bytes data = ticket(2);
+    DWORD written = 0;
+    EXPECT_TRUE(write(port, data, &written));
+    EXPECT_EQ(written, data.size());
+    EXPECT_TRUE(write(port, data, &written));
+    EXPECT_EQ(written, data.size());
+    EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore + 1);
+    EXPECT_EQ(port->LastWinError, error);
+    const std::string log = logFile(port);
+    EXPECT_NE(lineWith(log, "WritePortPaper - CRC Error").find("0002"), std::string::npos) << log;
+    EXPECT_NE(log.find("OS err = " + std::to_string(error)), std::string::npos) << log;
+    EXPECT_TRUE(endDoc(port));  // the printer answers again: the job is reported
+  }
+
+  // With "USBAbortOnWriteTimeout" set (the default) a time-out swallows the rest too.
+  clearLog(port);
+  ASSERT_TRUE(startDoc(port, 47));
+  printer.addFault(sim::Fault::failWrite(1, ERROR_TIMEOUT));
+  size_t writesBefore = printer.calls(sim::Entry::WritePort).size();
+  DWORD written = 0;
+  EXPECT_TRUE(write(port, ticket(3), &written));
+  EXPECT_TRUE(write(port, ticket(4), &written));
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore + 1);
+  EXPECT_EQ(logFile(port).find("WritePortPaper - CRC Error"), std::string::npos);
+  EXPECT_TRUE(endDoc(port));
+
+  // Without it the write is tried again after a status read, and the data arrives.
+  setting("USBAbortOnWriteTimeout", 0);
+  INIPORT* retrying = openPort("USB211");
+  ASSERT_NE(retrying, nullptr);
+  sim::Printer& second = printerOf(retrying);
+  ASSERT_TRUE(startDoc(retrying, 48));
+  second.clearRecords();
+  second.addFault(sim::Fault::failWrite(1, ERROR_TIMEOUT));
+  const Bytes data = ticket(5);
+  EXPECT_TRUE(write(retrying, data, &written));
+  EXPECT_EQ(written, data.size());
+  const std::vector<sim::Call> calls = second.calls();
+  std::vector<sim::Entry> order;
+  for (const sim::Call& call : calls) {
+    if (call.entry == sim::Entry::WritePort || call.entry == sim::Entry::ReadPort) order.push_back(call.entry);
+  }
+  ASSERT_GE(order.size(), 3u);
+  EXPECT_EQ(order.front(), sim::Entry::WritePort);
+  EXPECT_EQ(order[1], sim::Entry::ReadPort);
+  EXPECT_EQ(order.back(), sim::Entry::WritePort);
+  EXPECT_EQ(second.documentBytes(), data);
+  EXPECT_TRUE(endDoc(retrying));
+}
+
+TEST_F(JobWrite, AFailedWriteToAPrinterInErrorDeletesTheJob) {
+  struct Case {
+    const char* port;
+    BYTE status1;
+    DWORD portStatus;
+  };
+  const Case cases[] = {
+      {"USB212", sim::status1::OutOfPaper, PORT_STATUS_PAPER_OUT},
+      {"USB213", sim::status1::CutterJam, PORT_STATUS_PAPER_JAM},
+      {"USB214", sim::status1::ManualDeselect, PORT_STATUS_OFFLINE},
+      {"USB215", sim::status1::HeadLeverUp, PORT_STATUS_DOOR_OPEN},
+  };
+  DWORD jobId = 50;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port);
+    INIPORT* port = openPort(c.port);
+    ASSERT_NE(port, nullptr);
+    sim::Printer& printer = printerOf(port);
+    ASSERT_TRUE(startDoc(port, ++jobId));
+    printer.setStatus(c.status1, 0);
+    printer.addFault(sim::Fault::failWrite(1, ERROR_SEM_TIMEOUT));
+    DWORD written = 0;
+    EXPECT_FALSE(write(port, ticket(1), &written));
+    EXPECT_EQ(port->PrinterStatus, c.portStatus);
+    EXPECT_EQ(jobsSent(JOB_CONTROL_DELETE), std::vector<DWORD>{jobId});
+    EXPECT_EQ(port->pIniJob, nullptr);
+    EXPECT_EQ(port->flags & PP_IN_DOC, 0u);
+
+    // The spooler still ends the document; nothing is left to report.
+    printer.setStatus(0, 0);
+    EXPECT_FALSE(endDoc(port));
+    EXPECT_TRUE(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED).empty());
+    expectIdle(port);
+    spooler().reset();
+    close(port);
+  }
+}
+
+TEST_F(JobWrite, UnreadableStatusAfterAFailedWriteAbandonsTheDocument) {
+  trace();
+  INIPORT* port = openPort("USB216");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  ASSERT_TRUE(startDoc(port, 61));
+  printer.addFault(sim::Fault::failWrite(1, ERROR_SEM_TIMEOUT, true));
+  printer.addFault(sim::Fault::failRead(1, ERROR_SEM_TIMEOUT, true));
+  const Bytes data = ticket(1);
+  DWORD written = 0;
+  EXPECT_TRUE(write(port, data, &written));
+  EXPECT_EQ(written, data.size());
+  EXPECT_EQ(trace().count("MonWritePortUSBPaper - Retry read = "), 10u);
+  EXPECT_TRUE(trace().contains("MonWritePortUSBPaper - Retry read = 10"));
+  EXPECT_TRUE(port->AbortDoc.load());
+  const size_t writes = printer.calls(sim::Entry::WritePort).size();
+  EXPECT_TRUE(write(port, data, &written));
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writes);
+  printer.clearFaults();
+  EXPECT_TRUE(endDoc(port));
+  expectIdle(port);
+}
+
+TEST_F(JobWrite, SerialPortsTakeNoJobDataThroughTheMonitor) {
+  INIPORT* port = openPort("COM7:");
+  ASSERT_NE(port, nullptr);
+  ASSERT_TRUE(startDoc(port, 62));
+  SetLastError(ERROR_SUCCESS);
+  DWORD written = 0;
+  EXPECT_FALSE(write(port, ticket(1), &written));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(printerOf(port).documentBytes().empty());
+  endDoc(port);
+}
+
+}  // namespace
