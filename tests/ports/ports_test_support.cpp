@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
@@ -117,6 +119,7 @@ void PortTest::start() {
 
 INIPORT* PortTest::open(const std::string& portName, MONITOR lower, const std::string& printerName) {
   if (table_ == nullptr) start();
+  printer(portName);
   WideString port = widen(portName);
   WideString printer = widen(printerName);
   const auto openPortEx = table_->Monitor.pfnOpenPortEx != nullptr ? table_->Monitor.pfnOpenPortEx : &MonOpenPort;
@@ -142,4 +145,10 @@ BOOL PortTest::close(INIPORT* pIniPort) {
   return closed;
 }
 
-sim::Printer& PortTest::printer(const std::string& portName) { return sim::printer(portName); }
+sim::Printer& PortTest::printer(const std::string& portName) {
+  std::string key = portName;
+  for (char& c : key) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  sim::Printer& device = sim::printer(portName);
+  if (printersUsed_.insert(key).second) device.reset();
+  return device;
+}
