@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "monitor/monitor_state.h"
+#include "monitor/port_record.h"
 #include "platform/handle_count.h"
 #include "ports_test_support.h"
 
@@ -9,13 +10,14 @@ namespace {
 
 class PortLifetime : public PortTest {};
 
-TEST_F(PortLifetime, AThousandOpensAndClosesLeaveNoHandleBehind) {
+TEST_F(PortLifetime, AThousandOpensAndClosesLeaveNoHandleOrMemoryBehind) {
   // One round first, so that whatever the platform sets up once is counted before.
   INIPORT* pIniPort = open("USB_PT_LIFETIME");
   ASSERT_NE(pIniPort, nullptr);
   ASSERT_TRUE(close(pIniPort));
   INIPORT* const head = portListHead;
   const DWORD handlesBefore = platformHandleCount();
+  const LONG blocksBefore = AllocSplMemBlocks();
 
   for (int i = 0; i < 1000; ++i) {
     pIniPort = open("USB_PT_LIFETIME");
@@ -23,7 +25,9 @@ TEST_F(PortLifetime, AThousandOpensAndClosesLeaveNoHandleBehind) {
     ASSERT_TRUE(close(pIniPort)) << i;
   }
 
+  // The close waits for the port's threads to end, and their handles are counted here.
   EXPECT_EQ(platformHandleCount(), handlesBefore);
+  EXPECT_EQ(AllocSplMemBlocks(), blocksBefore);
   EXPECT_EQ(portListHead, head);
   EXPECT_EQ(printer("USB_PT_LIFETIME").openCount(), 0);
 }

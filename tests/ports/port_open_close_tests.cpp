@@ -7,6 +7,7 @@
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
+#include "platform/handle_count.h"
 #include "ports_test_support.h"
 #include "sim/lower_monitor.h"
 
@@ -163,12 +164,18 @@ TEST_F(PortOpen, UsbTimeOutsComeFromTheFiveSettings) {
 }
 
 TEST_F(PortOpen, AFailedLowerOpenCanBeRetried) {
+  start();
   printer("USB_PT_RETRY").addFault(sim::Fault::failOpen(ERROR_ACCESS_DENIED));
   INIPORT* const head = portListHead;
+  const DWORD handles = platformHandleCount();
+  const LONG blocks = AllocSplMemBlocks();
   SetLastError(0);
   EXPECT_EQ(open("USB_PT_RETRY"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  // The record is gone with everything it held.
   EXPECT_EQ(portListHead, head);
+  EXPECT_EQ(platformHandleCount(), handles);
+  EXPECT_EQ(AllocSplMemBlocks(), blocks);
 
   INIPORT* pIniPort = open("USB_PT_RETRY");
   ASSERT_NE(pIniPort, nullptr);
