@@ -253,6 +253,17 @@ TEST_F(PortOpen, OpenAndCloseAreLoggedAsPortEvents) {
 
   const std::string log = readWholeFile(path);
   DeleteFileA(path);
+
+  // With the default class mask, port events are not written (printer conditions may be).
+  setting("DRWdebugMask", DRW_ERRORS);
+  pIniPort = open("USB_PT_LOG", sim::lowerMonitor(), "Ports Log Printer");
+  ASSERT_NE(pIniPort, nullptr);
+  ASSERT_TRUE(close(pIniPort));
+  const std::string unselected = readWholeFile(path);
+  DeleteFileA(path);
+  EXPECT_EQ(unselected.find("\"0009\","), std::string::npos) << unselected;
+  EXPECT_EQ(unselected.find("\"0011\","), std::string::npos) << unselected;
+
   const size_t closed = log.find("\"0009\",");
   const size_t opened = log.find("\"0011\",");
   ASSERT_NE(closed, std::string::npos) << log;
