@@ -26,7 +26,11 @@ TEST_F(PortLifetime, AThousandOpensAndClosesLeaveNoHandleOrMemoryBehind) {
   }
 
   // The close waits for the port's threads to end, and their handles are counted here.
-  EXPECT_EQ(platformHandleCount(), handlesBefore);
+  // A handle kept per round would show a thousand times over; Wine opens one or two of
+  // its own at a moment of its choosing during the rounds and keeps them.
+  const DWORD handlesAfter = platformHandleCount();
+  EXPECT_GE(handlesAfter, handlesBefore);
+  EXPECT_LT(handlesAfter - handlesBefore, 5u) << handlesBefore << " handles before, " << handlesAfter << " after";
   EXPECT_EQ(AllocSplMemBlocks(), blocksBefore);
   EXPECT_EQ(portListHead, head);
   EXPECT_EQ(printer("USB_PT_LIFETIME").openCount(), 0);
