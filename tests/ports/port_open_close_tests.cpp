@@ -117,6 +117,23 @@ TEST_F(PortOpen, ALowerTableWithoutARequiredEntryIsRefused) {
   }
 }
 
+TEST_F(PortOpen, AMissingPortNameFailsAndLeavesNothing) {
+  start();
+  INIPORT* const head = portListHead;
+  const DWORD handles = platformHandleCount();
+  const LONG blocks = AllocSplMemBlocks();
+  MONITOR lower = sim::lowerMonitor();
+  WideString printerName = widen("Ports Test Printer");
+  HANDLE hPort = nullptr;
+  SetLastError(0);
+  EXPECT_FALSE(MonOpenPort(nullptr, &printerName[0], &hPort, &lower));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(hPort, nullptr);
+  EXPECT_EQ(portListHead, head);
+  EXPECT_EQ(platformHandleCount(), handles);
+  EXPECT_EQ(AllocSplMemBlocks(), blocks);
+}
+
 TEST_F(PortOpen, WatchdogAndWriteTimeoutSwitches) {
   setting("USBWDGlobalEnable", 0);
   setting("USBAbortOnWriteTimeout", 1);
