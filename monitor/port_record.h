@@ -140,6 +140,8 @@ struct INIPORT {
 // Zero-filled memory from the platform's global allocator; NULL when none is left.
 LPVOID AllocSplMem(DWORD cb);
 void FreeSplMem(LPVOID pMem);
+// Blocks handed out and not yet freed: what a port leaves behind shows here.
+LONG AllocSplMemBlocks(void);
 // A copy of a UTF-16 text in an AllocSplMem block; NULL for a NULL text.
 LPWSTR AllocSplStr(LPCWSTR pStr);
 

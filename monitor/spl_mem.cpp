@@ -3,12 +3,27 @@
 #include <cstring>
 
 #include "monitor/port_record.h"
+#include "monitor/relaxed.h"
 
-LPVOID AllocSplMem(DWORD cb) { return static_cast<LPVOID>(GlobalAlloc(GPTR, cb)); }
+namespace {
+
+Relaxed<LONG> g_blocks;
+
+}  // namespace
+
+LPVOID AllocSplMem(DWORD cb) {
+  LPVOID pMem = static_cast<LPVOID>(GlobalAlloc(GPTR, cb));
+  if (pMem != nullptr) ++g_blocks;
+  return pMem;
+}
 
 void FreeSplMem(LPVOID pMem) {
-  if (pMem != nullptr) GlobalFree(static_cast<HGLOBAL>(pMem));
+  if (pMem == nullptr) return;
+  GlobalFree(static_cast<HGLOBAL>(pMem));
+  --g_blocks;
 }
+
+LONG AllocSplMemBlocks(void) { return g_blocks; }
 
 LPWSTR AllocSplStr(LPCWSTR pStr) {
   if (pStr == nullptr) {

@@ -47,6 +47,19 @@ void appendEscaped(std::string& out, unsigned char byte) {
   out += escaped;
 }
 
+// "~" and the 64-bit FNV-1a hash of the escaped name in hex; "~" never appears in an
+// escaped name, so a hashed name cannot meet a plain one.
+std::string hashedFileName(const std::string& file) {
+  unsigned long long hash = 0xcbf29ce484222325ULL;
+  for (char c : file) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3ULL;
+  }
+  char name[20];
+  snprintf(name, sizeof name, "~%016llx", hash);
+  return name;
+}
+
 }  // namespace
 
 bool pipeSocketPath(const std::u16string& name, std::string* path) {
@@ -66,6 +79,9 @@ bool pipeSocketPath(const std::u16string& name, std::string* path) {
       appendEscaped(file, static_cast<unsigned char>(0x80 | (c & 0x3F)));
     }
   }
+  // A socket's path has little room (sun_path); a name that does not fit in a deep
+  // folder is stored under a hash of itself instead, still one file per folded name.
+  if (dir.size() + 1 + file.size() >= sizeof(sockaddr_un{}.sun_path)) file = hashedFileName(file);
   *path = dir + "/" + file;
   return path->size() < sizeof(sockaddr_un{}.sun_path);
 }

@@ -7,6 +7,7 @@
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
+#include "platform/handle_count.h"
 #include "ports_test_support.h"
 #include "sim/lower_monitor.h"
 
@@ -116,6 +117,23 @@ TEST_F(PortOpen, ALowerTableWithoutARequiredEntryIsRefused) {
   }
 }
 
+TEST_F(PortOpen, AMissingPortNameFailsAndLeavesNothing) {
+  start();
+  INIPORT* const head = portListHead;
+  const DWORD handles = platformHandleCount();
+  const LONG blocks = AllocSplMemBlocks();
+  MONITOR lower = sim::lowerMonitor();
+  WideString printerName = widen("Ports Test Printer");
+  HANDLE hPort = nullptr;
+  SetLastError(0);
+  EXPECT_FALSE(MonOpenPort(nullptr, &printerName[0], &hPort, &lower));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(hPort, nullptr);
+  EXPECT_EQ(portListHead, head);
+  EXPECT_EQ(platformHandleCount(), handles);
+  EXPECT_EQ(AllocSplMemBlocks(), blocks);
+}
+
 TEST_F(PortOpen, WatchdogAndWriteTimeoutSwitches) {
   setting("USBWDGlobalEnable", 0);
   setting("USBAbortOnWriteTimeout", 1);
@@ -163,12 +181,18 @@ TEST_F(PortOpen, UsbTimeOutsComeFromTheFiveSettings) {
 }
 
 TEST_F(PortOpen, AFailedLowerOpenCanBeRetried) {
+  start();
   printer("USB_PT_RETRY").addFault(sim::Fault::failOpen(ERROR_ACCESS_DENIED));
   INIPORT* const head = portListHead;
+  const DWORD handles = platformHandleCount();
+  const LONG blocks = AllocSplMemBlocks();
   SetLastError(0);
   EXPECT_EQ(open("USB_PT_RETRY"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  // The record is gone with everything it held.
   EXPECT_EQ(portListHead, head);
+  EXPECT_EQ(platformHandleCount(), handles);
+  EXPECT_EQ(AllocSplMemBlocks(), blocks);
 
   INIPORT* pIniPort = open("USB_PT_RETRY");
   ASSERT_NE(pIniPort, nullptr);
@@ -246,6 +270,17 @@ TEST_F(PortOpen, OpenAndCloseAreLoggedAsPortEvents) {
 
   const std::string log = readWholeFile(path);
   DeleteFileA(path);
+
+  // With the default class mask, port events are not written (printer conditions may be).
+  setting("DRWdebugMask", DRW_ERRORS);
+  pIniPort = open("USB_PT_LOG", sim::lowerMonitor(), "Ports Log Printer");
+  ASSERT_NE(pIniPort, nullptr);
+  ASSERT_TRUE(close(pIniPort));
+  const std::string unselected = readWholeFile(path);
+  DeleteFileA(path);
+  EXPECT_EQ(unselected.find("\"0009\","), std::string::npos) << unselected;
+  EXPECT_EQ(unselected.find("\"0011\","), std::string::npos) << unselected;
+
   const size_t closed = log.find("\"0009\",");
   const size_t opened = log.find("\"0011\",");
   ASSERT_NE(closed, std::string::npos) << log;

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,14 +80,16 @@ class PortTest : public ::testing::Test {
                 const std::string& printerName = "Ports Test Printer");
   BOOL close(INIPORT* pIniPort);
 
-  // The virtual printer behind a port name (each test uses names of its own).
-  static sim::Printer& printer(const std::string& portName);
+  // The virtual printer behind a port name (each test uses names of its own), fresh
+  // when the test first names it, so that a repeated run starts from the same printer.
+  sim::Printer& printer(const std::string& portName);
 
   // The function table the monitor handed out (NULL before start).
   LPMONITOREX table() const { return table_; }
 
  private:
   std::unique_ptr<RegistryScope> registry_;
+  std::set<std::string> printersUsed_;  // port names in upper case, as the printers match them
   LPMONITOREX table_ = nullptr;
   std::vector<INIPORT*> open_;
 };
