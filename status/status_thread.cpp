@@ -101,7 +101,8 @@ BOOL statusPass(INIPORT* pIniPort) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Status Thread Get real time status");
     pIniPort->RTStatusRequest = FALSE;
     // The pipe writes the request under StatusNotInProgress, which this pass holds.
-    BYTE request[RT_STATUS_COMMAND_SIZE];
+    // Zero beyond the request: the request check looks at four bytes whatever its length.
+    BYTE request[RT_STATUS_COMMAND_SIZE] = {};
     DWORD length = pIniPort->RTStatusCommandLength & 0xFFFF;
     if (length > sizeof request) length = sizeof request;
     for (DWORD i = 0; i < length; ++i) request[i] = pIniPort->RTStatusCommand[i];
