@@ -64,9 +64,12 @@ class PortLifetime : public StatusTest {
 TEST_F(PortLifetime, OpenAndCloseTwoHundredTimes) {
   setting("HeartBeatRate", 200);
   clockSetScale(0.01);
-  ASSERT_TRUE(MonClosePort(open()));
-  const DWORD handles = platformHandleCount();
+  // The count is taken once every kind of round has run: the platform keeps some
+  // handles of its own from the first use of a call on.
+  const int kWarmUpRounds = 42;
+  DWORD handles = 0;
   for (int round = 0; round < 200; ++round) {
+    if (round == kWarmUpRounds) handles = platformHandleCount();
     INIPORT* pIniPort = open();
     ASSERT_NE(nullptr, pIniPort);
     disturb(pIniPort, round);
