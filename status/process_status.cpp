@@ -160,9 +160,14 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
   const BYTE byte1Seen = length > 3 ? reply[3] : 0;
   const BYTE byte2Seen = length > 4 ? reply[4] : 0;
   DebugTraceF(pIniPort, TRACE_INFO, "ProcessQXStatusString - Status = %2.2X%2.2X", byte1Seen, byte2Seen);
-  if (length == 0 || !isSNECReply(reply[0])) {
+  // An empty reply has no type letter to look at.
+  if (length == 0) {
+    DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - return because length = 0");
+    return;
+  }
+  if (!isSNECReply(reply[0])) {
     DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - return because not S,N,E,C");
-    if (length > 0 && reply[0] == 'A' && pIniPort->printerState == PRINTER_STATE_PIPE_REQUEST) {
+    if (reply[0] == 'A' && pIniPort->printerState == PRINTER_STATE_PIPE_REQUEST) {
       DebugTrace(pIniPort, TRACE_INFO,
                  "ProcessQXStatusString - PIPE REQUEST process of addressed type in processQXStatusString");
       DRWlogger(pIniPort, 0, DRW_PIPE);
@@ -170,7 +175,7 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
     return;
   }
   if (length < FAKE_STATUS_LENGTH) {
-    // No status bytes: nothing to interpret.
+    // A reply cut before its status bytes: nothing to interpret.
     DebugTraceF(pIniPort, TRACE_INFO, "ProcessQXStatusString - return because length = %u",
                 static_cast<unsigned>(length));
     return;

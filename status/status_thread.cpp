@@ -64,12 +64,33 @@ void postOffline(INIPORT* pIniPort) {
 }
 
 // The top of each pass: the thread goes on while it is to run, and never leaves in
-// the middle of a document.
+// the middle of a document. Decided while holding StatusNotInProgress, under which
+// the start of a document sets PP_IN_DOC: a thread still in its loop once a document
+// has started stays for that document.
 BOOL keepRunning(INIPORT* pIniPort) {
   if (pIniPort->flags & PP_RUN_THREAD) return TRUE;
   if (!(pIniPort->flags & PP_IN_DOC)) return FALSE;
   pIniPort->flags |= PP_RUN_THREAD;
   return TRUE;
+}
+
+// Told to stop, a thread either ends or stays: it stays when it has taken the flag
+// back, or when a document started while it was still in its loop (it rests on
+// heartbeatRun until that document ends). A stay is made for good, so that the
+// document has its heartbeat after it.
+BOOL threadStays(INIPORT* pIniPort) {
+  const DWORD flags = pIniPort->flags;
+  if (flags & PP_RUN_THREAD) return TRUE;
+  if ((flags & (PP_IN_DOC | PP_STATUS_LOOP)) != (PP_IN_DOC | PP_STATUS_LOOP)) return FALSE;
+  pIniPort->flags |= PP_RUN_THREAD;
+  return TRUE;
+}
+
+void releaseStatusLock(INIPORT* pIniPort) {
+  if (!ReleaseMutex(pIniPort->StatusNotInProgress)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - Release Status StatusNotInProgress Mutex error");
+    traceLastError(pIniPort, "UStatus - ERROR");
+  }
 }
 
 // One pass while holding StatusNotInProgress; TRUE when a query ran.
@@ -80,7 +101,8 @@ BOOL statusPass(INIPORT* pIniPort) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Status Thread Get real time status");
     pIniPort->RTStatusRequest = FALSE;
     // The pipe writes the request under StatusNotInProgress, which this pass holds.
-    BYTE request[RT_STATUS_COMMAND_SIZE];
+    // Zero beyond the request: the request check looks at four bytes whatever its length.
+    BYTE request[RT_STATUS_COMMAND_SIZE] = {};
     DWORD length = pIniPort->RTStatusCommandLength & 0xFFFF;
     if (length > sizeof request) length = sizeof request;
     for (DWORD i = 0; i < length; ++i) request[i] = pIniPort->RTStatusCommand[i];
@@ -98,13 +120,16 @@ BOOL statusPass(INIPORT* pIniPort) {
 
 void statusLoop(INIPORT* pIniPort) {
   const HANDLE wakeUp = pIniPort->WakeUpEvent;
-  while (keepRunning(pIniPort)) {
+  for (;;) {
     clockWait(pIniPort->StatusNotInProgress, INFINITE);
-    const BOOL queried = statusPass(pIniPort);
-    if (!ReleaseMutex(pIniPort->StatusNotInProgress)) {
-      DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - Release Status StatusNotInProgress Mutex error");
-      traceLastError(pIniPort, "UStatus - ERROR");
+    if (!keepRunning(pIniPort)) {
+      // Others learn under the same lock that the thread is leaving.
+      pIniPort->flags &= ~PP_STATUS_LOOP;
+      releaseStatusLock(pIniPort);
+      return;
     }
+    const BOOL queried = statusPass(pIniPort);
+    releaseStatusLock(pIniPort);
     // Whoever asked for a pass is not kept waiting for a query that could not run
     // (heartbeat off, or a document holding the heartbeat).
     if (!queried) SetEvent(pIniPort->DoneReading);
@@ -137,7 +162,6 @@ DWORD WINAPI UstatusThread(LPVOID pParameter) {
     pIniPort->flags |= PP_STATUS_LOOP;
     postOffline(pIniPort);
     statusLoop(pIniPort);
-    pIniPort->flags &= ~PP_STATUS_LOOP;
     ClearPrinterStatusAndIniJobs(pIniPort);
     // Nobody waits for a read this thread will not make.
     SetEvent(pIniPort->DoneReading);
@@ -159,7 +183,7 @@ BOOL startUstatusThread(INIPORT* pIniPort, DWORD portFreeWait, BOOL* started) {
     // A thread of this port still runs: it either goes on (it is to run, or it stays
     // for a document) or it is on its way out and is waited for.
     while (clockWait(previous, 500) == WAIT_TIMEOUT) {
-      if (pIniPort->flags & PP_RUN_THREAD) {
+      if (threadStays(pIniPort)) {
         SetEvent(pIniPort->PortFree);
         return TRUE;
       }
@@ -207,7 +231,7 @@ void StopUstatusThread(INIPORT* pIniPort, BOOL forClose) {
     waitForThreadEnd(pIniPort, thread);
   } else {
     while (clockWait(thread, 500) == WAIT_TIMEOUT) {
-      if (pIniPort->flags & PP_RUN_THREAD) return;  // it stays for a document
+      if (threadStays(pIniPort)) return;
     }
   }
   reapThread(pIniPort);

@@ -148,6 +148,11 @@ TEST_F(Interpretation, RepliesWithoutStatusBytesChangeNothing) {
   ProcessQXStatusString(port_, addressed.data(), static_cast<DWORD>(addressed.size()));
   Bytes cut = {'S', '0', '0', 0x01};
   ProcessQXStatusString(port_, cut.data(), static_cast<DWORD>(cut.size()));
+  // A buffer whose first byte would pass for a letter, but which holds no reply.
+  TraceCapture trace;
+  ProcessQXStatusString(port_, cut.data(), 0);
+  EXPECT_TRUE(trace.contains("ProcessQXStatusString - return because length = 0"));
+  EXPECT_FALSE(trace.contains("return because not S,N,E,C"));
   EXPECT_EQ(3u, port_->PrinterStatus.load());
   EXPECT_TRUE(setPorts(port_).empty());
 }

@@ -64,9 +64,16 @@ class PortLifetime : public StatusTest {
 TEST_F(PortLifetime, OpenAndCloseTwoHundredTimes) {
   setting("HeartBeatRate", 200);
   clockSetScale(0.01);
-  ASSERT_TRUE(MonClosePort(open()));
-  const DWORD handles = platformHandleCount();
+  // The count is taken once every kind of round has run: the platform keeps some
+  // handles of its own from the first use of a call on. Under Wine the C++
+  // runtime's mutexes and condition variables (of the virtual printer and the
+  // recording spooler) also take a handle the first time they are contended,
+  // whenever that is: a few handles of slack, far fewer than one per round.
+  const int kWarmUpRounds = 42;
+  const DWORD kRuntimeSlack = 8;
+  DWORD handles = 0;
   for (int round = 0; round < 200; ++round) {
+    if (round == kWarmUpRounds) handles = platformHandleCount();
     INIPORT* pIniPort = open();
     ASSERT_NE(nullptr, pIniPort);
     disturb(pIniPort, round);
@@ -75,7 +82,7 @@ TEST_F(PortLifetime, OpenAndCloseTwoHundredTimes) {
     clockSleep(100);
     ASSERT_EQ(afterClose, posts()) << "round " << round;
   }
-  EXPECT_EQ(handles, platformHandleCount());
+  EXPECT_LE(platformHandleCount(), handles + kRuntimeSlack);
 }
 
 }  // namespace

@@ -94,6 +94,13 @@ TEST_F(ReadPort, UsbWatchdogBytesAreRecordedAndHidden) {
   EXPECT_EQ(1u, logCount(port, "\"0025\""));
   read(port, {'S', '0', '0', 0, 0});
   EXPECT_FALSE(port->WDCapable.load());
+
+  // A reply that ends before byte 2 carries no watchdog bytes: nothing is taken
+  // from it or written back into it.
+  const Bytes cut = read(port, {'S', 0x41});
+  EXPECT_EQ(0x41, cut[1]);
+  EXPECT_EQ(0xEE, cut[2]);
+  EXPECT_EQ(3, port->WDEnumerations.load());
 }
 
 TEST_F(ReadPort, SerialRepliesPassUnchanged) {

@@ -114,4 +114,22 @@ TEST_F(StatusLog, IdlePollFollowsTheClockOfTheStatusThread) {
   EXPECT_EQ(reports, logCount(port, "Print head temp"));
 }
 
+TEST_F(StatusLog, AnEntryWrittenInsideAStateReportLeavesTheReportWhole) {
+  INIPORT* port = loggingPort(DRW_POLL | DRW_WATCHDOG);
+  printer(port).setHeadTemperature(45);
+  printer(port).setWatchdogAlwaysReported(true);
+  printer(port).setWatchdogCounts(2, 1);
+  port->WDCountsKnown = TRUE;
+  port->WDEnumerations = 1;
+  port->WDTimeouts = 1;
+  // The report's own status request reads the changed counter and logs it while the
+  // report's file is open; the report goes on writing to its file after that.
+  DRWlogger(port, 0, DRW_POLL);
+  EXPECT_TRUE(hasLine(port, "0021", "Ready Heart Beat"));
+  EXPECT_EQ(1u, logCount(port, "ENUMERATION CHANGE SINCE LAST HB, NEW VALUE = 2"));
+  EXPECT_TRUE(hasLine(port, "0020", "Print head temp 045 Heart Beat"));
+  EXPECT_EQ(3u, logLines(port).size());
+}
+
 }  // namespace
+

@@ -1,10 +1,15 @@
 // The status thread on a sped-up clock: its heartbeat, its wake-up, its stop, and the
 // spooler's port status following the virtual printer. Counts are checked with wide
 // margins: the machine is shared.
+#include <atomic>
+#include <functional>
+#include <thread>
+
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "platform/clock.h"
 #include "platform/handle_count.h"
+#include "pipe/pipe_server.h"
 #include "status/status_reply.h"
 #include "status/status_thread.h"
 #include "status_test_support.h"
@@ -43,6 +48,26 @@ class StatusThread : public StatusTest {
       clockSleep(50);
     }
     return true;
+  }
+
+  // Runs call on a thread of its own; true when it returned within limitMs protocol
+  // ms. A call that hangs is released by ending the document that holds the status
+  // thread, so that the test itself ends.
+  bool returnsInTime(INIPORT* pIniPort, const std::function<void()>& call, DWORD limitMs = 30000) {
+    std::atomic<bool> done(false);
+    std::thread caller([&] {
+      call();
+      done = true;
+    });
+    const DWORD start = clockTickCount();
+    while (!done && clockTickCount() - start < limitMs) clockSleep(50);
+    const bool inTime = done;
+    if (!inTime) {
+      pIniPort->flags &= ~PP_IN_DOC;
+      SetEvent(pIniPort->heartbeatRun);
+    }
+    caller.join();
+    return inTime;
   }
 
   // What the start of a document does to the status thread.
@@ -205,6 +230,8 @@ TEST_F(StatusThread, RestartsReuseTheStatusObjects) {
   const HANDLE doneReading = port->DoneReading;
   EXPECT_NE(nullptr, doneReading);
   EXPECT_NE(nullptr, port->hPipeDoingStatus.load());
+  // The pipe thread creates and closes handles of its own.
+  StopPipeThread(port);
   StopUstatusThread(port, FALSE);
   ASSERT_TRUE(CreateUstatusThread(port));
   StopUstatusThread(port, FALSE);
@@ -217,6 +244,57 @@ TEST_F(StatusThread, RestartsReuseTheStatusObjects) {
   }
   EXPECT_EQ(handles, platformHandleCount());
   EXPECT_EQ(doneReading, port->DoneReading.load());
+}
+
+TEST_F(StatusThread, AThreadHeldByADocumentStaysWhenToldToStop) {
+  setting("HeartBeatRate", 600000);
+  clockSetScale(0.05);
+  INIPORT* port = openPort("USB");
+  ASSERT_TRUE(waitForReads(port, 2));
+  clockSleep(2000);  // the first pass is over; the thread rests on WakeUp
+
+  // A document starts; the stop wakes the thread, which then rests on heartbeatRun
+  // with the flag clear. The stop returns: the thread stays for the document.
+  startDocument(port);
+  EXPECT_TRUE(returnsInTime(port, [&] { StopUstatusThread(port, FALSE); }));
+  EXPECT_TRUE(port->flags & PP_RUN_THREAD);
+  EXPECT_NE(nullptr, port->WakeUp.load());
+
+  // After the document the heartbeat goes on.
+  const size_t before = reads(port);
+  port->flags &= ~PP_IN_DOC;
+  SetEvent(port->heartbeatRun);
+  SetEvent(port->WakeUp);
+  EXPECT_TRUE(waitForReads(port, before + 2));
+  EXPECT_NE(nullptr, port->WakeUp.load());
+}
+
+TEST_F(StatusThread, MemoryQueryDuringADocumentStartReturns) {
+  setting("HeartBeatRate", 600000);
+  clockSetScale(0.05);
+  INIPORT* port = openPort("USB");
+  StopUstatusThread(port, FALSE);
+
+  // A start of document has parked the heartbeat and waits for the port; the query
+  // starts a thread, which rests on heartbeatRun once told to stop again.
+  startDocument(port);
+  WCHAR key[] = WSTR("Available Memory");
+  DWORD value = 0;
+  DWORD returned = 0;
+  EXPECT_TRUE(returnsInTime(port, [&] {
+    MonGetPrinterDataFromPort(port, 0, key, nullptr, 0, reinterpret_cast<LPWSTR>(&value), sizeof value, &returned);
+  }));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->PortFree, 0));
+  SetEvent(port->PortFree);
+  // The document finds the thread it needs; it stays after the document.
+  EXPECT_TRUE(returnsInTime(port, [&] { EXPECT_TRUE(CreateUstatusThread(port)); }));
+  EXPECT_TRUE(port->flags & PP_RUN_THREAD);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->PortFree, 0));
+  SetEvent(port->PortFree);
+  port->flags &= ~PP_IN_DOC;
+  SetEvent(port->heartbeatRun);
+  clockSleep(3000);
+  EXPECT_NE(nullptr, port->WakeUp.load());
 }
 
 }  // namespace
