@@ -10,6 +10,7 @@
 #include "foundation_helpers.h"
 #include "monitor/settings.h"
 #include "platform/debug_output.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -100,10 +101,10 @@ TEST_F(EventLogTest, LineHoldsCodeDateTwentyFourHourTimeAndText) {
     char expected[128];
     snprintf(expected, sizeof expected, "\"0023\",\"%d/%02d/%02d\",\"%02d:%02d:%02d\",\"Start Doc \"quoted\"\"\r\n",
              after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond);
-    EXPECT_EQ(expected, readFile(path));
+    EXPECT_EQ(expected, readWholeFile(path));
 
     ASSERT_TRUE(TextLogFile(port.get(), "End Doc", "0005", DRW_DOCUMENTS));
-    EXPECT_EQ(std::vector<std::string>({"Start Doc \"quoted\"", "End Doc"}), entryTexts(readFile(path)));
+    EXPECT_EQ(std::vector<std::string>({"Start Doc \"quoted\"", "End Doc"}), entryTexts(readWholeFile(path)));
     return;
   }
   FAIL() << "the clock never stood still for the length of one entry";
@@ -119,20 +120,20 @@ TEST_F(EventLogTest, NothingIsWrittenWhileTheLogIsOffOrTheClassIsNotSelected) {
   EXPECT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
   EXPECT_FALSE(fileExists(path));
   EXPECT_TRUE(TextLogFile(port.get(), "MonOpenPort - USB001", "0011", DRW_PORTS));
-  EXPECT_EQ(std::vector<std::string>({"MonOpenPort - USB001"}), entryTexts(readFile(path)));
+  EXPECT_EQ(std::vector<std::string>({"MonOpenPort - USB001"}), entryTexts(readWholeFile(path)));
 }
 
 TEST_F(EventLogTest, ADeletedLogIsCreatedAgain) {
   ASSERT_TRUE(TextLogFile(port.get(), "first", "0023", DRW_DOCUMENTS));
   deleteFile(path);
   ASSERT_TRUE(TextLogFile(port.get(), "second", "0023", DRW_DOCUMENTS));
-  EXPECT_EQ(std::vector<std::string>({"second"}), entryTexts(readFile(path)));
+  EXPECT_EQ(std::vector<std::string>({"second"}), entryTexts(readWholeFile(path)));
 }
 
 TEST_F(EventLogTest, AnOverLongTextIsCutToFitTheLine) {
   const std::string text = "Long - " + std::string(2000, 'x');
   ASSERT_TRUE(TextLogFile(port.get(), text.c_str(), "0025", DRW_WATCHDOG));
-  const std::string log = readFile(path);
+  const std::string log = readWholeFile(path);
   EXPECT_EQ(1023u, log.size());
   const std::vector<std::string> texts = entryTexts(log);
   ASSERT_EQ(1u, texts.size());
@@ -147,18 +148,18 @@ TEST_F(EventLogTest, AnOversizedLogKeepsTheWholeLinesOfItsLastMinimumBytes) {
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
 
   const std::string kept = log.substr(log.find('\n', 600000) + 1);
-  const std::string trimmed = readFile(path);
+  const std::string trimmed = readWholeFile(path);
   ASSERT_GT(trimmed.size(), kept.size());
   EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(kept.size())));
-  EXPECT_EQ(kept, readFile(path + "bak"));
+  EXPECT_EQ(kept, readWholeFile(path + "bak"));
 }
 
 TEST_F(EventLogTest, ALogAtTheLimitIsNotTrimmed) {
   const std::string log = makeLog(1500000);
   writeFile(path, log);
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
-  const std::string after = readFile(path);
+  const std::string after = readWholeFile(path);
   EXPECT_EQ(log, after.substr(0, log.size()));
   EXPECT_FALSE(fileExists(path + "bak"));
 }
@@ -172,7 +173,7 @@ TEST_F(EventLogTest, ALongRunWithoutLineEndAfterTheCutStillTrims) {
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
 
   const std::string kept = log.substr(602002);
-  const std::string trimmed = readFile(path);
+  const std::string trimmed = readWholeFile(path);
   EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(kept.size())));
 }
@@ -180,7 +181,7 @@ TEST_F(EventLogTest, ALongRunWithoutLineEndAfterTheCutStillTrims) {
 TEST_F(EventLogTest, AFileWithoutLineEndsIsCutAtTheMinimumSize) {
   writeFile(path, std::string(1600000, 'x'));
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
-  const std::string trimmed = readFile(path);
+  const std::string trimmed = readWholeFile(path);
   ASSERT_GT(trimmed.size(), 1000000u);
   EXPECT_EQ(std::string(1000000, 'x'), trimmed.substr(0, 1000000));
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(1000000)));
@@ -228,7 +229,7 @@ TEST_F(EventLogTest, ANestedWriterLeavesTheOuterFileOpen) {
 
   EXPECT_TRUE(written);
   EXPECT_EQ(1, nested.ran);
-  EXPECT_EQ(std::vector<std::string>({"inner", "outer"}), entryTexts(readFile(path)));
+  EXPECT_EQ(std::vector<std::string>({"inner", "outer"}), entryTexts(readWholeFile(path)));
 }
 
 struct Writer {
@@ -256,7 +257,7 @@ TEST_F(EventLogTest, WritersOnTwoThreadsWriteWholeLines) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, INFINITE));
     CloseHandle(thread);
   }
-  const std::vector<std::string> texts = entryTexts(readFile(path));
+  const std::vector<std::string> texts = entryTexts(readWholeFile(path));
   ASSERT_EQ(200u, texts.size());
   int next[3] = {0, 0, 0};
   for (const std::string& text : texts) {

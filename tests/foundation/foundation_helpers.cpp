@@ -77,17 +77,6 @@ BOOL fileExists(const std::string& path) {
   return TRUE;
 }
 
-std::string readFile(const std::string& path) {
-  std::string data;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return data;
-  char block[65536];
-  DWORD got = 0;
-  while (ReadFile(h, block, sizeof block, &got, nullptr) && got != 0) data.append(block, got);
-  CloseHandle(h);
-  return data;
-}
 
 void writeFile(const std::string& path, const std::string& data) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,

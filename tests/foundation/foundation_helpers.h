@@ -44,7 +44,6 @@ TestPort makeTestPort(const WideString& printerName);
 
 // Whole files through the platform's file calls, so that Windows paths work on both builds.
 BOOL fileExists(const std::string& path);
-std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& data);
 void deleteFile(const std::string& path);
 

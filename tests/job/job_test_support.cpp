@@ -4,6 +4,7 @@
 
 #include "monitor/port_entry_points.h"
 #include "platform/clock.h"
+#include "tests/test_files.h"
 
 void JobTest::SetUp() {
   PortTest::SetUp();

@@ -85,17 +85,6 @@ void RegistryScope::set(const std::string& valueName, DWORD value) {
 
 bool RegistryScope::initialize() { return InitializePrintMonitor(root()) != nullptr; }
 
-std::string readWholeFile(const std::string& path) {
-  std::string data;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return data;
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(h, block, sizeof block, &got, nullptr) && got != 0) data.append(block, got);
-  CloseHandle(h);
-  return data;
-}
 
 void PortTest::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();

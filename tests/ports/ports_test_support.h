@@ -60,8 +60,6 @@ class RegistryScope {
   WideString root_;
 };
 
-std::string readWholeFile(const std::string& path);
-
 // A monitor initialised on a registry root of the test's own, with ports opened
 // through its function table (or the entry points while the table lacks them) over
 // the virtual printers; ports still open are closed at the end of the test.

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "status/status_query.h"
 #include "status/status_thread.h"
+#include "tests/test_files.h"
 
 WideString widen(const std::string& text) {
   WideString wide;
@@ -18,22 +19,6 @@ WideString widen(const std::string& text) {
 Bytes shortReply(char letter, BYTE status1, BYTE status2) {
   return {static_cast<BYTE>(letter), '0', '0', status1, status2};
 }
-
-namespace {
-
-std::string readWholeFile(const std::string& path) {
-  std::string data;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return data;
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(h, block, sizeof block, &got, nullptr) && got != 0) data.append(block, got);
-  CloseHandle(h);
-  return data;
-}
-
-}  // namespace
 
 void StatusTest::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
