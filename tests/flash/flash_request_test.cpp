@@ -167,7 +167,10 @@ TEST_F(FlashRequest, PortHeldByADocumentIsNotReady) {
   EXPECT_EQ("3,0,0,F,PRINTER NOT READY", currentProgress(port));
   EXPECT_TRUE(HeartbeatOn);
   EXPECT_FALSE(port->FlashInProgress);
-  EXPECT_TRUE(printer(port).calls().empty());
+  // The request went no further than the port.
+  EXPECT_EQ(std::vector<std::string>{"3,0,0,F,PRINTER NOT READY"}, progress(port));
+  EXPECT_FALSE(deviceIdAsked(port));
+  EXPECT_FALSE(printer(port).inFlashMode());
   EXPECT_FALSE(portFree(port));  // still the document's
   SetEvent(port->PortFree);
 }
