@@ -178,6 +178,7 @@ TEST_F(FlashRequest, PortHeldByADocumentIsNotReady) {
 TEST_F(FlashRequest, SecondRequestIsRefusedWhileTheFirstRuns) {
   INIPORT* port = open("USB_FR_TWICE");
   const std::string file = makeFile("FLASHT_TK6A_TWICE.FUL", 5000);
+  holdAt(port, "0,START_FLASH_DELAY,1,");
   ASSERT_EQ(QX_ERR_OK, program(port, file, TRUE));
   EXPECT_EQ("qxProgramFlash - Flash update started", lastResponse);
   EXPECT_TRUE(port->FlashInProgress);
@@ -186,7 +187,9 @@ TEST_F(FlashRequest, SecondRequestIsRefusedWhileTheFirstRuns) {
   EXPECT_EQ(QX_ERR_PRINTER_NOT_READY, program(port, file, TRUE));
   // The running update keeps its port, its progress and the heartbeat off.
   EXPECT_FALSE(HeartbeatOn);
+  ASSERT_TRUE(waitHeld());
   EXPECT_FALSE(portFree(port));
+  release();
 
   waitForFlashThread(port);
   for (const std::string& line : progress(port)) EXPECT_EQ(std::string::npos, line.find("NOT READY"));

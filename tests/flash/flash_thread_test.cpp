@@ -84,15 +84,18 @@ TEST_F(FlashThread, FullUpdateOverUsbShowsEveryStageInOrder) {
   printer(port).scriptFlash(script);
   const std::string file = makeFile("FLASHT_TK6A_FULL.FUL", 123456);
 
+  holdAt(port, "0,START_FLASH_DELAY,1,");
   // Asked for by a client on the port's pipe.
   const ctl::Response started = requestFlash(port, file, TRUE);
   ASSERT_EQ('P', started.type);
   EXPECT_EQ("qxProgramFlash - Flash update started", ctl::responseText(started));
   // The file stays open, unshared, for the whole update.
+  ASSERT_TRUE(waitHeld());
   HANDLE other = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_EQ(INVALID_HANDLE_VALUE, other);
   if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  release();
   waitForFlashThread(port);
 
   const Lines expected = Lines{kStarted} + startWait() + transfer(123456) + endWait() + Lines{"3,0,0,P,V2.00"};
@@ -174,7 +177,7 @@ TEST_F(FlashThread, SerialXoffHoldsTheNextChunkUntilXon) {
   sim::XoffScript xoff;
   xoff.afterWrites = 2;
   xoff.extraBytes = {'A', 0x13, 0x00, 'B'};
-  xoff.xonAfterMs = 4000;
+  xoff.xonAfterMs = 20000;
   printer(port).scriptXoff(xoff);
   programAndWait(port, makeFile("FLASHT_XOFF.BIN", 4 * 2048 + 10), FALSE);
 
@@ -182,8 +185,8 @@ TEST_F(FlashThread, SerialXoffHoldsTheNextChunkUntilXon) {
   EXPECT_EQ(fileBytes(4 * 2048 + 10), printer(port).firmwareBytes());
   const std::vector<sim::Call> chunks = writes(port);
   ASSERT_EQ(5u, chunks.size());
-  EXPECT_GE(chunks[2].time - chunks[1].time, 4000u);
-  EXPECT_LT(chunks[1].time - chunks[0].time, 4000u);
+  EXPECT_GE(chunks[2].time - chunks[1].time, 20000u);
+  EXPECT_LT(chunks[1].time - chunks[0].time, 20000u);
 
   const std::vector<sim::Call> timeOuts = printer(port).calls(sim::Entry::SetPortTimeOuts);
   ASSERT_FALSE(timeOuts.empty());
@@ -223,8 +226,11 @@ TEST_F(FlashThread, MissingXonEndsTheTransferAsAFailedWrite) {
 
 TEST_F(FlashThread, PortStaysTakenUntilTheUpdateEnds) {
   INIPORT* port = open("USB_FT_PORT");
+  holdAt(port, "0,START_FLASH_DELAY,1,");
   ASSERT_EQ(0u, program(port, makeFile("FLASHT_TK6A_PORT.FUL", 3000), TRUE));
+  ASSERT_TRUE(waitHeld());
   EXPECT_FALSE(portFree(port));
+  release();
   // A document waits for the port as the start of a document does.
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->PortFree, INFINITE));
   EXPECT_EQ("3,0,0,P,V1.23", currentProgress(port));
