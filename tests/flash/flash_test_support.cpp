@@ -21,6 +21,16 @@ void FlashTest::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   registryRoot_ = widen(std::string("SOFTWARE\\qxlm-tests\\flash\\") + info->test_suite_name() + "." + info->name());
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, registryRoot_.c_str());
+  // Each port opens with the heartbeat off, so that no status request of the status
+  // thread reaches a printer a test has scripted before the update quiets it.
+  HKEY hKey = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, registryRoot_.c_str(), 0, nullptr,
+                                           REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hKey, nullptr));
+  const DWORD off = 0;
+  const std::basic_string<WCHAR> name = widen("EnableHeartBeat");
+  EXPECT_EQ(ERROR_SUCCESS,
+            RegSetValueExW(hKey, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off));
+  RegCloseKey(hKey);
   table_ = InitializePrintMonitor(&registryRoot_[0]);
   ASSERT_NE(nullptr, table_);
   clockSetScale(0.01);
