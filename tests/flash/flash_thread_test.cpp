@@ -73,6 +73,11 @@ class FlashThread : public FlashTest {
     EXPECT_FALSE(port->FlashInProgress);
     EXPECT_TRUE(portFree(port));
     EXPECT_EQ(nullptr, port->hFlashFile);
+    // The heartbeat, back on, may be inside an exchange of its own on a serial link:
+    // it is stopped again and its pass waited out before the update's document is checked.
+    HeartbeatOn = FALSE;
+    const HANDLE statusLock = port->StatusNotInProgress;
+    if (statusLock != nullptr && WaitForSingleObject(statusLock, INFINITE) == WAIT_OBJECT_0) ReleaseMutex(statusLock);
     EXPECT_FALSE(printer(port).inDocument());
   }
 };
