@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "monitor/port_record.h"
 
@@ -19,14 +20,17 @@ Hook g_hookSlot;
 }  // namespace
 
 void setFlashProgress(INIPORT* pIniPort, LPCSTR format, ...) {
-  EnterCriticalSection(&pIniPort->FlashLock);
+  char text[FLASH_PROGRESS_SIZE];
   va_list args;
   va_start(args, format);
-  vsnprintf(pIniPort->FlashProgress, sizeof pIniPort->FlashProgress, format, args);
+  vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  const Hook* hook = g_hook.load(std::memory_order_acquire);
-  if (hook != nullptr) hook->function(pIniPort, pIniPort->FlashProgress, hook->context);
+  EnterCriticalSection(&pIniPort->FlashLock);
+  memcpy(pIniPort->FlashProgress, text, sizeof text);
   LeaveCriticalSection(&pIniPort->FlashLock);
+  // Outside the lock, so that a hook may hold the writer while the pipe reads.
+  const Hook* hook = g_hook.load(std::memory_order_acquire);
+  if (hook != nullptr) hook->function(pIniPort, text, hook->context);
 }
 
 void copyFlashProgress(INIPORT* pIniPort, LPSTR pOut, size_t cbOut) {

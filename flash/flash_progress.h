@@ -22,7 +22,8 @@ void setFlashProgress(INIPORT* pIniPort, LPCSTR format, ...)
 // Copies the progress text into pOut (cut to cbOut - 1 characters, terminated).
 void copyFlashProgress(INIPORT* pIniPort, LPSTR pOut, size_t cbOut);
 
-// Test-only: called with every new progress text, under FlashLock, in the order of
-// the writes (NULL removes the hook).
+// Test-only: called on the writer's thread with every new progress text once it is
+// in place, outside FlashLock, so a hook may hold the writer while the text is read
+// (NULL removes the hook). One writer at a time per port keeps the calls in order.
 typedef void (*FlashProgressHook)(INIPORT* pIniPort, LPCSTR text, void* context);
 void flashProgressHook(FlashProgressHook hook, void* context);

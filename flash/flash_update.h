@@ -13,8 +13,9 @@ struct INIPORT;
 // cannot act through the pipe, or cannot read the file, gets
 // QX_ERR_BIN_FILE_NOT_FOUND. pFileName (a full path) is upper-cased in place.
 // withChecks adds the model, version, extension and flash-mode checks. The port is
-// taken for the whole update; a port that stays busy with a document for 5 s, or
-// that already runs an update, is refused with QX_ERR_PRINTER_NOT_READY.
+// taken for the whole update; a port that stays busy with a document for 5 s, whose
+// status query in flight does not end within 5 s, or that already runs an update,
+// is refused with QX_ERR_PRINTER_NOT_READY.
 // QX_ERR_OK with "qxProgramFlash - Flash update started" in pResponse when the
 // update thread runs, else the QX_ERR_* code of the refusal.
 DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL withChecks, DWORD cbResponse,

@@ -82,6 +82,22 @@ DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
   return QX_ERR_NO_FLASH_MODE;
 }
 
+// The status thread polls and re-arms the watchdog only while HeartbeatOn is set,
+// and reads it under StatusNotInProgress: once a pass in flight has ended, nothing
+// of the status thread reaches the printer until the update turns the heartbeat
+// back on. FALSE when the pass does not end in time.
+BOOL quietStatusThread(INIPORT* pIniPort) {
+  const HANDLE statusLock = pIniPort->StatusNotInProgress;
+  if (statusLock == nullptr) return TRUE;  // no status thread
+  const DWORD wait = clockWait(statusLock, 5000);
+  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return FALSE;
+  // A real-time request the pipe stopped waiting for is not sent to a printer
+  // that takes firmware.
+  pIniPort->RTStatusRequest = FALSE;
+  ReleaseMutex(statusLock);
+  return TRUE;
+}
+
 BOOL keepFileName(INIPORT* pIniPort, LPCSTR pFileName) {
   FreeSplMem(pIniPort->pszFlashFileName);
   const size_t size = strlen(pFileName) + 1;
@@ -117,8 +133,14 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
     return QX_ERR_PRINTER_NOT_READY;
   }
 
-  sendDisableWatchDog(pIniPort);
+  // The heartbeat stops first, so that no status pass arms the watchdog again
+  // after it has been disarmed.
   HeartbeatOn = FALSE;
+  if (!quietStatusThread(pIniPort)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - status query did not end");
+    return refuse(pIniPort, QX_ERR_PRINTER_NOT_READY, "3,0,0,F,PRINTER NOT READY");
+  }
+  sendDisableWatchDog(pIniPort);
   clockSleep(500);
 
   BYTE statusByte1 = 0;

@@ -4,6 +4,7 @@
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "flash/flash_update.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
@@ -34,6 +35,9 @@ BOOL WINAPI MonClosePort(HANDLE hPort) {
   // The pipe thread goes first, whether the status thread runs or not: a request it
   // is answering may be waiting for the status thread.
   StopPipeThread(pIniPort);
+  // No update can start once the pipe thread has gone; a running one still reads
+  // the record, the lower port and the status objects, so the close waits for it.
+  waitForFlashThread(pIniPort);
   StopUstatusThread(pIniPort, TRUE);
 
   sendDisableWatchDog(pIniPort);

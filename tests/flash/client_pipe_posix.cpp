@@ -1,6 +1,7 @@
-// Until the stand-in has named pipes, a connected Unix socket pair stands in for a
-// pipe's two ends: the stand-in impersonates the peer of the server end's socket,
-// as it does for a pipe.
+// A connected Unix socket pair stands in for a pipe's two ends: the stand-in's
+// pipes are such sockets, and it impersonates the peer of the server end's socket.
+// A pair made under another user's identity gives a client of that user, which a
+// named pipe opened by this process could not.
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>

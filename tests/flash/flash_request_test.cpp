@@ -167,7 +167,10 @@ TEST_F(FlashRequest, PortHeldByADocumentIsNotReady) {
   EXPECT_EQ("3,0,0,F,PRINTER NOT READY", currentProgress(port));
   EXPECT_TRUE(HeartbeatOn);
   EXPECT_FALSE(port->FlashInProgress);
-  EXPECT_TRUE(printer(port).calls().empty());
+  // The request went no further than the port.
+  EXPECT_EQ(std::vector<std::string>{"3,0,0,F,PRINTER NOT READY"}, progress(port));
+  EXPECT_FALSE(deviceIdAsked(port));
+  EXPECT_FALSE(printer(port).inFlashMode());
   EXPECT_FALSE(portFree(port));  // still the document's
   SetEvent(port->PortFree);
 }
@@ -175,6 +178,7 @@ TEST_F(FlashRequest, PortHeldByADocumentIsNotReady) {
 TEST_F(FlashRequest, SecondRequestIsRefusedWhileTheFirstRuns) {
   INIPORT* port = open("USB_FR_TWICE");
   const std::string file = makeFile("FLASHT_TK6A_TWICE.FUL", 5000);
+  holdAt(port, "0,START_FLASH_DELAY,1,");
   ASSERT_EQ(QX_ERR_OK, program(port, file, TRUE));
   EXPECT_EQ("qxProgramFlash - Flash update started", lastResponse);
   EXPECT_TRUE(port->FlashInProgress);
@@ -183,7 +187,9 @@ TEST_F(FlashRequest, SecondRequestIsRefusedWhileTheFirstRuns) {
   EXPECT_EQ(QX_ERR_PRINTER_NOT_READY, program(port, file, TRUE));
   // The running update keeps its port, its progress and the heartbeat off.
   EXPECT_FALSE(HeartbeatOn);
+  ASSERT_TRUE(waitHeld());
   EXPECT_FALSE(portFree(port));
+  release();
 
   waitForFlashThread(port);
   for (const std::string& line : progress(port)) EXPECT_EQ(std::string::npos, line.find("NOT READY"));

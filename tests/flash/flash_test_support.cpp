@@ -1,5 +1,8 @@
 #include "flash_test_support.h"
 
+#include <chrono>
+
+#include "ctl_client.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "monitor/monitor_entry.h"
@@ -18,12 +21,24 @@ void FlashTest::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   registryRoot_ = widen(std::string("SOFTWARE\\qxlm-tests\\flash\\") + info->test_suite_name() + "." + info->name());
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, registryRoot_.c_str());
-  ASSERT_NE(nullptr, InitializePrintMonitor(&registryRoot_[0]));
+  // Each port opens with the heartbeat off, so that no status request of the status
+  // thread reaches a printer a test has scripted before the update quiets it.
+  HKEY hKey = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, registryRoot_.c_str(), 0, nullptr,
+                                           REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hKey, nullptr));
+  const DWORD off = 0;
+  const std::basic_string<WCHAR> name = widen("EnableHeartBeat");
+  EXPECT_EQ(ERROR_SUCCESS,
+            RegSetValueExW(hKey, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off));
+  RegCloseKey(hKey);
+  table_ = InitializePrintMonitor(&registryRoot_[0]);
+  ASSERT_NE(nullptr, table_);
   clockSetScale(0.01);
   flashProgressHook(&FlashTest::record, this);
 }
 
 void FlashTest::TearDown() {
+  release();
   for (INIPORT* pIniPort : ports_) {
     waitForFlashThread(pIniPort);
     MonClosePort(pIniPort);
@@ -114,8 +129,63 @@ bool FlashTest::portFree(INIPORT* pIniPort) {
   return true;
 }
 
+BOOL FlashTest::close(INIPORT* pIniPort) {
+  for (auto it = ports_.begin(); it != ports_.end(); ++it) {
+    if (*it == pIniPort) {
+      ports_.erase(it);
+      break;
+    }
+  }
+  return monitor().pfnClosePort(pIniPort);
+}
+
+ctl::Response FlashTest::request(INIPORT* pIniPort, BYTE code, const std::vector<BYTE>& payload) {
+  std::string portName;
+  for (const WCHAR* p = pIniPort->pszPortName; *p != 0; ++p) portName.push_back(static_cast<char>(*p));
+  ctl::Response response;
+  ctl::PipeClient client;
+  // The pipe thread makes the pipe just after the port opens.
+  ctl::Outcome opened = ctl::Outcome::NoSuchPort;
+  for (int tries = 0; tries < 2000 && (opened = client.open(portName, 30000)) == ctl::Outcome::NoSuchPort; ++tries) {
+    Sleep(5);
+  }
+  EXPECT_EQ(ctl::Outcome::Ok, opened) << "error " << client.lastError();
+  EXPECT_EQ(ctl::Outcome::Ok, client.send(ctl::buildRequest(code, payload), 60000, &response))
+      << "error " << client.lastError();
+  return response;
+}
+
+ctl::Response FlashTest::requestFlash(INIPORT* pIniPort, const std::string& path, BOOL withChecks) {
+  std::vector<BYTE> payload(1 + path.size());
+  payload[0] = static_cast<BYTE>(withChecks ? 'T' : 'N');
+  for (size_t i = 0; i < path.size(); ++i) payload[1 + i] = static_cast<BYTE>(path[i]);
+  return request(pIniPort, 9, payload);
+}
+
+void FlashTest::holdAt(INIPORT* pIniPort, const std::string& prefix) {
+  std::lock_guard<std::mutex> lock(progressLock_);
+  holdPort_ = pIniPort;
+  holdPrefix_ = prefix;
+  held_ = false;
+}
+
+bool FlashTest::waitHeld() {
+  std::unique_lock<std::mutex> lock(progressLock_);
+  return holdChanged_.wait_for(lock, std::chrono::seconds(60), [this] { return held_; });
+}
+
+void FlashTest::release() {
+  std::lock_guard<std::mutex> lock(progressLock_);
+  holdPort_ = nullptr;
+  holdChanged_.notify_all();
+}
+
 void FlashTest::record(INIPORT* pIniPort, LPCSTR text, void* context) {
   FlashTest* self = static_cast<FlashTest*>(context);
-  std::lock_guard<std::mutex> lock(self->progressLock_);
+  std::unique_lock<std::mutex> lock(self->progressLock_);
   self->progress_[pIniPort].emplace_back(text);
+  if (pIniPort != self->holdPort_ || self->held_ || std::string(text).rfind(self->holdPrefix_, 0) != 0) return;
+  self->held_ = true;
+  self->holdChanged_.notify_all();
+  self->holdChanged_.wait(lock, [self] { return self->holdPort_ == nullptr; });
 }

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "client_pipe.h"
+#include "ctl_packet.h"
 #include "monitor/port_record.h"
 #include "sim/printer.h"
 
@@ -23,6 +25,20 @@ class FlashTest : public ::testing::Test {
   // model, and reads its status once, as the status thread would have by then.
   INIPORT* open(const std::string& portName, const std::string& model = "TK-600");
   static sim::Printer& printer(INIPORT* pIniPort);
+  // The monitor's table, as the spooler calls it.
+  const MONITOR& monitor() const { return table_->Monitor; }
+  // Closes the port through the table; the test no longer closes it at its end.
+  BOOL close(INIPORT* pIniPort);
+
+  // One request on the port's own pipe, as a client program sends it.
+  ctl::Response request(INIPORT* pIniPort, BYTE code, const std::vector<BYTE>& payload = {});
+  ctl::Response requestFlash(INIPORT* pIniPort, const std::string& path, BOOL withChecks);
+
+  // Holds the port's update when it writes a progress line that begins with prefix,
+  // until release(). waitHeld tells whether the hold was reached (within 60 s).
+  void holdAt(INIPORT* pIniPort, const std::string& prefix);
+  bool waitHeld();
+  void release();
 
   // A file of size bytes (a counting pattern) in the working directory, removed at
   // the end of the test; its path as a client would pass it.
@@ -48,8 +64,13 @@ class FlashTest : public ::testing::Test {
   static void record(INIPORT* pIniPort, LPCSTR text, void* context);
 
   std::basic_string<WCHAR> registryRoot_;
+  LPMONITOREX table_ = nullptr;
   std::vector<INIPORT*> ports_;
   std::vector<std::string> files_;
   std::mutex progressLock_;
   std::map<INIPORT*, std::vector<std::string>> progress_;
+  std::condition_variable holdChanged_;
+  INIPORT* holdPort_ = nullptr;
+  std::string holdPrefix_;
+  bool held_ = false;
 };

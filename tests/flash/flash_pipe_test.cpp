@@ -1,0 +1,182 @@
+// Updates asked for by a client on the port's pipe, beside the spooler's documents
+// and the port close: the port belongs to one of them at a time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "flash/flash_update.h"
+#include "flash_test_support.h"
+#include "monitor/monitor_state.h"
+#include "sim/lower_monitor.h"
+
+namespace {
+
+const char kStartWait[] = "0,START_FLASH_DELAY,1,P, ";
+
+std::basic_string<WCHAR> wide(const std::string& text) { return std::basic_string<WCHAR>(text.begin(), text.end()); }
+
+class FlashOverPipe : public FlashTest {
+ protected:
+  // The start of a document as the spooler makes it.
+  BOOL startDoc(INIPORT* port, DWORD jobId) {
+    std::basic_string<WCHAR> printerName = wide("Flash Test Printer");
+    std::basic_string<WCHAR> docName = wide("job");
+    DOC_INFO_1W info = {&docName[0], nullptr, nullptr};
+    return monitor().pfnStartDocPort(port, &printerName[0], jobId, 1, reinterpret_cast<LPBYTE>(&info));
+  }
+
+  static bool requestSeen(INIPORT* port, BYTE code) {
+    for (const std::vector<BYTE>& request : printer(port).vendorRequests()) {
+      if (request.size() == 8 && request[0] == code) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(FlashOverPipe, WhileAnUpdateRunsOnlyProgressAbortAndSettingsAreServed) {
+  INIPORT* port = open("USB401GATE");
+  const std::string file = makeFile("FLASHT_TK6A_GATE.FUL", 5000);
+  holdAt(port, kStartWait);
+
+  const ctl::Response started = requestFlash(port, file, TRUE);
+  EXPECT_EQ('P', started.type);
+  EXPECT_EQ("qxProgramFlash - Flash update started", ctl::responseText(started));
+  // Claimed before the answer: a second request right after it cannot start a second transfer.
+  const ctl::Response second = requestFlash(port, file, TRUE);
+  EXPECT_EQ('F', second.type);
+  EXPECT_EQ("FLASH UPLOAD IN PROGRESS", ctl::responseText(second));
+
+  ASSERT_TRUE(waitHeld());
+  for (BYTE code = 0; code <= 8; ++code) {
+    std::vector<BYTE> payload;
+    if (code == 1) payload = {0x00, 0x10, 0x1B, 0x49, 0x41, 0x00};
+    if (code == 5 || code == 7) payload = {1};
+    if (code == 6) payload = {0x10, 0x27, 0x00, 0x00};
+    const ctl::Response r = request(port, code, payload);
+    EXPECT_EQ('F', r.type) << static_cast<int>(code);
+    EXPECT_EQ("FLASH UPLOAD IN PROGRESS", ctl::responseText(r)) << static_cast<int>(code);
+  }
+  EXPECT_FALSE(HeartbeatOn);  // the refused switch changed nothing
+
+  const ctl::Response progressNow = request(port, 10);
+  EXPECT_EQ('P', progressNow.type);
+  EXPECT_EQ(kStartWait, ctl::responseText(progressNow));
+  EXPECT_EQ("Abort Document", ctl::responseText(request(port, 11)));
+  const std::vector<BYTE> setting = {0x88, 0x13, 0x00, 0x00, 'H', 'e', 'a', 'r', 't', 'B', 'e', 'a', 't', 'R', 'a', 't', 'e', 0};
+  EXPECT_EQ("SET REGISTRY KEY PASS", ctl::responseText(request(port, 12, setting)));
+
+  release();
+  waitForFlashThread(port);
+  EXPECT_EQ("3,0,0,P,V1.23", ctl::responseText(request(port, 10)));
+  EXPECT_EQ(fileBytes(5000), printer(port).firmwareBytes());
+  EXPECT_EQ(1u, printer(port).restarts());
+  // Served again once the update has ended.
+  EXPECT_EQ('P', request(port, 3).type);
+}
+
+TEST_F(FlashOverPipe, PortPrintingADocumentIsNotReady) {
+  INIPORT* port = open("USB401BUSY");
+  const std::string file = makeFile("FLASHT_TK6A_BUSYDOC.FUL", 3000);
+  ASSERT_TRUE(startDoc(port, 4011));
+
+  const ctl::Response refused = requestFlash(port, file, TRUE);
+  EXPECT_EQ('F', refused.type);
+  EXPECT_EQ("PRINTER NOT READY", ctl::responseText(refused));
+  EXPECT_EQ("3,0,0,F,PRINTER NOT READY", currentProgress(port));
+  EXPECT_TRUE(HeartbeatOn);
+  EXPECT_FALSE(port->FlashInProgress);
+  EXPECT_FALSE(printer(port).inFlashMode());
+  EXPECT_FALSE(requestSeen(port, 0x25));
+
+  const BYTE job[] = "TICKET\x1b" "e";
+  DWORD written = 0;
+  EXPECT_TRUE(monitor().pfnWritePort(port, const_cast<LPBYTE>(job), sizeof job - 1, &written));
+  EXPECT_TRUE(monitor().pfnEndDocPort(port));
+  EXPECT_TRUE(printer(port).firmwareBytes().empty());
+
+  // Once the document has given the port back, the update is taken.
+  EXPECT_EQ('P', requestFlash(port, file, TRUE).type);
+  waitForFlashThread(port);
+  EXPECT_EQ("3,0,0,P,V1.23", currentProgress(port));
+  EXPECT_EQ(fileBytes(3000), printer(port).firmwareBytes());
+}
+
+TEST_F(FlashOverPipe, DocumentStartedDuringAnUpdateWaitsForItsEnd) {
+  INIPORT* port = open("USB401DOC");
+  const std::string file = makeFile("FLASHT_TK6A_DOC.FUL", 20000);
+  holdAt(port, "1,20,4,P, ");
+  ASSERT_EQ('P', requestFlash(port, file, TRUE).type);
+  ASSERT_TRUE(waitHeld());
+
+  std::atomic<bool> started{false};
+  std::string progressAtStart;
+  std::thread spooler([&] {
+    EXPECT_TRUE(startDoc(port, 4012));
+    progressAtStart = currentProgress(port);
+    started = true;
+  });
+  // The document has reached the lower port; the monitor then waits for the port.
+  EXPECT_TRUE(printer(port).waitUntil(
+      [](const std::vector<sim::Call>& calls) {
+        for (const sim::Call& call : calls) {
+          if (call.entry == sim::Entry::StartDocPort && call.jobId == 4012) return true;
+        }
+        return false;
+      },
+      6000000));
+  Sleep(200);
+  EXPECT_FALSE(started);
+  release();
+  spooler.join();
+  EXPECT_EQ("3,0,0,P,V1.23", progressAtStart);
+
+  const BYTE job[] = "JOB-BYTES\x1b" "e";
+  DWORD written = 0;
+  EXPECT_TRUE(monitor().pfnWritePort(port, const_cast<LPBYTE>(job), sizeof job - 1, &written));
+  EXPECT_TRUE(monitor().pfnEndDocPort(port));
+
+  // The firmware went whole and alone; the job's data came after the end of the transfer.
+  EXPECT_EQ(fileBytes(20000), printer(port).firmwareBytes());
+  const std::vector<BYTE> document = printer(port).documentBytes();
+  ASSERT_GE(document.size(), sizeof job - 1);
+  EXPECT_TRUE(std::equal(job, job + sizeof job - 1, document.begin()));
+  bool transferEnded = false;
+  for (const sim::Call& call : printer(port).calls()) {
+    if (call.entry == sim::Entry::GetPrinterDataFromPort && call.in.size() == 8 && call.in[0] == 0x26) {
+      transferEnded = true;
+    }
+    if (call.entry == sim::Entry::WritePort && call.in.size() == sizeof job - 1 &&
+        std::equal(call.in.begin(), call.in.end(), job)) {
+      EXPECT_TRUE(transferEnded);
+    }
+  }
+}
+
+TEST_F(FlashOverPipe, PortCloseWaitsForTheUpdate) {
+  INIPORT* port = open("USB401CLOSE");
+  holdAt(port, "1,8,2,P, ");
+  ASSERT_EQ('P', requestFlash(port, makeFile("FLASHT_TK6A_CLOSE.FUL", 8000), TRUE).type);
+  ASSERT_TRUE(waitHeld());
+
+  std::atomic<bool> closed{false};
+  std::thread spooler([&] {
+    EXPECT_TRUE(close(port));
+    closed = true;
+  });
+  Sleep(200);
+  EXPECT_FALSE(closed);
+  release();
+  spooler.join();
+  // The update ran to its end on the open port before the record went.
+  const std::vector<std::string> lines = progress(port);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ("3,0,0,P,V1.23", lines.back());
+  EXPECT_EQ(fileBytes(8000), sim::printer("USB401CLOSE").firmwareBytes());
+  EXPECT_TRUE(HeartbeatOn);
+}
+
+}  // namespace
