@@ -29,7 +29,7 @@ BOOL WINAPI scriptedReadPort(HANDLE, LPBYTE buffer, DWORD size, LPDWORD read) {
     return FALSE;
   }
   const DWORD count = next.data.size() < size ? static_cast<DWORD>(next.data.size()) : size;
-  memcpy(buffer, next.data.data(), count);
+  if (count != 0) memcpy(buffer, next.data.data(), count);
   if (read != nullptr) *read = next.claimed != 0xFFFFFFFF ? next.claimed : count;
   return TRUE;
 }
