@@ -39,6 +39,8 @@ bool scenarioFits(const Options& options, unsigned jobPages, std::string& why) {
 
 void scriptPrinter(sim::Printer& printer, const Options& options, const std::vector<BYTE>& job) {
   printer.reset();
+  // A model of the family, so that a checked firmware update can be tried on it.
+  printer.setModel("TK-300");
   printer.setTicketCount(1200);
   printer.setHeadTemperature(45);
   printer.setBusyAfterPage(kBusyAfterTicketMs);
