@@ -85,17 +85,20 @@ DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
 // The status thread polls and re-arms the watchdog only while HeartbeatOn is set,
 // and reads it under StatusNotInProgress: once a pass in flight has ended, nothing
 // of the status thread reaches the printer until the update turns the heartbeat
-// back on. FALSE when the pass does not end in time.
+// back on. A document start marks the port under the same lock and then waits for
+// a claimed update, so exactly one of the two goes ahead. FALSE when the pass does
+// not end in time or a document has started.
 BOOL quietStatusThread(INIPORT* pIniPort) {
   const HANDLE statusLock = pIniPort->StatusNotInProgress;
-  if (statusLock == nullptr) return TRUE;  // no status thread
+  if (statusLock == nullptr) return (pIniPort->flags & PP_IN_DOC) == 0;  // no status thread
   const DWORD wait = clockWait(statusLock, 5000);
   if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return FALSE;
+  const BOOL documentStarted = (pIniPort->flags & PP_IN_DOC) != 0;
   // A real-time request the pipe stopped waiting for is not sent to a printer
   // that takes firmware.
-  pIniPort->RTStatusRequest = FALSE;
+  if (!documentStarted) pIniPort->RTStatusRequest = FALSE;
   ReleaseMutex(statusLock);
-  return TRUE;
+  return !documentStarted;
 }
 
 BOOL keepFileName(INIPORT* pIniPort, LPCSTR pFileName) {
@@ -137,7 +140,7 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
   // after it has been disarmed.
   HeartbeatOn = FALSE;
   if (!quietStatusThread(pIniPort)) {
-    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - status query did not end");
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - status query did not end or a document started");
     return refuse(pIniPort, QX_ERR_PRINTER_NOT_READY, "3,0,0,F,PRINTER NOT READY");
   }
   sendDisableWatchDog(pIniPort);

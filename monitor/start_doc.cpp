@@ -91,6 +91,9 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   pIniPort->flags |= PP_IN_DOC;
   ResetEvent(pIniPort->heartbeatRun);
   if (statusLocked) ReleaseMutex(pIniPort->StatusNotInProgress);
+  // An update claimed before the port was marked owns the printer until it ends;
+  // one claimed later sees the mark and is refused.
+  while (pIniPort->FlashInProgress) clockSleep(100);
 
   sendEnableWatchDog(pIniPort, TRUE);
 
