@@ -67,17 +67,20 @@ BOOL ConnectToNewClient(INIPORT* pIniPort, LPOVERLAPPED lpo) {
     // An overlapped connect never finishes at once; the error is examined all the same.
     DebugTrace(pIniPort, TRACE_ERROR, "ConnectToNewClient - Pipe error 1");
   }
-  switch (GetLastError()) {
+  // The caller tells a connected client from a failed connect by the last error.
+  const DWORD error = GetLastError();
+  switch (error) {
     case ERROR_PIPE_CONNECTED:
       DebugTrace(pIniPort, TRACE_INFO, "ConnectToNewClient - already connected");
       if (!SetEvent(lpo->hEvent)) DebugTrace(pIniPort, TRACE_ERROR, "ConnectToNewClient - Pipe error 2");
+      SetLastError(error);
       return FALSE;
     case ERROR_IO_PENDING:
       DebugTrace(pIniPort, TRACE_INFO, "ConnectToNewClient - IO pending");
       return TRUE;
     default:
-      DebugTraceF(pIniPort, TRACE_ERROR, "ConnectToNewClient - Pipe error 2, error %u",
-                  static_cast<unsigned>(GetLastError()));
+      DebugTraceF(pIniPort, TRACE_ERROR, "ConnectToNewClient - Pipe error 2, error %u", static_cast<unsigned>(error));
+      SetLastError(error);
       return FALSE;
   }
 }

@@ -33,6 +33,14 @@ void zeroOffsets(OVERLAPPED* overlapped) {
 void reconnect(PipeInstance& pipe) {
   pipe.pending = ConnectToNewClient(pipe.pIniPort, &pipe.overlapped);
   pipe.state = pipe.pending ? CONNECTING_STATE : READING_STATE;
+  if (!pipe.pending && GetLastError() != ERROR_PIPE_CONNECTED) {
+    // A failed connect (a client that came and went before the listen) sets no
+    // event, and the pipe would stay busy for good: the read that follows fails at
+    // once and the server disconnects and listens again. The pause keeps a lasting
+    // failure from spinning.
+    clockSleep(10);
+    SetEvent(pipe.overlapped.hEvent);
+  }
 }
 
 void disconnectAndReconnect(PipeInstance& pipe) {
