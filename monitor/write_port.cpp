@@ -65,13 +65,15 @@ void markFirstWrite(INIPORT* pIniPort) {
   LeaveCriticalSection(&SplSem);
 }
 
+// The spooler is told to delete the job, but the document stays open and the port
+// stays its own until the end of document: the rest of the data is swallowed, and
+// neither the heartbeat nor a pipe request talks to the printer in between.
 void deleteJobOnPrinterError(INIPORT* pIniPort) {
   DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Error");
   EnterCriticalSection(&SplSem);
   if (pIniPort->pIniJob != nullptr) completeIniJobs(pIniPort, pIniPort->pIniJob->JobId, JOB_CONTROL_DELETE);
   LeaveCriticalSection(&SplSem);
-  pIniPort->flags &= ~PP_IN_DOC;
-  SetEvent(pIniPort->heartbeatRun);
+  pIniPort->AbortDoc = TRUE;
 }
 
 }  // namespace

@@ -295,9 +295,17 @@ TEST_F(JobWrite, AFailedWriteToAPrinterInErrorDeletesTheJob) {
     EXPECT_EQ(jobsSent(JOB_CONTROL_DELETE), std::vector<DWORD>{jobId});
     EXPECT_EQ(port->pIniJob, nullptr);
 
-    EXPECT_EQ(port->flags & PP_IN_DOC, 0u);
+    // The port stays the document's: no heartbeat meanwhile, the rest of the job is
+    // swallowed, and a start without an end is refused rather than left waiting.
+    ASSERT_NE(port->flags & PP_IN_DOC, 0u);
+    EXPECT_EQ(clockWait(port->heartbeatRun, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    const size_t writes = printer.calls(sim::Entry::WritePort).size();
+    EXPECT_TRUE(write(port, ticket(2), &written));
+    EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writes);
+    EXPECT_FALSE(startDoc(port, jobId + 100));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
 
-    // The spooler still ends the document; nothing is left to report.
+    // The spooler ends the document; nothing is left to report.
     printer.setStatus(0, 0);
     EXPECT_FALSE(endDoc(port));
     EXPECT_TRUE(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED).empty());
