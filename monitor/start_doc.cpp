@@ -18,6 +18,20 @@
 
 namespace {
 
+// The spooler opens a port right before its first job, so that job usually starts
+// before the status thread's first reply; a heartbeat read may also have failed on
+// the wire. Until a read succeeds the printer is sent no request, and the job would
+// go without its start, its page ends and its counts. One status query of the
+// document's own opens the way when the link is good.
+void checkLinkBeforeDocument(INIPORT* pIniPort) {
+  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
+  DebugTrace(pIniPort, TRACE_INFO, "MonStartDoc - No good exchange with the printer yet, reading status");
+  ReadCommand(pIniPort, FALSE, nullptr, 0);
+  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
+  DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Printer link still bad, the printer is not told of the document");
+  if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
+}
+
 // The printer's ticket counter before the job, for the page count in the log.
 DWORD readTicketCounter(INIPORT* pIniPort) {
   BYTE request[4] = {0x1B, 0x49, 0x41, 0x02};
@@ -94,6 +108,7 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   // An update claimed before the port was marked owns the printer until it ends;
   // one claimed later sees the mark and is refused.
   while (pIniPort->FlashInProgress) clockSleep(100);
+  checkLinkBeforeDocument(pIniPort);
 
   sendEnableWatchDog(pIniPort, TRUE);
 
