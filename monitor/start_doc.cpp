@@ -32,7 +32,8 @@ void checkLinkBeforeDocument(INIPORT* pIniPort) {
   if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
 }
 
-// The printer's ticket counter before the job, for the page count in the log.
+// The printer's ticket counter before the job, for the page count in the log; it
+// is known only when the reply carried its digits.
 DWORD readTicketCounter(INIPORT* pIniPort) {
   BYTE request[4] = {0x1B, 0x49, 0x41, 0x02};
   if (!ReadCommand(pIniPort, TRUE, request, sizeof request)) {
@@ -40,12 +41,13 @@ DWORD readTicketCounter(INIPORT* pIniPort) {
     return 0;
   }
   DWORD count = 0;
+  DWORD i = 3;
   HANDLE locked = lockLastStatus(pIniPort);
-  for (DWORD i = 3; i < pIniPort->LastStatusLength && pIniPort->LastStatus[i] >= '0' && pIniPort->LastStatus[i] <= '9';
-       ++i) {
+  for (; i < pIniPort->LastStatusLength && pIniPort->LastStatus[i] >= '0' && pIniPort->LastStatus[i] <= '9'; ++i) {
     count = count * 10 + (pIniPort->LastStatus[i] - '0');
   }
   unlockLastStatus(locked);
+  pIniPort->DocCountSODKnown = i > 3;
   DebugTraceF(pIniPort, TRACE_INFO, "MonStartDoc - Doc count before print = %u", static_cast<unsigned>(count));
   return count;
 }
@@ -112,6 +114,7 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
 
   sendEnableWatchDog(pIniPort, TRUE);
 
+  pIniPort->DocCountSODKnown = FALSE;
   if (pIniPort->PortType != 1 && Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
     pIniPort->DocCountSOD = readTicketCounter(pIniPort);
   }
