@@ -143,7 +143,7 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   ReadCommand(pIniPort, FALSE, nullptr, 0);  // drops a stale reply
   waitForPrinterToFinish(pIniPort);
 
-  if (pIniPort->fn.pfnEndDocPort != nullptr) pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+  pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
   const BOOL reported = updateSpoolerWithEODStatus(pIniPort);
 
   if (pIniPort->UsbCrcError) {
