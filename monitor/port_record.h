@@ -110,6 +110,9 @@ struct INIPORT {
   Relaxed<DWORD> LastPollLogTime;
   Relaxed<BOOL> StatusReadFailed;
   Relaxed<DWORD> DocCountEOD;
+  // Whether the counts were read from the printer for this document.
+  Relaxed<BOOL> DocCountSODKnown;
+  Relaxed<BOOL> DocCountEODKnown;
   char HeadTempEOD[16];
   Relaxed<DWORD> LastWinError;
   Relaxed<DWORD> LastWinErrorLogged;

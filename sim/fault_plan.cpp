@@ -40,6 +40,9 @@ Fault Fault::failWrite(unsigned nth, DWORD error, bool persistent) {
 Fault Fault::shortWrite(unsigned nth, DWORD bytesTaken, bool persistent) {
   return make(Op::Write, Kind::ShortWrite, nth, persistent, 0, bytesTaken);
 }
+Fault Fault::partWrite(unsigned nth, DWORD bytesTaken, DWORD error, bool persistent) {
+  return make(Op::Write, Kind::PartWrite, nth, persistent, error, bytesTaken);
+}
 Fault Fault::failOpen(DWORD error, bool persistent) { return make(Op::Open, Kind::Error, 1, persistent, error, 0); }
 Fault Fault::failStartDoc(DWORD error, bool persistent) {
   return make(Op::StartDoc, Kind::Error, 1, persistent, error, 0);
@@ -62,6 +65,10 @@ std::string Fault::describe() const {
       break;
     case Kind::ShortWrite:
       std::snprintf(text, sizeof text, "%s #%u: short, %u bytes", opName(op), nth, static_cast<unsigned>(bytes));
+      break;
+    case Kind::PartWrite:
+      std::snprintf(text, sizeof text, "%s #%u: %u bytes, then error %u", opName(op), nth,
+                    static_cast<unsigned>(bytes), static_cast<unsigned>(error));
       break;
   }
   return text;

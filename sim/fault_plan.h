@@ -1,6 +1,7 @@
 // Faults of the virtual printer, planned like a fault-injection test harness does:
 // the Nth call of one kind (counted from when the plan is added) fails, once or from
-// then on, with a chosen Win32 error — or returns 0 bytes, or writes short.
+// then on, with a chosen Win32 error — or returns 0 bytes, or writes short, or takes
+// part of a write and then fails.
 #pragma once
 
 #include <optional>
@@ -17,6 +18,7 @@ struct Fault {
     Error,       // FALSE with the error as last error
     ZeroBytes,   // reads: TRUE with 0 bytes
     ShortWrite,  // writes: TRUE with at most `bytes` bytes written
+    PartWrite,   // writes: at most `bytes` bytes taken, then FALSE with the error
   };
 
   Op op = Op::Read;
@@ -24,12 +26,13 @@ struct Fault {
   unsigned nth = 1;         // the first call that fails, 1 = the next one
   bool persistent = false;  // also every later call of the kind
   DWORD error = ERROR_GEN_FAILURE;
-  DWORD bytes = 0;          // ShortWrite: bytes taken
+  DWORD bytes = 0;          // ShortWrite, PartWrite: bytes taken
 
   static Fault failRead(unsigned nth, DWORD error, bool persistent = false);
   static Fault zeroRead(unsigned nth, bool persistent = false);
   static Fault failWrite(unsigned nth, DWORD error, bool persistent = false);
   static Fault shortWrite(unsigned nth, DWORD bytesTaken, bool persistent = false);
+  static Fault partWrite(unsigned nth, DWORD bytesTaken, DWORD error, bool persistent = false);
   static Fault failOpen(DWORD error, bool persistent = false);
   static Fault failStartDoc(DWORD error, bool persistent = false);
   static Fault failVendorRequest(unsigned nth, DWORD error, bool persistent = false);

@@ -274,6 +274,8 @@ BOOL Printer::writePort(LPBYTE buffer, DWORD size, LPDWORD written) {
     countWrite(now);
     call.count = taken;
     if (written != nullptr) *written = taken;
+    // The bytes taken before the failure are on their way to the paper all the same.
+    if (fault && fault->kind == Fault::Kind::PartWrite) fail(call, fault->error);
   }
   return finish(held, std::move(call));
 }

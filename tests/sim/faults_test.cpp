@@ -62,7 +62,7 @@ TEST(Faults, AFailedReadLeavesTheQueuedRepliesInPlace) {
   EXPECT_EQ(simtest::text(port.read()), "A0200000009");
 }
 
-TEST(Faults, ZeroByteReadsShortWritesAndFailedWrites) {
+TEST(Faults, ZeroByteReadsShortPartAndFailedWrites) {
   LowerPort port("USB-FLT4");
   port.printer().addFault(Fault::zeroRead(1));
   BOOL ok = FALSE;
@@ -80,7 +80,11 @@ TEST(Faults, ZeroByteReadsShortWritesAndFailedWrites) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
   EXPECT_EQ(written, 0u);
   EXPECT_TRUE(port.write({9}, &written));
-  EXPECT_EQ(port.printer().documentBytes(), (Bytes{1, 2, 3, 9}));
+  port.printer().addFault(Fault::partWrite(1, 2, ERROR_TIMEOUT));
+  EXPECT_FALSE(port.write({10, 11, 12}, &written));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_EQ(written, 2u);
+  EXPECT_EQ(port.printer().documentBytes(), (Bytes{1, 2, 3, 9, 10, 11}));
 }
 
 TEST(Faults, ASilentPrinterReadsNothingAndAnswersNoRequest) {
