@@ -141,6 +141,9 @@ int uninstall(const Invocation& invocation, const Console& console) {
   if (!DeleteMonitorW(nullptr, nullptr, &nameCopy[0])) {
     return reportFailure(console.err, "Unregistering the monitor " + quoted(name), GetLastError());
   }
+  // The spooler drops the monitor's key with its registration; whatever a spooler may
+  // have left of it goes too, so a later install starts from the defaults.
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, monitorKeyPath(name).c_str());
   console.out << "Unregistered the monitor " << quoted(name) << "; its settings went with it.\n";
 
   for (const MonitorEntry& other : monitors) {
