@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the release archive and checks that it holds exactly the files INSTALL.txt
-# lists under "Contents", inside one top folder, with the DLL as built.
-# Usage: check_package.sh CMAKE BUILD_DIR PACKAGE_NAME INSTALL_TXT DLL
-cmake="$1" build="$2" name="$3" install_txt="$4" dll="$5"
+# lists under "Contents", inside one top folder, with the code of the DLL as built (the
+# archive's copy is stripped, which also stamps it anew).
+# Usage: check_package.sh CMAKE OBJCOPY BUILD_DIR PACKAGE_NAME INSTALL_TXT DLL
+cmake="$1" objcopy="$2" build="$3" name="$4" install_txt="$5" dll="$6"
 zip="$build/$name.zip"
 rm -f "$zip"
 "$cmake" --build "$build" --target package >/dev/null || { echo "the package target failed"; exit 1; }
@@ -15,5 +16,11 @@ if [ "$listed" != "$held" ]; then
   echo "the archive holds:"; unzip -Z1 "$zip"
   exit 1
 fi
-unzip -p "$zip" "$name/qxlm.dll" | cmp -s - "$dll" || { echo "the archive's qxlm.dll is not the one built"; exit 1; }
+check="$build/package-check"
+mkdir -p "$check"
+unzip -p "$zip" "$name/qxlm.dll" >"$check/qxlm.dll"
+"$objcopy" -O binary -j .text "$dll" "$check/built.text" &&
+  "$objcopy" -O binary -j .text "$check/qxlm.dll" "$check/archived.text" || exit 1
+cmp -s "$check/built.text" "$check/archived.text" || { echo "the archive's qxlm.dll is not the one built"; exit 1; }
+rm -rf "$check"
 echo "$name.zip:" $held
