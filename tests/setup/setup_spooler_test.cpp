@@ -114,10 +114,11 @@ unsigned storedSettings() {
   unsigned stored = 0;
   for (const SettingEntry& entry : kSettingTable) {
     DWORD value = 0, size = sizeof value;
-    stored += RegQueryValueExW(key, entry.name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-                      ERROR_SUCCESS && size == sizeof value
-                  ? 1
-                  : 0;
+    stored +=
+        RegQueryValueExW(key, entry.name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+                size == sizeof value
+            ? 1
+            : 0;
   }
   RegCloseKey(key);
   return stored;
@@ -155,12 +156,12 @@ Wide printerMonitor() {
 void addPrinterWithDriver() {
   wchar_t directory[MAX_PATH];
   DWORD needed = 0;
-  ASSERT_TRUE(GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory), sizeof directory,
-                                         &needed));
+  ASSERT_TRUE(
+      GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory), sizeof directory, &needed));
   Wide files[3] = {L"qxtestdrv.dll", L"qxtestdrv.gpd", L"qxtestui.dll"};
   for (const Wide& file : files) {
-    HANDLE h = CreateFileW((Wide(directory) + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                           nullptr);
+    HANDLE h =
+        CreateFileW((Wide(directory) + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(h);
   }
   DRIVER_INFO_3W driver = {};
@@ -170,8 +171,7 @@ void addPrinterWithDriver() {
   driver.pDriverPath = &files[0][0];
   driver.pDataFile = &files[1][0];
   driver.pConfigFile = &files[2][0];
-  ASSERT_TRUE(AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES))
-      << GetLastError();
+  ASSERT_TRUE(AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES)) << GetLastError();
   PRINTER_INFO_2W printer = {};
   Wide printerName = kPrinter, port = L"LPT1:", processor = L"WinPrint", datatype = L"RAW";
   printer.pPrinterName = &printerName[0];
@@ -250,10 +250,10 @@ TEST_F(SetupSpooler, StatusShowsTheVersionTheUsersAndEachSettingAgainstItsDefaul
   setSetting(L"HeartBeatRate", &rate);
   const SetupRun status = runSetup(folder, L"status");
   EXPECT_EQ(0u, status.exitCode) << status.output;
-  for (const char* line : {"Monitor \"QX Language Monitor\": registered", ", version " QXLM_VERSION ".0",
-                           "Drivers that name it: \"QX Setup Test Driver\"",
-                           "Printers that use them: \"QX Setup Test Printer\"", "HeartBeatRate = 2000 (default 5000)",
-                           "USBPacketSize = 4096 (default)"}) {
+  for (const char* line :
+       {"Monitor \"QX Language Monitor\": registered", ", version " QXLM_VERSION ".0",
+        "Drivers that name it: \"QX Setup Test Driver\"", "Printers that use them: \"QX Setup Test Printer\"",
+        "HeartBeatRate = 2000 (default 5000)", "USBPacketSize = 4096 (default)"}) {
     EXPECT_TRUE(says(status, line)) << line << "\n" << status.output;
   }
 }

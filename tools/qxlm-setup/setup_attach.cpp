@@ -40,7 +40,8 @@ int nameMonitor(const Invocation& invocation, const Console& console, bool attac
       return reportFailure(console.err, "Listing the print monitors", error);
     }
     if (findMonitor(monitors, monitor) == nullptr) {
-      console.err << "qxlm-setup: the monitor " << quoted(monitor) << " is not installed; run qxlm-setup install first.\n";
+      console.err << "qxlm-setup: the monitor " << quoted(monitor)
+                  << " is not installed; run qxlm-setup install first.\n";
       return EXIT_UNKNOWN_NAME;
     }
   }

@@ -11,7 +11,7 @@ struct ActionName {
 };
 
 const ActionName kActions[] = {
-    {"install", Action::Install, false}, {"attach", Action::Attach, true},  {"detach", Action::Detach, true},
+    {"install", Action::Install, false},     {"attach", Action::Attach, true},  {"detach", Action::Detach, true},
     {"uninstall", Action::Uninstall, false}, {"status", Action::Status, false},
 };
 
@@ -68,7 +68,7 @@ std::string usageText() {
          "Puts the QX language monitor into the Windows print spooler and takes it out.\n"
          "Every command but status needs an elevated administrator.\n"
          "\n"
-         "  install           copy " SETUP_MONITOR_DLL " beside this program into the system folder,\n"
+         "  install           copy qxlm.dll beside this program into the system folder,\n"
          "                    register the monitor and create its settings; harmless twice\n"
          "  attach PRINTER    make the driver of PRINTER name the monitor\n"
          "  detach PRINTER    make the driver of PRINTER name no language monitor\n"
@@ -77,7 +77,7 @@ std::string usageText() {
          "  status            the monitor, its DLL's version, the drivers and printers that\n"
          "                    use it, and its settings (defaults marked)\n"
          "\n"
-         "  --name MONITOR    the monitor's name (default \"" SETUP_DEFAULT_MONITOR_NAME "\")\n"
+         "  --name MONITOR    the monitor's name (default \"QX Language Monitor\")\n"
          "\n"
          "Exit codes: 0 done, 1 command line not understood, 2 not run as administrator,\n"
          "3 print spooler not running, 4 no such printer or monitor not installed,\n"

@@ -63,7 +63,8 @@ int install(const Invocation& invocation, const Console& console) {
   const Wide dllName = toWide(SETUP_MONITOR_DLL);
   const Wide source = besideProgram(dllName);
   if (!fileExists(source)) {
-    console.err << "qxlm-setup: " << toUtf8(source) << " is missing: install takes the monitor's DLL from the folder of "
+    console.err << "qxlm-setup: " << toUtf8(source)
+                << " is missing: install takes the monitor's DLL from the folder of "
                 << "qxlm-setup.exe.\n";
     return EXIT_FAILED;
   }
@@ -123,7 +124,8 @@ int uninstall(const Invocation& invocation, const Console& console) {
   if ((error = listDrivers(&drivers)) != ERROR_SUCCESS) {
     return reportFailure(console.err, "Listing the printer drivers", error);
   }
-  if ((error = listPrinters(&printers)) != ERROR_SUCCESS) return reportFailure(console.err, "Listing the printers", error);
+  if ((error = listPrinters(&printers)) != ERROR_SUCCESS)
+    return reportFailure(console.err, "Listing the printers", error);
   const std::vector<Wide> users = driversNaming(drivers, name);
   if (!users.empty()) {
     console.err << "qxlm-setup: refused: these printer drivers still name the monitor " << quoted(name) << ":\n";

@@ -8,7 +8,8 @@ int runSetup(const std::vector<std::string>& args, const Console& console) {
   Invocation invocation;
   std::string error;
   if (!parseCommandLine(args, &invocation, &error)) {
-    console.err << "qxlm-setup: " << error << "\n" << "Try qxlm-setup --help.\n";
+    console.err << "qxlm-setup: " << error << "\n"
+                << "Try qxlm-setup --help.\n";
     return EXIT_USAGE;
   }
   if (invocation.action == Action::Help) {

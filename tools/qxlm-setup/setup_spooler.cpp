@@ -34,7 +34,9 @@ DWORD listMonitors(std::vector<MonitorEntry>* monitors) {
       [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
         return EnumMonitorsW(nullptr, 2, buffer, size, needed, count);
       },
-      [monitors](const MONITOR_INFO_2W& m) { monitors->push_back({text(m.pName), text(m.pDLLName)}); });
+      [monitors](const MONITOR_INFO_2W& m) {
+        monitors->push_back({text(m.pName), text(m.pDLLName)});
+      });
 }
 
 DWORD listDrivers(std::vector<DriverEntry>* drivers) {
@@ -43,7 +45,9 @@ DWORD listDrivers(std::vector<DriverEntry>* drivers) {
       [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
         return EnumPrinterDriversW(nullptr, nullptr, 3, buffer, size, needed, count);
       },
-      [drivers](const DRIVER_INFO_3W& d) { drivers->push_back({text(d.pName), text(d.pMonitorName)}); });
+      [drivers](const DRIVER_INFO_3W& d) {
+        drivers->push_back({text(d.pName), text(d.pMonitorName)});
+      });
 }
 
 DWORD listPrinters(std::vector<PrinterEntry>* printers) {
@@ -52,7 +56,9 @@ DWORD listPrinters(std::vector<PrinterEntry>* printers) {
       [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
         return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, count);
       },
-      [printers](const PRINTER_INFO_2W& p) { printers->push_back({text(p.pPrinterName), text(p.pDriverName)}); });
+      [printers](const PRINTER_INFO_2W& p) {
+        printers->push_back({text(p.pPrinterName), text(p.pDriverName)});
+      });
 }
 
 const MonitorEntry* findMonitor(const std::vector<MonitorEntry>& monitors, const Wide& name) {

@@ -28,10 +28,12 @@ int status(const Invocation& invocation, const Console& console) {
   if ((error = listDrivers(&drivers)) != ERROR_SUCCESS) {
     return reportFailure(console.err, "Listing the printer drivers", error);
   }
-  if ((error = listPrinters(&printers)) != ERROR_SUCCESS) return reportFailure(console.err, "Listing the printers", error);
+  if ((error = listPrinters(&printers)) != ERROR_SUCCESS)
+    return reportFailure(console.err, "Listing the printers", error);
 
   const MonitorEntry* registered = findMonitor(monitors, name);
-  console.out << "Monitor " << quoted(name) << ": " << (registered != nullptr ? "registered" : "not registered") << "\n";
+  console.out << "Monitor " << quoted(name) << ": " << (registered != nullptr ? "registered" : "not registered")
+              << "\n";
   const Wide dll = inSystemFolder(registered != nullptr ? registered->dll : toWide(SETUP_MONITOR_DLL));
   console.out << "DLL: " << toUtf8(dll);
   if (!fileExists(dll)) {
