@@ -69,15 +69,15 @@ bool PipePortTest::start() {
   return table_ != nullptr;
 }
 
-INIPORT* PipePortTest::open(const std::string& portName) {
+INIPORT* PipePortTest::open(const std::string& portName, const std::string& printerName) {
   if (table_ == nullptr && !start()) return nullptr;
   WideString port = widenText(portName);
-  WideString printerName = widenText("Pipe Test Printer");
+  WideString printer = widenText(printerName);
   MONITOR lower = sim::lowerMonitor();
   HANDLE hPort = nullptr;
   // The table's own entries where it has them, as the spooler calls them.
   const auto openPortEx = table_->Monitor.pfnOpenPortEx != nullptr ? table_->Monitor.pfnOpenPortEx : &MonOpenPort;
-  if (!openPortEx(&port[0], &printerName[0], &hPort, &lower)) return nullptr;
+  if (!openPortEx(&port[0], &printer[0], &hPort, &lower)) return nullptr;
   open_.push_back(static_cast<INIPORT*>(hPort));
   return static_cast<INIPORT*>(hPort);
 }

@@ -54,7 +54,7 @@ class PipePortTest : public ::testing::Test {
 
   // A port name of this test and process: pipe names are machine-wide.
   std::string portName(const std::string& tag) const;
-  INIPORT* open(const std::string& portName);
+  INIPORT* open(const std::string& portName, const std::string& printerName = "Pipe Test Printer");
   BOOL close(INIPORT* pIniPort);
   static sim::Printer& printer(const std::string& portName);
 
