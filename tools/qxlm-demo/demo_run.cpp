@@ -15,6 +15,7 @@
 #include "spooler_job.h"
 #include "spooler_view.h"
 #include "ticket_job.h"
+#include "update_view.h"
 #include "watcher.h"
 
 namespace demo {
@@ -66,10 +67,13 @@ std::vector<BYTE> jobBytesReceived(const sim::Printer& printer) {
   return bytes;
 }
 
-void keepOpen(const std::string& port) {
+void keepOpen(const std::string& port, UpdateView& updates) {
   say("port " + port + " stays open with its heartbeat; ask it with: qxlm-ctl status " + port);
   say("press Ctrl-C to close the port and end");
-  while (!interrupted()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  while (!interrupted()) {
+    updates.poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   say("interrupted: closing the port");
 }
 
@@ -126,6 +130,7 @@ Outcome runDemo(const Options& options) {
   BuildLogFilePath(static_cast<INIPORT*>(port.handle()), logPath, sizeof logPath);
   say("monitor: port " + options.port + " open; event log " + logPath);
   Watcher watcher(printer, logPath);
+  UpdateView updates(static_cast<INIPORT*>(port.handle()), printer);
   // The monitor sends the printer no requests until it has had a first reply, so a
   // job started sooner would miss the ticket counter it reads at the start. Like an
   // operator, the demo waits briefly for the printer to show it is there.
@@ -138,7 +143,9 @@ Outcome runDemo(const Options& options) {
       kReadyWaitMs);
 
   const JobRun run = port.print(kJobId, job);
-  if (options.keepOpen) keepOpen(options.port);
+  // Taken before the port stays open: a firmware update meanwhile is a document of its own.
+  const std::vector<BYTE> received = jobBytesReceived(printer);
+  if (options.keepOpen) keepOpen(options.port, updates);
   port.close();
   say("monitor: port closed");
   watcher.stop();
@@ -149,7 +156,6 @@ Outcome runDemo(const Options& options) {
   seen.reportedPrinted = spoolerView.jobReportedPrinted();
   seen.deleted = spoolerView.jobDeleted();
   seen.pagesPrinted = printer.pagesPrinted();
-  const std::vector<BYTE> received = jobBytesReceived(printer);
   seen.bytesAtPrinter = received.size();
   seen.jobBytesIntact = received == job;
   seen.offlineShown = spoolerView.statusShown(PORT_STATUS_OFFLINE);
