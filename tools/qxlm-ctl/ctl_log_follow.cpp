@@ -83,8 +83,11 @@ std::vector<LogLine> LogFollower::poll() {
     take(bytes.substr(check), &lines);
     return lines;
   }
-  // Trimmed (or replaced): read it all again and go on after what was shown.
-  if (!readFile(&bytes, 0, &size)) return lines;
+  // Trimmed (or replaced): read it all again and go on after what was shown. A
+  // trim in place rewrites the file before it cuts it: two reads that differ may
+  // have met one half done, and the next look tries again.
+  std::string again;
+  if (!readFile(&bytes, 0, &size) || !readFile(&again, 0, &size) || again != bytes) return lines;
   ++trims_;
   const size_t resume = resumeAt(bytes);
   const size_t keptFrom = resume > kShownKept ? resume - kShownKept : 0;

@@ -10,7 +10,8 @@
 // it remembers the last 64 KiB it showed and looks for where they end in the kept
 // part. Lines are stamped to the second, so the match is sure in practice; where
 // nothing matches (the kept part is all new, or the file was replaced), every line
-// of the file is shown.
+// of the file is shown. A trim in place may be met half done, so the file is read
+// twice and taken only when both reads agree.
 #pragma once
 
 #include <string>
