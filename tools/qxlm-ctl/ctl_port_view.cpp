@@ -6,8 +6,9 @@
 namespace ctl {
 namespace {
 
-// A flash client holds the pipe only for one question at a time.
-const DWORD kBusyWaitMs = 2000;
+// Another client holds the pipe for one question at a time; the longest, the start
+// of a checked update, takes a few seconds.
+const DWORD kBusyWaitMs = 5000;
 const DWORD kAnswerLimitMs = 10000;
 const DWORD kStatusMarginMs = 10000;
 const BYTE kCompleteStatus[] = {0x1B, 'I', 'C'};

@@ -81,6 +81,8 @@ void PortWatch::look(const std::string& name) {
   }
   Port& port = *known;
   const bool seenBefore = !port.words.empty();
+  // A pipe another client keeps busy past the wait tells nothing new.
+  if (seenBefore && view.outcome == Outcome::Busy) return;
   const std::vector<const StateWord*> before = port.words;
   const long ticketsBefore = port.metrics.hasTickets ? port.metrics.tickets : -1;
   PortMetrics& m = port.metrics;
