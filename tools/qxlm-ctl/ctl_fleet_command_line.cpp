@@ -184,11 +184,14 @@ std::string fleetCommandsText() {
 }
 
 std::string fleetOptionsText() {
-  return "  --interval D        watch, log --follow: time between looks (500ms, 2s, 1m; bare: seconds)\n"
+  return "  --json              ports: one array; watch, log: one object per line\n"
+         "  --interval D        watch, log --follow: time between looks (500ms, 2s, 1m; bare: seconds)\n"
          "  --until-timeout D   watch --until: give up after this long (default 10m)\n"
          "  --metrics FILE      watch: keep FILE current in the Prometheus text format\n";
 }
 
-std::string fleetExitCodesText() { return "  8 watch --until: the condition did not hold in time\n"; }
+std::string fleetExitCodesText() {
+  return "  8 watch --until: the condition did not hold in time; log: 2 when there is no event log\n";
+}
 
 }  // namespace ctl

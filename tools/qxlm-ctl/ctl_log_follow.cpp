@@ -17,10 +17,12 @@ bool LogFollower::readFile(std::string* bytes, ULONGLONG from, ULONGLONG* size) 
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD high = 0;
+  SetLastError(NO_ERROR);
   const DWORD low = GetFileSize(h, &high);
   bool ok = !(low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR);
   *size = (static_cast<ULONGLONG>(high) << 32) | low;
   LONG fromHigh = static_cast<LONG>(from >> 32);
+  SetLastError(NO_ERROR);
   if (ok && from < *size &&
       SetFilePointer(h, static_cast<LONG>(from & 0xFFFFFFFFu), &fromHigh, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
       GetLastError() != NO_ERROR) {
