@@ -112,7 +112,7 @@ void PortWatch::look(const std::string& name) {
     tell("vanished", port, &before, -1);
   } else if (absent(before) && !absent(port.words)) {
     tell("appeared", port, nullptr, -1);
-  } else if (wordsChanged || (inv_.counters && m.hasTickets && ticketsBefore != m.tickets)) {
+  } else if (wordsChanged || (inv_.counters && ticketsBefore >= 0 && ticketsBefore != m.tickets)) {
     tell("change", port, &before, ticketsBefore);
   }
   if (absent(port.words) && !selection_.named(name)) ports_.erase(known);
