@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "ctl_fleet_command_line.h"
 #include "ctl_host.h"
 #include "pipe/pipe_commands.h"
 
@@ -275,6 +276,7 @@ std::string usageText() {
   for (const CommandSpec& spec : kCommands) {
     text += "  " + std::string(spec.synopsis) + "\n      " + spec.help + "\n";
   }
+  text += fleetCommandsText();
   text +=
       "\n"
       "options:\n"
@@ -283,12 +285,15 @@ std::string usageText() {
       "  --raw               the response letter and payload bytes in hexadecimal\n"
       "  --json              one JSON object per answer (per progress change while flashing)\n"
       "  --check             flash: check the file against the printer first\n"
-      "  -h, --help          this text\n"
+      "  -h, --help          this text\n";
+  text += fleetOptionsText();
+  text +=
       "\n"
       "exit codes:\n"
       "  0 success, 1 command line not understood, 2 no such port (not open),\n"
       "  3 refused by the monitor or firmware update failed, 4 timed out,\n"
       "  5 another client holds the port's pipe, 6 connection failed\n";
+  text += fleetExitCodesText();
   return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ctl_client.h"
 #include "ctl_command_line.h"
+#include "ctl_fleet.h"
 #include "ctl_progress.h"
 #include "ctl_status.h"
 #include "pipe/pipe_commands.h"
@@ -212,6 +213,7 @@ class Session {
 }  // namespace
 
 int runCtl(const std::vector<std::string>& args, const Console& console) {
+  if (isFleetCommand(args)) return runFleet(args, console);
   Invocation invocation;
   std::string error;
   if (!parseCommandLine(args, &invocation, &error)) {

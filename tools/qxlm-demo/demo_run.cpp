@@ -15,6 +15,7 @@
 #include "spooler_job.h"
 #include "spooler_view.h"
 #include "ticket_job.h"
+#include "update_view.h"
 #include "watcher.h"
 
 namespace demo {
@@ -74,10 +75,13 @@ void observeJob(const sim::Printer& printer, const std::vector<BYTE>& job, Obser
   seen.jobBytesIntact = bytes == job;
 }
 
-void keepOpen(const std::string& port) {
+void keepOpen(const std::string& port, UpdateView& updates) {
   say("port " + port + " stays open with its heartbeat; ask it with: qxlm-ctl status " + port);
   say("press Ctrl-C to close the port and end");
-  while (!interrupted()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  while (!interrupted()) {
+    updates.poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   say("interrupted: closing the port");
 }
 
@@ -134,12 +138,13 @@ Outcome runDemo(const Options& options) {
   BuildLogFilePath(static_cast<INIPORT*>(port.handle()), logPath, sizeof logPath);
   say("monitor: port " + options.port + " open; event log " + logPath);
   Watcher watcher(printer, logPath);
+  UpdateView updates(static_cast<INIPORT*>(port.handle()), printer);
 
   // The spooler opens a port right before the job it sends there.
   const JobRun run = port.print(kJobId, job);
   observeJob(printer, job, seen);
   const DWORD ticketCounter = printer.ticketCount();
-  if (options.keepOpen) keepOpen(options.port);
+  if (options.keepOpen) keepOpen(options.port, updates);
   port.close();
   say("monitor: port closed");
   watcher.stop();
