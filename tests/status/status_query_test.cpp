@@ -114,6 +114,35 @@ TEST_F(StatusQuery, SilentSerialPrinterGoesOffLine) {
   EXPECT_EQ(std::string("<lm><SS>"), std::string(writes[0].in.begin(), writes[0].in.end()));
 }
 
+TEST_F(StatusQuery, FailedSerialLinkShowsThePortOffLine) {
+  for (const sim::Fault& fault : {sim::Fault::failRead(1, ERROR_GEN_FAILURE, true),
+                                  sim::Fault::failStartDoc(ERROR_ACCESS_DENIED, true)}) {
+    SCOPED_TRACE(fault.describe());
+    INIPORT* port = talkingPort("COM");
+    printer(port).addFault(fault);
+    EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
+    EXPECT_EQ(1u, postedStatus(port));
+    EXPECT_TRUE(port->StatusReadFailed.load());
+    EXPECT_EQ(fault.error, port->LastWinError.load());
+    EXPECT_FALSE(printer(port).inDocument());
+  }
+}
+
+TEST_F(StatusQuery, OnlyFreshStatusRepliesFeedTheLowPaperDebounce) {
+  INIPORT* port = talkingPort("USB");
+  const BYTE shortStatus[] = {0x1B, 'I', 'S'};
+  const BYTE ticketCount[] = {0x1B, 'I', 'A', 0x02};
+  printer(port).setStatus(0, LOW_PAPER);
+  EXPECT_TRUE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
+  // Neither an A reply nor an empty read is a second reading of the sensor.
+  EXPECT_TRUE(ReadCommand(port, TRUE, ticketCount, sizeof ticketCount));
+  printer(port).addFault(sim::Fault::zeroRead(2));  // the answer after the stale reply
+  EXPECT_FALSE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
+  EXPECT_FALSE(port->LowPaper.load());
+  EXPECT_TRUE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
+  EXPECT_TRUE(port->LowPaper.load());
+}
+
 TEST_F(StatusQuery, SerialReplyOfTheWrongTypeIsDiscarded) {
   INIPORT* port = quietPort("COM");
   // An answer to an earlier request is still on the line.
