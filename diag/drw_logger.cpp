@@ -18,7 +18,7 @@ const LogCondition kReportConditions[] = {
 };
 
 LPCSTR notRespondingText(INIPORT* pIniPort) {
-  if (pIniPort->printerState != PRINTER_STATE_PIPE_REQUEST) return "Printer Not responding";
+  if (currentPrinterState(pIniPort) != PRINTER_STATE_PIPE_REQUEST) return "Printer Not responding";
   return pIniPort->SpecificRequestSent ? "Printer Not responding - Writing" : "Printer Not responding - Reading";
 }
 
@@ -60,7 +60,7 @@ void DRWlogger(INIPORT* pIniPort, DWORD statusWord, DWORD logClass) {
   } else {
     char suffix[LOG_LINE_SIZE];
     snprintf(suffix, sizeof suffix, "%s%s", stateText,
-             pIniPort->printerState == PRINTER_STATE_PIPE_REQUEST ? pIniPort->StatusTypeText : "");
+             currentPrinterState(pIniPort) == PRINTER_STATE_PIPE_REQUEST ? pIniPort->StatusTypeText : "");
     if ((statusWord & 0x8000) == 0) writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Ready", suffix, "0021");
     writeConditionEntries(pIniPort, hLogFile, dateTime, statusWord, kReportConditions,
                           sizeof kReportConditions / sizeof kReportConditions[0], suffix);

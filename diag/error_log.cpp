@@ -39,7 +39,7 @@ void writeConditions(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, DWORD 
     writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Printer Not responding", stateText, "0019");
     return;
   }
-  if (pIniPort->printerState != PRINTER_STATE_PRINTING && (statusWord & 0x8000) == 0) {
+  if (currentPrinterState(pIniPort) != PRINTER_STATE_PRINTING && (statusWord & 0x8000) == 0) {
     writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Ready", stateText, "0021");
     writeSerialNumber(pIniPort, hLogFile, dateTime);
   }

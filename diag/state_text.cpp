@@ -5,7 +5,7 @@
 #include "monitor/port_record.h"
 
 void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size) {
-  const BYTE state = pIniPort->printerState;
+  const BYTE state = currentPrinterState(pIniPort);
   LPCSTR stateText = " NONE";
   switch (state) {
     case PRINTER_STATE_INITIALIZING:

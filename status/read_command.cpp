@@ -83,9 +83,9 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
   pIniPort->LastRefreshTime = clockTickCount();
   if (count == 0) count = standInForEmptyRead(pIniPort, reply);
   pIniPort->savedPrinterState = pIniPort->printerState.load();
-  pIniPort->printerState = PRINTER_STATE_STALE_REPLY;
+  pIniPort->reportState = PRINTER_STATE_STALE_REPLY;
   ProcessQXStatusString(pIniPort, reply, count);
-  pIniPort->printerState = pIniPort->savedPrinterState.load();
+  pIniPort->reportState = 0;
   DebugTrace(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Wait after reading stale status");
   clockSleep(50);
   return TRUE;

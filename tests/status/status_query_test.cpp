@@ -1,7 +1,12 @@
 // Status queries against the virtual printer: which requests and reads they make,
 // what stands in for a missing reply, and what they record about the exchange.
+#include <cstring>
+
+#include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "monitor/settings.h"
 #include "platform/clock.h"
+#include "platform/debug_output.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"
 #include "status_test_support.h"
@@ -50,6 +55,32 @@ TEST_F(StatusQuery, SpecificUsbQueryInterpretsTheStaleReplyApart) {
   EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
   EXPECT_EQ(3u, postedStatus(port));
   EXPECT_STREQ(" (Complete)", port->StatusTypeText);
+}
+
+TEST_F(StatusQuery, PipeStateComesBackWhateverTheStaleReplyInterleaving) {
+  INIPORT* port = talkingPort("USB");
+  // A pipe client waits for a live status; its time-out ends, and the pipe puts its
+  // state back, while the status thread is taking the stale reply.
+  port->printerState = PRINTER_STATE_PIPE_REQUEST;
+  struct Pipe {
+    INIPORT* port;
+    bool restored;
+  } pipe = {port, false};
+  const DWORD diags = Settings.EnableDiags;
+  Settings.EnableDiags = DIAG_INFO | DIAG_ERRORS;
+  debugOutputCapture(
+      [](LPCSTR line, void* context) {
+        Pipe* p = static_cast<Pipe*>(context);
+        if (p->restored || strstr(line, "ProcessQXStatusString - Status =") == nullptr) return;
+        p->port->printerState = PRINTER_STATE_HEARTBEAT;
+        p->restored = true;
+      },
+      &pipe);
+  EXPECT_TRUE(ReadCommand(port, TRUE, kComplete, sizeof kComplete));
+  debugOutputCapture(nullptr, nullptr);
+  Settings.EnableDiags = diags;
+  EXPECT_TRUE(pipe.restored);
+  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
 }
 
 TEST_F(StatusQuery, PrintTicketRequestCarriesItsParameters) {
