@@ -7,7 +7,6 @@
 #include "diag/status_log.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
-#include "status/status_reply.h"
 
 namespace {
 
@@ -20,22 +19,6 @@ const LogCondition kReportConditions[] = {
 LPCSTR notRespondingText(INIPORT* pIniPort) {
   if (currentPrinterState(pIniPort) != PRINTER_STATE_PIPE_REQUEST) return "Printer Not responding";
   return pIniPort->SpecificRequestSent ? "Printer Not responding - Writing" : "Printer Not responding - Reading";
-}
-
-void writeHeadTemperature(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, LPCSTR stateText) {
-  static const BYTE kCompleteStatusRequest[] = {0x1B, 'I', 'C'};
-  BYTE reply[STATUS_REPLY_SIZE];
-  DWORD count = 0;
-  STATUSFIELDS fields;
-  char text[LOG_LINE_SIZE];
-  if (DRGetSpecificStatus(pIniPort, reply, sizeof reply, &count, kCompleteStatusRequest,
-                          sizeof kCompleteStatusRequest) &&
-      decodeStatusFields(reply, count, &fields) && fields.headTempText[0] != '\0') {
-    snprintf(text, sizeof text, "Print head temp %s", fields.headTempText);
-  } else {
-    snprintf(text, sizeof text, "Print head temp PHT not found");
-  }
-  writeEntryWithSuffix(pIniPort, hLogFile, dateTime, text, stateText, "0020");
 }
 
 }  // namespace
@@ -64,7 +47,8 @@ void DRWlogger(INIPORT* pIniPort, DWORD statusWord, DWORD logClass) {
     if ((statusWord & 0x8000) == 0) writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Ready", suffix, "0021");
     writeConditionEntries(pIniPort, hLogFile, dateTime, statusWord, kReportConditions,
                           sizeof kReportConditions / sizeof kReportConditions[0], suffix);
-    if (logClass != DRW_PIPE) writeHeadTemperature(pIniPort, hLogFile, dateTime, stateText);
+    // Its line follows once the query is over.
+    if (logClass != DRW_PIPE) requestHeadTemperature(pIniPort);
   }
 
   CloseLogFile(&hLogFile);

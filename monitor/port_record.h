@@ -111,6 +111,13 @@ struct INIPORT {
   // apart from printerState, so that no interleaving with the pipe's save and
   // restore of printerState leaves either one behind.
   Relaxed<BYTE> reportState;
+  // The off-line status the status thread posts at its start, until a reply replaces it.
+  Relaxed<BOOL> OfflineAtStart;
+  // Printer requests of the event log, made by the status thread after the query
+  // that asked for them: the serial number, and the head temperature with the state
+  // of its report (LOG_HEAD_TEMP_WANTED | saved state << 8 | state, or 0).
+  Relaxed<BOOL> SerialNumberWanted;
+  Relaxed<DWORD> HeadTempWanted;
   Relaxed<DWORD> DocCountSOD;
   Relaxed<DWORD> LastPollLogTime;
   Relaxed<BOOL> StatusReadFailed;

@@ -190,6 +190,7 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
   }
 
   const DWORD oldStatus = pIniPort->PrinterStatus;
+  pIniPort->OfflineAtStart = FALSE;  // a reply decides from here on
   detectTimeoutAndPurge(pIniPort, reply[3], byte2);
 
   DWORD word = bitwiseStatus(reply[3], byte2);
