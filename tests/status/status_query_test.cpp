@@ -1,5 +1,6 @@
 // Status queries against the virtual printer: which requests and reads they make,
 // what stands in for a missing reply, and what they record about the exchange.
+#include <atomic>
 #include <cstring>
 
 #include "diag/debug_trace.h"
@@ -64,8 +65,8 @@ TEST_F(StatusQuery, PipeStateComesBackWhateverTheStaleReplyInterleaving) {
   port->printerState = PRINTER_STATE_PIPE_REQUEST;
   struct Pipe {
     INIPORT* port;
-    bool restored;
-  } pipe = {port, false};
+    std::atomic<bool> restored;  // the port's pipe thread may trace meanwhile
+  } pipe = {port, {false}};
   const DWORD diags = Settings.EnableDiags;
   Settings.EnableDiags = DIAG_INFO | DIAG_ERRORS;
   debugOutputCapture(
