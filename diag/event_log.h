@@ -3,8 +3,9 @@
 //
 // A writer call holds the port's LogLock from the open to the close of the file and
 // keeps the handle in a local variable. The lock is re-entrant, so a writer may run
-// inside another on the same thread (a status read made for one entry may log one of
-// its own); each call then works on its own handle and closes only that.
+// inside another on the same thread; each call then works on its own handle and
+// closes only that. No writer talks to the printer: what the log asks of the
+// printer waits for the status thread (runLogPrinterRequests).
 #pragma once
 
 #include <cstddef>
@@ -35,8 +36,21 @@ void DRWlogger(INIPORT* pIniPort, DWORD statusWord, DWORD logClass);
 BOOL DRGetSpecificStatus(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
                          DWORD requestLength);
 
+// The event log's own printer requests, asked for while a reply is interpreted and
+// made by runLogPrinterRequests, which the status thread calls after each query:
+// the serial number line ("0021") and the head temperature line of a state report
+// ("0020", with the state text of the report that asked for it).
+void requestSerialNumber(INIPORT* pIniPort);
+void requestHeadTemperature(INIPORT* pIniPort);
+void runLogPrinterRequests(INIPORT* pIniPort);
+// The number in a serial-number reply: "A", "09", two length digits and that many
+// characters (fewer when the reply is shorter); empty for any other reply.
+void serialNumberFromReply(const BYTE* reply, DWORD count, LPSTR number, size_t size);
+
 // The printer's activity as text, beginning with a space (" Heart Beat", ...).
 void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size);
+// The same for a state and the state a stale reply interrupted.
+void StateTextFor(INIPORT* pIniPort, BYTE state, BYTE savedState, LPSTR text, size_t size);
 // A readable text for a platform error code, into ERROR_TEXT_SIZE bytes.
 void GetErrorText(DWORD code, LPSTR text);
 

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/kernel_object.h"
 
 namespace posix {
@@ -37,10 +39,9 @@ std::u16string wideFromUtf8(const std::string& text) {
   return out;
 }
 
-// ANSI names are Latin-1; the host's names are UTF-8.
+// ANSI names are in the stand-in's ANSI code page; the host's names are UTF-8.
 std::string utf8FromAnsi(LPCSTR text) {
-  std::u16string wide;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) wide.push_back(*p);
+  const std::u16string wide = wideFromAnsi(reinterpret_cast<const unsigned char*>(text), strlen(text));
   return utf8FromWide(wide.c_str());
 }
 
@@ -171,6 +172,16 @@ class FileObject : public KernelObject {
       if (opens.empty()) g_openFiles.erase(id_);
     }
     close(fd_);
+  }
+
+  // What the host calls the opened name: a regular file is a disk file.
+  DWORD type() const {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return FILE_TYPE_UNKNOWN;
+    if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+    if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+    return FILE_TYPE_UNKNOWN;
   }
 
   BOOL read(LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) override {
@@ -416,6 +427,15 @@ DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   const DWORD low = static_cast<DWORD>(whole);
   if (low == INVALID_FILE_SIZE) SetLastError(NO_ERROR);  // a real size, not a failure
   return low;
+}
+
+DWORD GetFileType(HANDLE hFile) {
+  std::shared_ptr<posix::KernelObject> object = posix::handleObject(hFile);
+  if (object == nullptr) return FILE_TYPE_UNKNOWN;
+  SetLastError(NO_ERROR);
+  if (object->kind() == ObjectKind::Pipe) return FILE_TYPE_PIPE;
+  if (object->kind() == ObjectKind::File) return static_cast<const FileObject&>(*object).type();
+  return FILE_TYPE_UNKNOWN;
 }
 
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/kernel_object.h"
 
 namespace {
@@ -64,7 +65,9 @@ BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
   return TRUE;
 }
 
-BOOL IsDBCSLeadByte(BYTE) { return FALSE; }  // Latin-1 is a single-byte code page
+BOOL IsDBCSLeadByte(BYTE TestChar) { return posix::isAnsiLeadByte(TestChar) ? TRUE : FALSE; }
+
+UINT GetACP(void) { return posix::ansiCodePage(); }
 
 BOOL DisableThreadLibraryCalls(HMODULE) { return TRUE; }
 

@@ -297,6 +297,11 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                LPOVERLAPPED lpOverlapped);
 DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+#define FILE_TYPE_UNKNOWN 0x0000u
+#define FILE_TYPE_DISK 0x0001u
+#define FILE_TYPE_CHAR 0x0002u
+#define FILE_TYPE_PIPE 0x0003u
+DWORD GetFileType(HANDLE hFile);
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
 BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
@@ -348,6 +353,7 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR StringSecurity
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
 BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize);
 BOOL IsDBCSLeadByte(BYTE TestChar);
+UINT GetACP(void);
 
 #define CP_ACP 0u
 #define CP_UTF8 65001u

@@ -170,7 +170,9 @@ class Session {
       Sleep(kProgressPollMs);
       Response response;
       const Outcome outcome = ask(GET_FLASH_PROGRESS, {}, kAnswerLimitMs, &response);
-      if (outcome == Outcome::Busy) continue;  // another client asks in between
+      // Another client may ask in between, but a pipe that stays busy shows no
+      // progress either.
+      if (outcome == Outcome::Busy && GetTickCount() - changed < inv_.stallLimitMs) continue;
       if (outcome != Outcome::Ok) {
         endLine();
         return clientFailure(outcome);
