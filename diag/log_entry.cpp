@@ -50,11 +50,13 @@ void WriteLogEntry(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR text, LPCSTR dateT
   memcpy(line + length, kTail, tailLength);
   length += tailLength;
 
-  // Another writer (or another program) may have trimmed or grown the file since
-  // it was opened: append at its end as it is now.
-  SetFilePointer(hLogFile, 0, nullptr, FILE_END);
+  // Both offsets all ones: the line goes to the end of the file as it is then, in
+  // one write, wherever this handle's file pointer stands.
+  OVERLAPPED atEnd = {};
+  atEnd.Offset = 0xFFFFFFFFu;
+  atEnd.OffsetHigh = 0xFFFFFFFFu;
   DWORD done = 0;
-  WriteFile(hLogFile, line, static_cast<DWORD>(length), &done, nullptr);
+  WriteFile(hLogFile, line, static_cast<DWORD>(length), &done, &atEnd);
 }
 
 BOOL TextLogFile(INIPORT* pIniPort, LPCSTR text, LPCSTR code, DWORD logClass) {
