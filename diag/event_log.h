@@ -49,8 +49,8 @@ BOOL OpenLogFile(INIPORT* pIniPort, HANDLE* phLogFile);
 // file through *phLogFile, and a copy of them in the backup file where one can be made.
 BOOL CompressLogFile(INIPORT* pIniPort, LPCSTR path, HANDLE* phLogFile);
 void CloseLogFile(HANDLE* phLogFile);
-// Appends one line in one write at the end of the file, with the text cut so that
-// the line fits LOG_LINE_SIZE - 1 bytes.
+// Appends one line in one write at the end of the file, with control characters of
+// the text replaced and the text cut so that the line fits LOG_LINE_SIZE - 1 bytes.
 void WriteLogEntry(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR text, LPCSTR dateTime, LPCSTR code);
 // The date and time fields of a line with their separators: "2017/01/04","14:05:09",
 void GetLogDateTime(LPSTR text, size_t size);

@@ -45,7 +45,12 @@ void WriteLogEntry(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR text, LPCSTR dateT
     DebugTraceF(pIniPort, TRACE_INFO, "WriteLogEntry - Entry %s cut to %u characters", code,
                 static_cast<unsigned>(textLength));
   }
-  memcpy(line + length, text, textLength);
+  // Bytes from the printer may be in the text: a control character would break the
+  // one-line-per-entry structure that readers of the log rely on.
+  for (size_t i = 0; i < textLength; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    line[length + i] = (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+  }
   length += textLength;
   memcpy(line + length, kTail, tailLength);
   length += tailLength;

@@ -187,6 +187,11 @@ TEST_F(EventLogTest, AFileWithoutLineEndsIsCutAtTheMinimumSize) {
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(1000000)));
 }
 
+TEST_F(EventLogTest, ControlCharactersFromThePrinterStayInsideTheirLine) {
+  ASSERT_TRUE(TextLogFile(port.get(), "Serial \"12\r\n\"0021\",\x1b\x7f\x01" "end", "0021", DRW_ERRORS));
+  EXPECT_EQ(std::vector<std::string>({"Serial \"12??\"0021\",???end"}), entryTexts(readWholeFile(path)));
+}
+
 // A user may plant a hard link at the log's or the backup's name, leading to a file
 // only SYSTEM may write; a viewer may hold the log open while it is trimmed.
 TEST_F(EventLogTest, APlantedLinkIsRemovedAndTheFileItLeadsToIsNeverWritten) {
