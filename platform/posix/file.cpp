@@ -421,6 +421,10 @@ std::shared_ptr<FileObject> openFile(const std::string& path, DWORD access, DWOR
 }
 
 HANDLE createFile(const std::string& name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  if (threadIdentifiesOnly()) {
+    SetLastError(ERROR_BAD_IMPERSONATION_LEVEL);
+    return INVALID_HANDLE_VALUE;
+  }
   if (name.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;

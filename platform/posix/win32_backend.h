@@ -117,6 +117,7 @@ typedef HANDLE HGLOBAL;
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_NOT_FOUND 1168L
+#define ERROR_BAD_IMPERSONATION_LEVEL 1346L
 #define ERROR_CANNOT_IMPERSONATE 1368L
 #define ERROR_TIMEOUT 1460L
 #define ERROR_INVALID_PRINT_MONITOR 3007L
@@ -272,6 +273,13 @@ LSTATUS RegCloseKey(HKEY hKey);
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define FILE_FLAG_WRITE_THROUGH 0x80000000u
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+// A pipe client's impersonation level (CreateFile flags): what the server may do
+// with the client's identity. Without SECURITY_SQOS_PRESENT it is impersonation.
+#define SECURITY_SQOS_PRESENT 0x00100000u
+#define SECURITY_ANONYMOUS 0x00000000u
+#define SECURITY_IDENTIFICATION 0x00010000u
+#define SECURITY_IMPERSONATION 0x00020000u
+#define SECURITY_DELEGATION 0x00030000u
 #define FILE_FLAG_OVERLAPPED 0x40000000u
 #define FILE_FLAG_FIRST_PIPE_INSTANCE 0x00080000u
 #define FILE_BEGIN 0u
@@ -442,7 +450,8 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 
 // ----------------------------------------------------------------- security
 // The calling thread takes the identity of the client at the far end of a pipe's
-// server end, for file access, until RevertToSelf.
+// server end, for file access, until RevertToSelf. A client that lends only its
+// identification leaves the thread unable to open files (ERROR_BAD_IMPERSONATION_LEVEL).
 BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe);
 BOOL RevertToSelf(void);
 
