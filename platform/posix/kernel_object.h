@@ -36,6 +36,9 @@ class KernelObject {
   // ImpersonateNamedPipeClient: the connected Unix socket whose peer is the client
   // of a pipe's server end; -1 for every other object.
   virtual int clientSocket() const { return -1; }
+  // Whether that client opened the pipe with only its identification to lend
+  // (SECURITY_IDENTIFICATION or SECURITY_ANONYMOUS): the server may not act as it.
+  virtual bool clientIdentifiesOnly() const { return false; }
 
  private:
   const ObjectKind kind_;
@@ -83,6 +86,10 @@ void abandonHeldMutexes();
 
 // The Win32 error for a C library errno value.
 DWORD errorFromErrno(int error);
+
+// True while the calling thread acts as a pipe client that lent only its
+// identification: files cannot be opened (platform/posix/security.cpp).
+bool threadIdentifiesOnly();
 
 // CreateFile of "\\.\pipe\NAME" opens the client end of that pipe (platform/posix/pipe.cpp).
 bool isPipeName(const std::u16string& name);

@@ -18,6 +18,7 @@
 
 #include "platform/posix/kernel_object.h"
 #include "platform/posix/pipe_end.h"
+#include "platform/posix/pipe_peer.h"
 #include "platform/posix/text_fold.h"
 
 namespace posix {
@@ -41,6 +42,7 @@ class PipeObject : public KernelObject {
     return end_->write(buffer, size, done, overlapped);
   }
   int clientSocket() const override { return end_->clientSocket(); }
+  bool clientIdentifiesOnly() const override { return end_->clientIdentifiesOnly(); }
   const std::shared_ptr<PipeEnd>& end() const { return end_; }
 
  private:
@@ -138,6 +140,16 @@ std::shared_ptr<PipeEnd> pipeEndOf(HANDLE h) {
   return pipe != nullptr ? pipe->end() : nullptr;
 }
 
+bool pipeServerUserId(HANDLE hPipe, uid_t* uid) {
+  auto end = pipeEndOf(hPipe);
+  const int fd = end != nullptr ? end->serverSocket() : -1;
+  struct ucred server = {};
+  socklen_t length = sizeof server;
+  if (fd < 0 || getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &server, &length) != 0) return false;
+  *uid = server.uid;
+  return true;
+}
+
 HANDLE openPipeClient(const std::u16string& name, DWORD, DWORD flags) {
   std::string path;
   if (!pipeSocketPath(nameAfterPrefix(name), &path)) {
@@ -146,8 +158,11 @@ HANDLE openPipeClient(const std::u16string& name, DWORD, DWORD flags) {
   }
   const int fd = connectTo(path);
   if (fd < 0) return INVALID_HANDLE_VALUE;
+  // The impersonation level travels in the introduction, as Windows hands it to the server.
+  const DWORD level = flags & SECURITY_DELEGATION;
+  const bool identifies = (flags & SECURITY_SQOS_PRESENT) != 0 && level < SECURITY_IMPERSONATION;
   DWORD defaultTimeout = 0;
-  const char answer = introduce(fd, kIntroConnect, &defaultTimeout);
+  const char answer = introduce(fd, identifies ? kIntroConnectIdentifying : kIntroConnect, &defaultTimeout);
   if (answer != kAnswerAccepted) {
     close(fd);
     SetLastError(answer == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PIPE_BUSY);

@@ -367,6 +367,16 @@ int PipeEnd::clientSocket() const {
   return server_ && state_ == State::Connected ? dataFd_ : -1;
 }
 
+bool PipeEnd::clientIdentifiesOnly() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return clientIdentifiesOnly_;
+}
+
+int PipeEnd::serverSocket() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return server_ ? -1 : dataFd_;
+}
+
 void PipeEnd::dropConnection() {
   if (dataFd_ >= 0) ::close(dataFd_);
   dataFd_ = -1;
@@ -451,15 +461,17 @@ void PipeEnd::answerIntro(int fd) {
     return;
   }
   const bool free = state_ == State::Listening && dataFd_ < 0;
-  if (n == 1 && intro == kIntroConnect && free) {
+  const bool connecting = intro == kIntroConnect || intro == kIntroConnectIdentifying;
+  if (n == 1 && connecting && free) {
     sendAnswer(fd, kAnswerAccepted, defaultTimeout_);
     dataFd_ = fd;
     state_ = State::Connected;
+    clientIdentifiesOnly_ = intro == kIntroConnectIdentifying;
     rest_.clear();
     completeAll(connects_, kStatusSuccess);
     return;
   }
-  if (n == 1 && (intro == kIntroConnect || intro == kIntroQuery)) {
+  if (n == 1 && (connecting || intro == kIntroQuery)) {
     sendAnswer(fd, free ? kAnswerAccepted : kAnswerBusy, defaultTimeout_);
   }
   ::close(fd);

@@ -44,6 +44,7 @@ DWORD errorFromStatus(ULONG_PTR status);
 
 // The first message of a connection, from the client, and the server's answer.
 constexpr char kIntroConnect = 'C';
+constexpr char kIntroConnectIdentifying = 'I';  // the client lends its identification only
 constexpr char kIntroQuery = 'Q';  // WaitNamedPipe: is the instance free?
 constexpr char kAnswerAccepted = 'A';
 constexpr char kAnswerBusy = 'B';
@@ -71,6 +72,10 @@ class PipeEnd {
   BOOL setReadMode(DWORD mode);
   // The server end's connection to its client, or -1 while it has none.
   int clientSocket() const;
+  // Whether the server end's client lends its identification only.
+  bool clientIdentifiesOnly() const;
+  // The client end's connection to its server, or -1 for a server end.
+  int serverSocket() const;
   // The handle is gone: pending operations end cancelled, the connection and the
   // name go at once.
   void close();
@@ -114,6 +119,7 @@ class PipeEnd {
   std::condition_variable done_;
   State state_;
   bool messageRead_ = true;
+  bool clientIdentifiesOnly_ = false;
   DWORD defaultTimeout_ = 50;
   int listenFd_ = -1;
   int dataFd_ = -1;

@@ -20,22 +20,6 @@
 
 namespace {
 
-struct CtlRun {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-CtlRun ctlRun(const std::vector<std::string>& args, bool terminal = false) {
-  std::ostringstream out, err;
-  const ctl::Console console{out, err, terminal};
-  CtlRun run;
-  run.exit = ctl::runCtl(args, console);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -1,5 +1,8 @@
 #include "pipe_test_support.h"
 
+#include <sstream>
+
+#include "ctl_run.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/port_entry_points.h"
 #include "platform/debug_output.h"
@@ -133,4 +136,14 @@ ctl::Response PipePortTest::request(const std::string& portName, BYTE code, cons
   EXPECT_EQ(ctl::Outcome::Ok, client.send(ctl::buildRequest(code, payload), 30000, &response))
       << "error " << client.lastError();
   return response;
+}
+
+CtlRun ctlRun(const std::vector<std::string>& args, bool terminal) {
+  std::ostringstream out, err;
+  const ctl::Console console{out, err, terminal};
+  CtlRun run;
+  run.exit = ctl::runCtl(args, console);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
 }

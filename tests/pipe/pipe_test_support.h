@@ -41,6 +41,14 @@ HANDLE rawClientWhenOpen(const std::string& portName);
 // Waits until the port's status thread is in its loop, its objects made.
 bool statusThreadReady(INIPORT* pIniPort);
 
+// One run of qxlm-ctl's command line in this process.
+struct CtlRun {
+  int exit = -1;
+  std::string out;
+  std::string err;
+};
+CtlRun ctlRun(const std::vector<std::string>& args, bool terminal = false);
+
 class PipePortTest : public ::testing::Test {
  protected:
   void SetUp() override;

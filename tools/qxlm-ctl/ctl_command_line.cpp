@@ -311,7 +311,8 @@ std::string usageText() {
       "exit codes:\n"
       "  0 success, 1 command line not understood, 2 no such port (not open),\n"
       "  3 refused by the monitor or firmware update failed, 4 timed out,\n"
-      "  5 another client holds the port's pipe, 6 connection failed\n";
+      "  5 another client holds the port's pipe, 6 connection failed,\n"
+      "  7 flash refused: the pipe is not served by SYSTEM or an administrator\n";
   text += fleetExitCodesText();
   return text;
 }
