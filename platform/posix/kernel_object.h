@@ -41,7 +41,8 @@ class KernelObject {
   const ObjectKind kind_;
 };
 
-// A fresh handle to object (never NULL, never INVALID_HANDLE_VALUE, never reused).
+// A fresh handle to object (never NULL, never INVALID_HANDLE_VALUE; a closed value
+// comes back only while platformReuseHandleValues is on).
 HANDLE handleOpen(std::shared_ptr<KernelObject> object);
 
 // The object behind h, or nullptr with ERROR_INVALID_HANDLE set.

@@ -176,6 +176,7 @@ void PipeEnd::completeAll(ULONG_PTR status) {
   completeAll(reads_, status);
   completeAll(writes_, status);
   completeAll(connects_, status);
+  completeAll(cancelling_, kStatusCancelled);
 }
 
 // Queues an operation that could not finish at once: an overlapped caller learns
@@ -326,11 +327,16 @@ BOOL PipeEnd::cancel(LPOVERLAPPED overlapped) {
   bool found = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
+    const bool later = cancelLater();
     for (std::deque<Op>* ops : {&reads_, &writes_, &connects_}) {
       std::deque<Op> kept;
       for (Op& op : *ops) {
         if (overlapped == nullptr || op.overlapped == overlapped) {
-          complete(op, kStatusCancelled, 0);
+          if (later) {
+            cancelling_.push_back(std::move(op));
+          } else {
+            complete(op, kStatusCancelled, 0);
+          }
           found = true;
         } else {
           kept.push_back(std::move(op));
@@ -400,9 +406,9 @@ bool PipeEnd::closed() const {
   return state_ == State::Closed;
 }
 
-void PipeEnd::addPolls(std::vector<pollfd>& fds) const {
+bool PipeEnd::addPolls(std::vector<pollfd>& fds) const {
   std::lock_guard<std::mutex> guard(lock_);
-  if (state_ == State::Closed) return;
+  if (state_ == State::Closed) return false;
   if (listenFd_ >= 0) fds.push_back(pollfd{listenFd_, POLLIN, 0});
   for (int fd : fresh_) fds.push_back(pollfd{fd, POLLIN, 0});
   if (dataFd_ >= 0) {
@@ -411,6 +417,12 @@ void PipeEnd::addPolls(std::vector<pollfd>& fds) const {
     if (!writes_.empty()) events |= POLLOUT;
     if (events != 0) fds.push_back(pollfd{dataFd_, events, 0});
   }
+  return !cancelling_.empty();
+}
+
+void PipeEnd::finishCancels() {
+  std::lock_guard<std::mutex> guard(lock_);
+  completeAll(cancelling_, kStatusCancelled);
 }
 
 void PipeEnd::onReady(const pollfd& ready) {
