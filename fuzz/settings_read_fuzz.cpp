@@ -123,9 +123,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool known = false;
   for (size_t i = 0; i < kKnownCount; ++i) known = known || lastName == kKnown[i].name;
   FUZZ_CHECK((setRegistrySetting(lastName.c_str(), lastValue) != FALSE) == known);
-  readMonitorSettings(root);
-  for (size_t i = 0; i < kKnownCount; ++i) {
-    if (lastName == kKnown[i].name) FUZZ_CHECK(Settings.*kKnown[i].field == lastValue);
+  if (known) {
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    FUZZ_CHECK(stored(hKey, lastName.c_str(), &type, &bytes) && type == REG_DWORD && bytes.size() == 4 &&
+               memcmp(bytes.data(), &lastValue, 4) == 0);
   }
   RegCloseKey(hKey);
   return 0;
