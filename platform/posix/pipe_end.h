@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_backend.h"
+#include "platform/posix/kernel_object.h"
 
 struct pollfd;
 
@@ -93,6 +93,9 @@ class PipeEnd {
     BYTE* buffer;
     DWORD size;
     std::vector<BYTE> frame;  // a write: the header byte and the data
+    // The OVERLAPPED's event, held from the start: once the status is out, the
+    // caller may free the OVERLAPPED (and close the event's handle).
+    std::shared_ptr<KernelObject> event;
   };
   enum class Attempt { Done, WouldBlock };
 
