@@ -58,14 +58,17 @@ void checkAfterWrite(const char* path, const std::string& before, size_t lines) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const size_t kPorts = sizeof kPrinterNames / sizeof kPrinterNames[0] + 1;
+  // A USB port for each odd name, one whose name does not fit a path, and a serial port.
+  static const size_t kNames = sizeof kPrinterNames / sizeof kPrinterNames[0];
+  static const size_t kPorts = kNames + 2;
   static INIPORT** ports = [] {
     fuzz::startMonitor("event_log", {{"DRWenable", 1}, {"DRWdebugMask", 0x3F}});
     static INIPORT* opened[kPorts];
-    for (size_t i = 0; i + 1 < kPorts; ++i) {
+    for (size_t i = 0; i < kNames; ++i) {
       opened[i] = fuzz::openScriptedPort(("USB" + std::to_string(i)).c_str(), kPrinterNames[i]);
     }
-    opened[kPorts - 1] = fuzz::openScriptedPort("COM9:", longName().c_str());
+    opened[kNames] = fuzz::openScriptedPort("USB9", longName().c_str());
+    opened[kNames + 1] = fuzz::openScriptedPort("COM9:", kPrinterNames[0]);
     return opened;
   }();
 

@@ -3,10 +3,11 @@
 // PJLMonReadPort, the low-paper debounce, the stand-in for an empty read or a
 // failed one) and the interpretation into port status, with the event log on or off.
 //
-// Input: an options byte, a status request (a length byte, then its bytes), then the
-// lower port's reads as fuzz_support.h reads a script.
+// Input: two options bytes, a status request (a length byte, then its bytes), then
+// the lower port's reads as fuzz_support.h reads a script.
 #include <cstring>
 
+#include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "fuzz_support.h"
 #include "monitor/settings.h"
@@ -72,6 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   port->LowPaperCount = 0;
   port->printerState = (options & 0x10) ? PRINTER_STATE_PIPE_REQUEST : PRINTER_STATE_HEARTBEAT;
   const BOOL specific = (options & 0x20) != 0;
+  // The trace's levels change what is formatted from a reply.
+  static const DWORD kDiags[] = {0, 1, DIAG_ALL_RAW | DIAG_INFO | DIAG_ERRORS | DIAG_PRINTER_PREFIX, DIAG_ERRORS};
+  Settings.EnableDiags = kDiags[input.byte() & 3];
 
   // Requests are read up to their fourth byte, as the status thread's copy allows.
   BYTE request[RT_STATUS_COMMAND_SIZE] = {};
