@@ -186,13 +186,14 @@ BOOL createPipe(PipeInstance& pipe) {
 
 // A connect or read still outstanding when the thread ends would write into this
 // instance after it is freed: cancel it and wait until the system has let go. The
-// close may have set the event while the operation runs, so the wait for the
-// result can return early; it is asked again until the operation has ended.
+// close sets the event to wake this thread, and a waiting GetOverlappedResult
+// returns, with success, as soon as the event is set, ended or not: only the call
+// that does not wait tells, so the result is polled until the operation has ended.
 void endPending(PipeInstance& pipe) {
   if (!pipe.pending) return;
   CancelIoEx(pipe.hPipe, &pipe.overlapped);
   DWORD count = 0;
-  while (!GetOverlappedResult(pipe.hPipe, &pipe.overlapped, &count, TRUE) && GetLastError() == ERROR_IO_INCOMPLETE) {
+  while (!GetOverlappedResult(pipe.hPipe, &pipe.overlapped, &count, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE) {
     clockSleep(1);
   }
   pipe.pending = FALSE;

@@ -98,9 +98,11 @@ BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pc
 BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead, BOOL keepCopies) {
   const BOOL readOk = pIniPort->fn.pfnReadPort(pIniPort->hPort, pBuffer, cbBuf, pcbRead);
   const DWORD readError = readOk ? ERROR_SUCCESS : GetLastError();
+  // A lower monitor that claims more bytes than the buffer holds is not believed:
+  // every caller sizes its work by the count it gets back.
+  if (pcbRead != nullptr && *pcbRead > cbBuf) *pcbRead = cbBuf;
   // The caller's buffer is touched only where the lower monitor put bytes.
-  DWORD count = 0;
-  if (readOk && pcbRead != nullptr) count = *pcbRead < cbBuf ? *pcbRead : cbBuf;
+  const DWORD count = readOk && pcbRead != nullptr ? *pcbRead : 0;
 
   if (readOk) {
     DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - Good read in PJLMonReadPort so setting goodCommWithPrinter");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the two builds need on a fresh Debian machine (run as root).
+# Installs what the builds and the fuzz targets need on a fresh Debian machine (run as root).
 set -euo pipefail
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine64 googletest libbenchmark-dev unzip locales)
+packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine64 googletest libbenchmark-dev unzip locales
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

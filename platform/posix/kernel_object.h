@@ -44,7 +44,8 @@ class KernelObject {
   const ObjectKind kind_;
 };
 
-// A fresh handle to object (never NULL, never INVALID_HANDLE_VALUE, never reused).
+// A fresh handle to object (never NULL, never INVALID_HANDLE_VALUE; a closed value
+// comes back only while platformReuseHandleValues is on).
 HANDLE handleOpen(std::shared_ptr<KernelObject> object);
 
 // The object behind h, or nullptr with ERROR_INVALID_HANDLE set.
@@ -80,6 +81,11 @@ bool waitUntilReady(std::condition_variable& cv, std::unique_lock<std::mutex>& l
   }
   return cv.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms), ready);
 }
+
+// Sets the event behind a reference taken earlier (the way an operation holds its
+// OVERLAPPED's event from start to end, whatever happens to the handle); any other
+// object is left alone.
+void setEventObject(const std::shared_ptr<KernelObject>& event);
 
 // Called by an ending thread: the mutexes it still owns become abandoned.
 void abandonHeldMutexes();

@@ -11,6 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "platform/posix/pipe_end.h"
 #include "platform/posix/pipe_peer.h"
 #include "platform/posix/text_fold.h"
+#include "platform/strict_platform.h"
 
 namespace posix {
 namespace {
@@ -29,6 +31,8 @@ const size_t kPipePrefixLength = sizeof kPipePrefix / sizeof kPipePrefix[0] - 1;
 
 // How long a client waits for the server's answer to its introduction.
 const int kAnswerWaitMs = 5000;
+
+std::atomic<bool> g_cancelLater{false};
 
 class PipeObject : public KernelObject {
  public:
@@ -126,6 +130,8 @@ bool bindName(int fd, const std::string& path, DWORD openMode) {
 }
 
 }  // namespace
+
+bool cancelLater() { return g_cancelLater.load(std::memory_order_relaxed); }
 
 bool isPipeName(const std::u16string& name) {
   if (name.size() <= kPipePrefixLength) return false;
@@ -277,6 +283,8 @@ BOOL WaitNamedPipeW(LPCWSTR lpNamedPipeName, DWORD nTimeOut) {
   }
 }
 
+void platformCancelIoLater(BOOL on) { posix::g_cancelLater.store(on != FALSE, std::memory_order_relaxed); }
+
 BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
   if (__atomic_load_n(&lpOverlapped->Internal, __ATOMIC_ACQUIRE) == posix::kStatusPending) {
     if (!bWait) {
@@ -285,7 +293,18 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumb
     }
     auto end = posix::pipeEndOf(hFile);
     if (end == nullptr) return FALSE;
-    end->waitFor(lpOverlapped);
+    if (posix::cancelLater() && lpOverlapped->hEvent != nullptr) {
+      // As Windows does: the wait is on the operation's event, which someone else
+      // may have set while the operation still runs. A status still pending then
+      // counts as success, as every NT success status does.
+      if (WaitForSingleObject(lpOverlapped->hEvent, INFINITE) == WAIT_FAILED) return FALSE;
+      if (__atomic_load_n(&lpOverlapped->Internal, __ATOMIC_ACQUIRE) == posix::kStatusPending) {
+        if (lpNumberOfBytesTransferred != nullptr) *lpNumberOfBytesTransferred = 0;
+        return TRUE;
+      }
+    } else {
+      end->waitFor(lpOverlapped);
+    }
   }
   const ULONG_PTR status = __atomic_load_n(&lpOverlapped->Internal, __ATOMIC_ACQUIRE);
   if (lpNumberOfBytesTransferred != nullptr) *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);

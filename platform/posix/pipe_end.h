@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_backend.h"
+#include "platform/posix/kernel_object.h"
 
 struct pollfd;
 
@@ -66,6 +66,8 @@ class PipeEnd {
   BOOL write(LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped);
   BOOL connect(LPOVERLAPPED overlapped);
   BOOL disconnect();
+  // Cancels the pending operations of overlapped (all of them for NULL): at once, or
+  // while cancelLater() holds, at the service thread's next pass.
   BOOL cancel(LPOVERLAPPED overlapped);
   // Blocks until the operation of overlapped has finished.
   void waitFor(LPOVERLAPPED overlapped);
@@ -80,9 +82,11 @@ class PipeEnd {
   // name go at once.
   void close();
 
-  // For the service thread: the sockets to poll now, and the work when one is ready.
-  void addPolls(std::vector<pollfd>& fds) const;
+  // For the service thread: the sockets to poll now (true when cancellations wait to
+  // be finished), the work when one is ready, and the cancellations to finish.
+  bool addPolls(std::vector<pollfd>& fds) const;
   void onReady(const pollfd& ready);
+  void finishCancels();
   bool closed() const;
 
  private:
@@ -94,6 +98,9 @@ class PipeEnd {
     BYTE* buffer;
     DWORD size;
     std::vector<BYTE> frame;  // a write: the header byte and the data
+    // The OVERLAPPED's event, held from the start: once the status is out, the
+    // caller may free the OVERLAPPED (and close the event's handle).
+    std::shared_ptr<KernelObject> event;
   };
   enum class Attempt { Done, WouldBlock };
 
@@ -130,7 +137,11 @@ class PipeEnd {
   std::deque<Op> reads_;
   std::deque<Op> writes_;
   std::deque<Op> connects_;
+  std::deque<Op> cancelling_;  // asked to cancel, not yet ended (cancelLater only)
 };
+
+// The test switch of platform/strict_platform.h: cancellations end later.
+bool cancelLater();
 
 // The end behind a pipe handle, or nullptr with ERROR_INVALID_HANDLE set.
 std::shared_ptr<PipeEnd> pipeEndOf(HANDLE h);
