@@ -266,7 +266,8 @@ TEST_F(CtlFlash, OnATerminalTheBarIsRedrawnInPlace) {
 
 TEST_F(CtlFlash, APipeThatStaysBusyEndsTheFollowUpAtTheStallLimit) {
   const std::string name = "USB308";
-  ASSERT_NE(nullptr, openForFlash(name, sim::FlashScript()));
+  INIPORT* port = openForFlash(name, sim::FlashScript());
+  ASSERT_NE(nullptr, port);
   // The update waits in its transfer until the test lets it go.
   struct Hold {
     std::mutex lock;
@@ -310,6 +311,8 @@ TEST_F(CtlFlash, APipeThatStaysBusyEndsTheFollowUpAtTheStallLimit) {
   }
   other.close();
   follower.join();
+  // The update may still be in the hook: it ends before the hold goes.
+  waitForFlashThread(port);
   flashProgressHook(nullptr, nullptr);
 
   EXPECT_TRUE(endedWhileBusy);
