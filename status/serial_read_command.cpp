@@ -50,11 +50,12 @@ BOOL readSerialReply(INIPORT* pIniPort, BYTE expected) {
   }
   if (reply[0] != expected || reply[0] >= 0x80) {
     // Discard the reply and whatever else the line holds; the port status stays.
+    // What the drain read is no reply either: no client gets it as the last status.
     DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Unexpected first character from serial read");
-    setLastStatusLength(pIniPort, 0);
     BYTE drain[STATUS_REPLY_SIZE];
     DWORD drained = 0;
     PJLMonReadPort(pIniPort, drain, STATUS_READ_MAX, &drained);
+    setLastStatusLength(pIniPort, 0);
     pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
     return FALSE;
   }
