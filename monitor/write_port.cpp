@@ -147,6 +147,9 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     if (error == ERROR_TIMEOUT && pIniPort->AbortOnWriteTimeout) {
       pIniPort->UsbCrcError = TRUE;
       DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - USB BAD ERROR - WRITE PORT TIMEOUT");
+      // The rest of the job is swallowed and the job still reported printed: the
+      // error log must say why, so the error is kept for it as a CRC error is.
+      pIniPort->LastWinError = error;
       ErrorLogFile(pIniPort, 0, FALSE);
       return swallow(cbBuf, pcbWritten);
     }
