@@ -15,7 +15,15 @@
 //   memory     70 s   a claimed port, two 5 s waits for the status thread
 // A call still running at three times its bound is taken for a hang: the run
 // stops there and reports it.
+//
+// The clock runs fast, so a machine too busy to schedule the soak's threads for a
+// moment stretches protocol time: a call is held to its bound only once it has also
+// taken a second of real time more than the bound asks, and taken for a hang only
+// after twenty seconds more.
 #pragma once
+
+#include <chrono>
+#include <cstdint>
 
 #include "platform/win32_api.h"
 
@@ -48,5 +56,19 @@ inline DWORD entryPointBound(EntryPoint e) {
 }
 
 const DWORD kHangFactor = 3;
+const double kSlackRealMs = 1000;
+const double kHangSlackRealMs = 20000;
+
+// Real milliseconds on a steady clock, for the slack above.
+inline int64_t realNowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Whether a call that took `took` protocol ms and `tookReal` real ms at the clock's
+// scale went past `bound`, with the real-time slack.
+inline bool pastBound(DWORD took, int64_t tookReal, DWORD bound, double scale, double slackRealMs) {
+  return took > bound && static_cast<double>(tookReal) > bound * scale + slackRealMs;
+}
 
 }  // namespace soak

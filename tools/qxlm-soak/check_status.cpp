@@ -1,8 +1,7 @@
 // The port status follows the printer. Over a stretch of samples in which a port is
 // idle and polled with the heartbeat on, nothing is planned to fail, and the printer
 // shows one steady condition, the spooler must show that condition's status once the
-// printer has served enough reads for a few heartbeats (a heartbeat is two reads on a
-// link with vendor requests, one on a serial link): counted in reads rather than in
+// printer has served a few status exchanges: counted in exchanges rather than in
 // time, so that a loaded machine cannot fail the check.
 #include <cstdio>
 
@@ -12,7 +11,8 @@
 namespace soak {
 namespace {
 
-const size_t kHeartbeats = 4;  // the first may read a reply queued before the condition
+// The first exchanges may read replies queued before the condition held.
+const size_t kExchanges = 4;
 
 bool sameCondition(const Sample& a, const Sample& b) {
   return a.status1 == b.status1 && a.status2 == b.status2 && a.answers == b.answers && a.faultsFired == b.faultsFired;
@@ -22,7 +22,6 @@ bool sameCondition(const Sample& a, const Sample& b) {
 
 void checkStatus(const CheckInput& in) {
   for (unsigned port = 0; port < in.scenario->ports.size(); ++port) {
-    const size_t readsNeeded = in.scenario->ports[port].link == Link::Serial ? kHeartbeats : 2 * kHeartbeats;
     const Sample* first = nullptr;
     bool judged = false;
     for (const Sample& s : in.record->samples) {
@@ -32,7 +31,7 @@ void checkStatus(const CheckInput& in) {
         judged = false;
         continue;
       }
-      if (judged || s.reads - first->reads < readsNeeded) continue;
+      if (judged || s.exchanges - first->exchanges < kExchanges) continue;
       judged = true;
       ++in.record->statusJudged;
       const DWORD expected = expectedPortStatus(s.status1, s.status2, s.answers, in.scenario->setup.lpMode);
@@ -40,10 +39,10 @@ void checkStatus(const CheckInput& in) {
       if (shown == expected) continue;
       char text[200];
       std::snprintf(text, sizeof text,
-                    "the printer shows status %02X %02X%s steadily since %u ms (%zu reads), the spooler shows port "
-                    "status %u where %u is due",
+                    "the printer shows status %02X %02X%s steadily since %u ms (%zu exchanges), the spooler shows "
+                    "port status %u where %u is due",
                     s.status1, s.status2, s.answers ? "" : " and does not answer", static_cast<unsigned>(first->at),
-                    s.reads - first->reads, static_cast<unsigned>(shown), static_cast<unsigned>(expected));
+                    s.exchanges - first->exchanges, static_cast<unsigned>(shown), static_cast<unsigned>(expected));
       in.record->addBreach(Check::Status, s.at, static_cast<int>(port), text);
     }
   }

@@ -32,8 +32,7 @@ bool inDocumentAnswer(const ctl::Response& r) {
 }
 
 std::string judgeLiveStatus(const RequestPlan& q, const ctl::Response& r, bool printing) {
-  if (r.type == 'O' || r.type == 'T') return "";
-  if (r.type != 'P') return "a live status answered with type " + letterName(r.type);
+  if (r.type != 'P') return "";  // O and T are answers too; judge() takes the others
   if (printing && inDocumentAnswer(r)) return "";
   const BYTE asked = q.payload.size() > 4 ? q.payload[4] : 0;
   if (r.payload.empty()) return "a live status answered with an empty reply";
@@ -62,14 +61,16 @@ std::string judgeFlash(const RunContext& ctx, const RequestPlan& q, const ctl::R
   return "";
 }
 
-// Empty when the answer fits the request; else what is wrong with it.
-std::string judge(const RunContext& ctx, unsigned port, const RequestPlan& q, const ctl::Response& r, bool printing) {
+// Empty when the answer fits the request; else what is wrong with it. A live status
+// is judged apart (judgeLiveStatus).
+std::string judge(const RunContext& ctx, unsigned port, const RequestPlan& q, const ctl::Response& r) {
   if (q.badFrame) return isText(r, 'B', "Bad packet received") ? "" : "a bad packet answered with type " + letterName(r.type);
   if (q.code <= PROGRAM_FLASH && isText(r, 'F', "FLASH UPLOAD IN PROGRESS")) return "";
   switch (q.code) {
     case GET_LAST_STATUS:
       return r.type == 'P' || (r.type == 'O' && r.payload.empty()) ? "" : "last status answered with " + letterName(r.type);
-    case GET_REAL_TIME_STATUS: return judgeLiveStatus(q, r, printing);
+    case GET_REAL_TIME_STATUS:
+      return r.type == 'P' || r.type == 'O' || r.type == 'T' ? "" : "a live status answered with " + letterName(r.type);
     case GET_PRINTER_NAME:
       return isText(r, 'P', ctx.scenario.ports[port].printerName.c_str()) ? "" : "printer name answered with " + text(r);
     case GET_PORT_NAME: return isText(r, 'P', ctx.portName(port).c_str()) ? "" : "port name answered with " + text(r);
@@ -138,6 +139,7 @@ void runClient(RunContext& ctx, unsigned port) {
       ctx.record.abortsSent.emplace_back(port, ctx.trace.now());
     }
     const size_t callsBefore = ctx.printer(port).callCount();
+    const unsigned faultsBefore = ctx.printer(port).faultsFired();
     const DWORD sentAt = ctx.trace.now();
     const bool printingBefore = ps.inDoc;
     const unsigned epochBefore = ps.docEpoch;
@@ -167,8 +169,13 @@ void runClient(RunContext& ctx, unsigned port) {
     } else {
       ctx.trace.add(p, "client: answer " + letterName(response.type) + " " +
                            hexBytes(response.payload.data(), response.payload.size(), 24));
-      const std::string wrong = judge(ctx, port, q, response, printing);
+      const std::string wrong = judge(ctx, port, q, response);
       if (!wrong.empty()) ctx.record.addBreach(Check::Replies, ctx.trace.now(), p, wrong);
+      // A reply the printer itself cut or garbled is passed on as it came.
+      if (q.code == GET_REAL_TIME_STATUS && !q.badFrame && ctx.printer(port).faultsFired() == faultsBefore) {
+        const std::string other = judgeLiveStatus(q, response, printing);
+        if (!other.empty()) ctx.record.addBreach(Check::LiveStatus, ctx.trace.now(), p, other);
+      }
       if (q.code == PROGRAM_FLASH && response.type == 'P' && !q.badFrame) {
         std::lock_guard<std::mutex> held(ctx.record.lock);
         ctx.record.flashes.push_back(FlashStart{port, sentAt, q.firmware, callsBefore});

@@ -39,14 +39,6 @@ void apply(RunContext& ctx, const Event& e, std::vector<Undo>& undos) {
       break;
     case Step::Restart: printer.powerCycle(p.forMs); break;
     case Step::BusyAfterPage: printer.setBusyAfterPage(p.busyMs); break;
-    case Step::Xoff: {
-      sim::XoffScript x;
-      x.afterWrites = 1;
-      x.extraBytes = {'S', 0x00};
-      x.xonAfterMs = p.forMs;
-      printer.scriptXoff(x);
-      break;
-    }
     default: return;
   }
   ctx.trace.add(static_cast<int>(e.port), "printer: " + e.describe());

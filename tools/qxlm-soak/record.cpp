@@ -9,6 +9,7 @@ const char* checkName(Check check) {
     case Check::Pages: return "pages";
     case Check::Flash: return "flash";
     case Check::Replies: return "replies";
+    case Check::LiveStatus: return "live-status";
     case Check::Bounds: return "bounds";
     case Check::Status: return "status";
     case Check::Leaks: return "leaks";
@@ -18,9 +19,9 @@ const char* checkName(Check check) {
 }
 
 const std::vector<Check>& allChecks() {
-  static const std::vector<Check> checks = {Check::Bytes,   Check::Reported, Check::Pages,
-                                            Check::Flash,   Check::Replies,  Check::Bounds,
-                                            Check::Status,  Check::Leaks,    Check::Log};
+  static const std::vector<Check> checks = {Check::Bytes,      Check::Reported, Check::Pages,  Check::Flash,
+                                            Check::Replies,    Check::LiveStatus, Check::Bounds, Check::Status,
+                                            Check::Leaks,      Check::Log};
   return checks;
 }
 

@@ -17,7 +17,7 @@
 namespace soak {
 
 // The invariants, by the names --skip-check takes.
-enum class Check { Bytes, Reported, Pages, Flash, Replies, Bounds, Status, Leaks, Log };
+enum class Check { Bytes, Reported, Pages, Flash, Replies, LiveStatus, Bounds, Status, Leaks, Log };
 const char* checkName(Check check);
 bool checkByName(const std::string& name, Check* check);
 const std::vector<Check>& allChecks();
@@ -73,7 +73,7 @@ struct Sample {
   BYTE status2 = 0;
   bool answers = true;    // the printer is not silent and not switched off
   unsigned faultsFired = 0;
-  size_t reads = 0;       // reads the printer has served
+  size_t exchanges = 0;   // status exchanges the printer has served
   std::optional<DWORD> shown;  // the spooler's port status
 };
 

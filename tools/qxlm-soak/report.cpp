@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "monitor/monitor_state.h"
+#include "monitor/port_record.h"
+
 namespace soak {
 namespace {
 
@@ -98,6 +101,20 @@ void printHang(std::ostream& out, RunContext& ctx, const Breach& b) {
   start.at = ctx.ports[static_cast<size_t>(b.port)]->callStart + kBefore / 2;
   printWindow(out, ctx, calls, start);
   printWindow(out, ctx, calls, b);
+  // What the port's record says while the call hangs.
+  PortState& ps = *ctx.ports[static_cast<size_t>(b.port)];
+  std::lock_guard<std::mutex> held(ps.lock);
+  const INIPORT* r = ps.closing != nullptr ? ps.closing.load() : ps.record;
+  if (r == nullptr) return;
+  char text[320];
+  std::snprintf(text, sizeof text,
+                "  port record: flags %08X, status thread %s, pipe thread %s, flash thread %s, update %s, "
+                "live request %s, printer state %u, heartbeat %s\n",
+                static_cast<unsigned>(r->flags), r->hStatusThread != nullptr ? "kept" : "none",
+                r->hPipeThread != nullptr ? "kept" : "none", r->hFlashThread != nullptr ? "kept" : "none",
+                r->FlashInProgress ? "claimed" : "none", r->RTStatusRequest ? "placed" : "none",
+                static_cast<unsigned>(r->printerState), HeartbeatOn ? "on" : "off");
+  out << text;
 }
 
 }  // namespace soak

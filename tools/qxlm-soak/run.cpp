@@ -177,7 +177,9 @@ int watchActors(RunContext& ctx, const std::atomic<unsigned>& finished, unsigned
       if (kind < 0) continue;
       const EntryPoint entry = static_cast<EntryPoint>(kind);
       const DWORD took = ctx.trace.now() - ctx.ports[port]->callStart;
-      if (ctx.ports[port]->callKind == kind && took > kHangFactor * entryPointBound(entry)) {
+      const int64_t tookReal = realNowMs() - ctx.ports[port]->callStartReal;
+      if (ctx.ports[port]->callKind == kind &&
+          pastBound(took, tookReal, kHangFactor * entryPointBound(entry), ctx.options.timeScale, kHangSlackRealMs)) {
         what = std::string(entryPointName(entry)) + " has not returned after " + std::to_string(took) +
                " ms (bound " + std::to_string(entryPointBound(entry)) + " ms): taken for a hang";
         return static_cast<int>(port);

@@ -50,6 +50,8 @@ struct PortState {
   std::atomic<unsigned> docEpoch{0};  // counts starts and ends of documents
   std::atomic<int> callKind{-1};      // the entry point being called, as an EntryPoint
   std::atomic<DWORD> callStart{0};
+  std::atomic<int64_t> callStartReal{0};
+  std::atomic<INIPORT*> closing{nullptr};  // the record while its close runs, for a hang's report
   MONITOR lower{};
 };
 

@@ -1,7 +1,7 @@
 // Looks at every open port every 100 protocol ms: whether the port is in a steady
 // state the status check can judge (open, no document, the status thread polling,
 // the heartbeat on, no update, no fault pending on the printer), the printer's
-// condition, the reads it has served, and what the spooler shows.
+// condition, the status exchanges it has served, and what the spooler shows.
 #include <optional>
 
 #include "monitor/monitor_state.h"
@@ -44,7 +44,10 @@ void runSampler(RunContext& ctx) {
         s.status2 = printer.status2();
         s.answers = printer.answers();
         s.faultsFired = printer.faultsFired();
-        s.reads = printer.callCount(sim::Entry::ReadPort);
+        // A serial query opens a document of its own; a query over vendor requests
+        // reads twice (the stale reply, then the answer).
+        s.exchanges = ctx.scenario.ports[port].link == Link::Serial ? printer.callCount(sim::Entry::StartDocPort)
+                                                                    : printer.callCount(sim::Entry::ReadPort) / 2;
         const auto shown = record == nullptr ? std::nullopt : sim::spooler().lastPortStatus(ctx.portName(port));
         if (shown) s.shown = shown->status;
       }

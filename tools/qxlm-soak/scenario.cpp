@@ -195,7 +195,7 @@ PrinterPlan condition(Rng& rng, BYTE s1, BYTE s2, const char* what, DWORD minMs,
   return p;
 }
 
-Event drawPrinterEvent(Rng& rng, unsigned port, DWORD at, Link link) {
+Event drawPrinterEvent(Rng& rng, unsigned port, DWORD at) {
   using sim::Fault;
   Event e = event(port, at, Step::Fault);
   PrinterPlan& p = e.printer;
@@ -257,10 +257,6 @@ Event drawPrinterEvent(Rng& rng, unsigned port, DWORD at, Link link) {
     e.step = Step::BusyAfterPage;
     p.busyMs = rng.percent(50) ? 0 : rng.range(100, 2000);
     p.what = "busy after each page";
-  } else if (link == Link::Serial) {
-    e.step = Step::Xoff;
-    p.forMs = rng.range(50, 3000);
-    p.what = "XOFF";
   } else {
     p.fault = Fault::failDeviceIdQuery(ERROR_GEN_FAILURE);
   }
@@ -268,9 +264,9 @@ Event drawPrinterEvent(Rng& rng, unsigned port, DWORD at, Link link) {
   return e;
 }
 
-void drawPrinter(Rng& rng, unsigned port, DWORD length, Link link, std::vector<Event>& out) {
+void drawPrinter(Rng& rng, unsigned port, DWORD length, std::vector<Event>& out) {
   for (DWORD t = rng.range(1000, 8000); t < length; t += rng.range(2000, 15000)) {
-    out.push_back(drawPrinterEvent(rng, port, t, link));
+    out.push_back(drawPrinterEvent(rng, port, t));
   }
 }
 
@@ -301,7 +297,7 @@ Scenario drawScenario(uint64_t seed) {
     Rng printer = rng.fork(3 * i + 3);
     drawSpooler(spooler, i, s.length, nextJobId, s.events);
     drawClient(client, i, s.length, s.events);
-    drawPrinter(printer, i, s.length, s.ports[i].link, s.events);
+    drawPrinter(printer, i, s.length, s.events);
   }
   std::stable_sort(s.events.begin(), s.events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
   for (unsigned i = 0; i < s.events.size(); ++i) s.events[i].id = i + 1;
@@ -342,7 +338,6 @@ std::string Event::describe() const {
       return text;
     case Step::Silent:
     case Step::Restart:
-    case Step::Xoff:
       return printer.what + " for " + std::to_string(printer.forMs) + " ms";
     case Step::BusyAfterPage:
       return printer.what + ": " + std::to_string(printer.busyMs) + " ms";

@@ -54,7 +54,6 @@ enum class Step {
   Silent,     // no answers for a while
   Restart,    // the printer is switched off and on again
   BusyAfterPage,
-  Xoff,       // serial flow control stops the line for a while
 };
 
 struct JobPlan {
@@ -81,7 +80,7 @@ struct PrinterPlan {
   BYTE status2 = 0;
   unsigned afterPages = 0;
   DWORD afterMs = 0;
-  DWORD forMs = 0;  // Fault: a persistent fault is cleared after forMs; Condition, Silent, Restart, Xoff
+  DWORD forMs = 0;  // Fault: a persistent fault is cleared after forMs; Condition, Silent, Restart
   DWORD busyMs = 0;  // BusyAfterPage
   std::string what;  // the fault as the trace names it
 };

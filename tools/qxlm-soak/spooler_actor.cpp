@@ -27,13 +27,15 @@ template <typename F>
 BOOL timed(RunContext& ctx, unsigned port, EntryPoint entry, F f) {
   PortState& ps = *ctx.ports[port];
   const DWORD start = ctx.trace.now();
+  const int64_t startReal = realNowMs();
   ps.callStart = start;
+  ps.callStartReal = startReal;
   ps.callKind = static_cast<int>(entry);
   const BOOL result = f();
   const DWORD error = GetLastError();
   ps.callKind = -1;
   const DWORD took = ctx.trace.now() - start;
-  if (took > entryPointBound(entry)) {
+  if (pastBound(took, realNowMs() - startReal, entryPointBound(entry), ctx.options.timeScale, kSlackRealMs)) {
     char text[160];
     std::snprintf(text, sizeof text, "%s took %u ms, more than its bound of %u ms", entryPointName(entry),
                   static_cast<unsigned>(took), static_cast<unsigned>(entryPointBound(entry)));
@@ -91,7 +93,9 @@ void closePort(RunContext& ctx, unsigned port) {
   }
   if (record == nullptr) return;
   ctx.trace.add(static_cast<int>(port), "spooler: closing the port");
+  ps.closing = record;
   const BOOL ok = timed(ctx, port, EntryPoint::Close, [&] { return ctx.table->Monitor.pfnClosePort(record); });
+  ps.closing = nullptr;
   ctx.trace.add(static_cast<int>(port), ok ? "spooler: port closed"
                                            : "spooler: close failed, error " + std::to_string(GetLastError()));
   markLog(ctx, port);
