@@ -164,6 +164,12 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     if (outcome == RETRY_ABANDON || pIniPort->AbortPending || rewrites + 1 >= MAX_FAILED_STATUS_READS) {
       DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Abort");
       pIniPort->AbortDoc = TRUE;
+      // Given up on a lower port that kept failing: as with a time-out, the error
+      // log says why the job that is reported printed did not all print.
+      if (!pIniPort->AbortPending) {
+        pIniPort->LastWinError = error;
+        ErrorLogFile(pIniPort, 0, FALSE);
+      }
       return swallow(cbBuf, pcbWritten);
     }
     DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Write port finds printer busy with No error");
