@@ -54,7 +54,11 @@ void warmUp(const soak::RunOptions& options) {
 void listEvents(const soak::Scenario& s) {
   std::cout << "seed " << s.seed << ": " << s.length << " ms, ports:";
   for (const soak::PortPlan& p : s.ports) std::cout << " " << p.name << " (" << p.printerName << ")";
-  std::cout << "\n";
+  const soak::MonitorSetup& m = s.setup;
+  std::cout << "\n  settings: EnableHeartBeat " << m.enableHeartBeat << ", HeartBeatRate " << m.heartBeatRate
+            << ", USBPacketSize " << m.usbPacketSize << ", EOJEjectSendLastPage " << m.eojEjectSendLastPage
+            << ", USBAbortOnWriteTimeout " << m.usbAbortOnWriteTimeout << ", LPmode " << m.lpMode
+            << ", USBWDGlobalEnable " << m.usbWdGlobalEnable << ", DRWdebugMask " << m.drwDebugMask << "\n";
   for (const soak::Event& e : s.events) {
     std::cout << "  #" << e.id << " " << e.at << " ms " << s.ports[e.port].name << ": " << e.describe() << "\n";
   }
@@ -111,8 +115,9 @@ int main(int argc, char** argv) {
   };
   uint64_t runs = 0;
   std::map<uint64_t, std::string> failed;  // seed: the checks breached
-  for (uint64_t seed = o.firstSeed;; ++seed) {
-    if (o.hours > 0 ? hoursSoFar() >= o.hours : runs >= o.runs) break;
+  for (uint64_t next = 0;; ++next) {
+    if (o.seeds.empty() ? (o.hours > 0 ? hoursSoFar() >= o.hours : runs >= o.runs) : next >= o.seeds.size()) break;
+    const uint64_t seed = o.seeds.empty() ? o.firstSeed + next : o.seeds[next];
     soak::Scenario scenario = soak::drawScenario(seed);
     if (o.onlyGiven) scenario = soak::keepOnly(scenario, o.only);
     const auto runStart = std::chrono::steady_clock::now();
@@ -153,7 +158,8 @@ int main(int argc, char** argv) {
     std::cout.flush();
   }
   std::printf("%llu runs from seed %llu in %.2f hours; %zu with a breach%s\n", static_cast<unsigned long long>(runs),
-              static_cast<unsigned long long>(o.firstSeed), hoursSoFar(), failed.size(), failed.empty() ? "" : ":");
+              static_cast<unsigned long long>(o.seeds.empty() ? o.firstSeed : o.seeds.front()), hoursSoFar(),
+              failed.size(), failed.empty() ? "" : ":");
   for (const auto& f : failed) std::printf("  seed %llu: %s\n", static_cast<unsigned long long>(f.first), f.second.c_str());
   std::error_code ignored;
   if (failed.empty()) std::filesystem::remove_all(workDir, ignored);

@@ -19,6 +19,7 @@ const char kUsage[] =
     "  --seed N           run seed N\n"
     "  --first-seed N     the first seed of a series (default 1)\n"
     "  --runs M           how many seeds, from the first on (default 1)\n"
+    "  --seeds LIST       exactly these seeds: 4,17,233\n"
     "  --hours H          run seeds from the first on until H hours have passed\n"
     "  --only LIST        replay only these events of the seed (and every open and close),\n"
     "                     as a shrunk breach report names them: 3,17,40\n"
@@ -59,7 +60,7 @@ const char kUsage[] =
     "            more than the bound asks (twenty seconds more for a hang)\n"
     "  status    once a port is idle and polled with the heartbeat on and the printer's\n"
     "            condition holds, the spooler shows that condition's port status by the\n"
-    "            time the printer has served 4 status exchanges\n"
+    "            time the printer has served 6 status exchanges\n"
     "  leaks     after every port closed: no thread, handle, allocation, spooler printer\n"
     "            handle, lower port or pipe is left\n"
     "  log       the event log holds only whole lines of four quoted fields, with no\n"
@@ -136,6 +137,10 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         o->runs = n;
       } else if (arg == "--hours") {
         ok = decimal(value, &o->hours);
+      } else if (arg == "--seeds") {
+        std::set<unsigned> listed;
+        ok = list(value, &listed) && !listed.empty();
+        o->seeds.assign(listed.begin(), listed.end());
       } else if (arg == "--only") {
         o->onlyGiven = true;
         ok = list(value, &o->only);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "record.h"
 
@@ -12,6 +13,7 @@ namespace soak {
 struct Options {
   uint64_t firstSeed = 1;
   uint64_t runs = 1;
+  std::vector<uint64_t> seeds;  // when given, exactly these seeds, in order
   double hours = 0;  // when set, seeds run from firstSeed on until the time is up
   bool onlyGiven = false;
   std::set<unsigned> only;  // events kept in a replay
