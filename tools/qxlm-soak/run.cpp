@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <thread>
+
+#include <unistd.h>
 
 #include "checks.h"
 #include "ctl_client.h"
@@ -190,6 +194,24 @@ int watchActors(RunContext& ctx, const std::atomic<unsigned>& finished, unsigned
   return kNoPort;
 }
 
+// Where every thread of the process waits, from a debugger when there is one: the
+// first thing to know about a hang.
+void printStacks(std::ostream& out) {
+  const std::string command =
+      "gdb -p " + std::to_string(getpid()) + " -batch -ex 'thread apply all bt' 2>/dev/null";
+  FILE* gdb = popen(command.c_str(), "r");
+  if (gdb == nullptr) return;
+  out << "  threads:\n";
+  char line[1024];
+  while (std::fgets(line, sizeof line, gdb) != nullptr) {
+    if (line[0] != '#' && std::strncmp(line, "Thread", 6) != 0) continue;
+    std::string text = line;
+    if (text.size() > 200) text = text.substr(0, 200) + "...\n";
+    out << "    " << text;
+  }
+  pclose(gdb);
+}
+
 struct Baseline {
   size_t threads = 0;
   DWORD handles = 0;
@@ -282,6 +304,7 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
   if (hungPort != kNoPort) {
     ctx.record.addBreach(Check::Bounds, ctx.trace.now(), hungPort, hang);
     printHang(out, ctx, ctx.record.breaches().back());
+    printStacks(out);
     out.flush();
     std::_Exit(1);  // the hung thread cannot be taken back
   }
