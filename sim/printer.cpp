@@ -240,8 +240,10 @@ void Printer::powerCycle(DWORD offMs) {
 bool Printer::answers() const {
   std::lock_guard<std::mutex> held(lock_);
   if (s_.silent || (s_.off && clockTickCount() - s_.offAt < s_.offMs) || s_.faults.failing(Fault::Op::Read)) return false;
-  // A serial request travels in a document of its own, written like job data.
-  return link_ != Link::Serial || (!s_.faults.failing(Fault::Op::Write) && !s_.faults.failing(Fault::Op::StartDoc));
+  // A serial request travels in a document of its own, written like job data; in
+  // flash mode it is taken for firmware.
+  return link_ != Link::Serial ||
+         (!s_.flashMode && !s_.faults.failing(Fault::Op::Write) && !s_.faults.failing(Fault::Op::StartDoc));
 }
 
 bool Printer::faultsPending(Fault::Op op) const {

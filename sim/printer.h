@@ -141,7 +141,8 @@ class Printer {
   // disarmed, no document in progress, nothing queued and one more enumeration.
   void powerCycle(DWORD offMs);
   // Whether the printer answers status requests now: neither silent nor switched off,
-  // and its reads (on serial also its writes and document starts) not failing for good.
+  // and its reads (on serial also its writes and document starts) not failing for
+  // good; a serial printer in flash mode takes requests for firmware.
   bool answers() const;
   // Whether a planned fault of the kind may still fire at a moment of its own
   // (FaultPlan::pending), and how many planned faults have fired.

@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
   runOptions.skipped = o.skipped;
   runOptions.monitorTrace = o.monitorTrace;
   runOptions.traced = o.traced;
+  runOptions.traceWindowMs = static_cast<DWORD>(o.window);
   warmUp(runOptions);
 
   const auto start = std::chrono::steady_clock::now();

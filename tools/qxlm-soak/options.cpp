@@ -29,6 +29,7 @@ const char kUsage[] =
     "  --time-scale S     real milliseconds per protocol millisecond (default 0.01)\n"
     "  --monitor-trace    put the monitor's own debug trace into the run's trace\n"
     "  --traces N         show the trace of the first N breaches of a run (default 3)\n"
+    "  --window MS        protocol ms of trace shown before a breach (default 20000)\n"
     "  --list             print the seed's events and stop\n"
     "  --quiet            print breaches and the summary only\n"
     "  --help             this text\n"
@@ -147,6 +148,8 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
       } else if (arg == "--traces") {
         ok = number(value, &n);
         o->traced = static_cast<unsigned>(n);
+      } else if (arg == "--window") {
+        ok = number(value, &o->window);
       } else if (arg == "--skip-check") {
         ok = checks(value, &o->skipped);
       } else if (arg == "--time-scale") {

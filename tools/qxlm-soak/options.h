@@ -22,6 +22,7 @@ struct Options {
   double timeScale = 0.01;
   bool monitorTrace = false;
   unsigned traced = 3;
+  uint64_t window = 20000;
   bool list = false;
   bool quiet = false;
   bool help = false;

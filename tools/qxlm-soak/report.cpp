@@ -9,9 +9,7 @@
 namespace soak {
 namespace {
 
-const DWORD kBefore = 20000;  // protocol ms of trace shown before a breach
 const DWORD kAfter = 1000;
-const size_t kMostBefore = 120;
 const size_t kMostAfter = 15;
 
 bool uneventful(const sim::Call& c) {
@@ -50,8 +48,10 @@ std::vector<TraceLine> printerLines(const std::vector<sim::Call>& calls, DWORD s
 
 void printWindow(std::ostream& out, RunContext& ctx, const std::vector<sim::Call>& calls, const Breach& b) {
   const int port = b.port;
+  const DWORD before = ctx.options.traceWindowMs;
+  const size_t mostBefore = std::max<size_t>(120, before / 100);
   const DWORD to = b.at == 0 ? ctx.trace.now() : b.at + kAfter;
-  const DWORD from = to > kBefore + kAfter ? to - kBefore - kAfter : 0;
+  const DWORD from = to > before + kAfter ? to - before - kAfter : 0;
   std::vector<TraceLine> lines = ctx.trace.between(port, from, to);
   if (port != kNoPort) {
     const std::vector<TraceLine> lower = printerLines(calls, ctx.trace.startTick(), port, from, to);
@@ -61,7 +61,7 @@ void printWindow(std::ostream& out, RunContext& ctx, const std::vector<sim::Call
   const DWORD breachAt = b.at == 0 ? to : b.at;
   const auto split = std::upper_bound(lines.begin(), lines.end(), breachAt,
                                       [](DWORD t, const TraceLine& l) { return t < l.at; });
-  auto first = split - static_cast<std::ptrdiff_t>(std::min<size_t>(kMostBefore, split - lines.begin()));
+  auto first = split - static_cast<std::ptrdiff_t>(std::min<size_t>(mostBefore, split - lines.begin()));
   auto last = split + static_cast<std::ptrdiff_t>(std::min<size_t>(kMostAfter, lines.end() - split));
   out << "  trace" << (port == kNoPort ? "" : " of " + ctx.portName(static_cast<unsigned>(port))) << ":\n";
   char stamp[32];
@@ -98,7 +98,7 @@ void printHang(std::ostream& out, RunContext& ctx, const Breach& b) {
   const std::vector<sim::Call> calls = ctx.printer(static_cast<unsigned>(b.port)).calls();
   // The trace from the hung call's start, then the latest of it.
   Breach start = b;
-  start.at = ctx.ports[static_cast<size_t>(b.port)]->callStart + kBefore / 2;
+  start.at = ctx.ports[static_cast<size_t>(b.port)]->callStart + ctx.options.traceWindowMs / 2;
   printWindow(out, ctx, calls, start);
   printWindow(out, ctx, calls, b);
   // What the port's record says while the call hangs.

@@ -30,6 +30,7 @@ struct RunOptions {
   std::set<Check> skipped;
   bool monitorTrace = false;  // the monitor's own debug trace goes into the run's trace
   unsigned traced = 3;        // breaches shown with their trace
+  DWORD traceWindowMs = 20000;  // protocol ms of trace shown before a breach
 };
 
 struct RunOutcome {
