@@ -343,10 +343,10 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
   if (!outcome.breaches.empty()) printReport(out, ctx, in, outcome.breaches, options.traced);
 
   // The next run starts with empty logs; a breached run's logs are kept beside the
-  // firmware files.
+  // firmware files when its trace is shown.
   for (unsigned i = 0; i < scenario.ports.size(); ++i) {
     if (ctx.ports[i]->logPath.empty()) continue;
-    if (!outcome.breaches.empty()) {
+    if (!outcome.breaches.empty() && options.traced > 0) {
       std::ofstream copy(options.firmwareDir + "/seed-" + std::to_string(scenario.seed) + "-" +
                              std::to_string(i) + ".log",
                          std::ios::binary);
