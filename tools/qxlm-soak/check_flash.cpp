@@ -55,11 +55,14 @@ void checkFlash(const CheckInput& in) {
       }
       if (c.entry == sim::Entry::SetPortTimeOuts) continue;
       if (serial && c.entry == sim::Entry::ReadPort) continue;
-      in.record->addBreach(Check::Flash, in.runTime(c.time), port,
-                           "inside the firmware transfer of " +
-                               in.scenario->firmware[static_cast<size_t>(f.firmware)].fileName + ", after " +
-                               std::to_string(offset) + " of its " + std::to_string(image.size()) +
-                               " bytes: " + describeCall(c));
+      const std::string& name = in.scenario->firmware[static_cast<size_t>(f.firmware)].fileName;
+      const std::string where =
+          offset == image.size()
+              ? "the transfer of all " + std::to_string(image.size()) + " bytes of " + name +
+                    " went on without its end-of-transfer request: "
+              : "inside the firmware transfer of " + name + ", after " + std::to_string(offset) + " of its " +
+                    std::to_string(image.size()) + " bytes: ";
+      in.record->addBreach(Check::Flash, in.runTime(c.time), port, where + describeCall(c));
       break;
     }
   }

@@ -38,15 +38,11 @@ std::string describeMismatch(const std::vector<BYTE>& got, const std::vector<BYT
   size_t k = 0;
   while (k < got.size() && k < job.size() && got[k] == job[k]) ++k;
   char text[256];
-  if (k == job.size()) {
-    std::snprintf(text, sizeof text, "the printer received %zu bytes for a job of %zu: %zu more than the job has",
-                  got.size(), job.size(), got.size() - job.size());
-    return text;
-  }
   // Bytes sent again show as the job's earlier bytes turning up at k.
   const size_t probe = std::min<size_t>(16, got.size() - k);
-  for (size_t j = 0; j < k; ++j) {
-    if (std::equal(got.begin() + static_cast<std::ptrdiff_t>(k), got.begin() + static_cast<std::ptrdiff_t>(k + probe),
+  for (size_t j = 0; j < k && probe > 0; ++j) {
+    if (j + probe <= job.size() &&
+        std::equal(got.begin() + static_cast<std::ptrdiff_t>(k), got.begin() + static_cast<std::ptrdiff_t>(k + probe),
                    job.begin() + static_cast<std::ptrdiff_t>(j))) {
       std::snprintf(text, sizeof text,
                     "the printer received the job's bytes from offset %zu a second time, at offset %zu (%zu bytes "
@@ -54,6 +50,11 @@ std::string describeMismatch(const std::vector<BYTE>& got, const std::vector<BYT
                     j, k, got.size(), job.size());
       return text;
     }
+  }
+  if (k == job.size()) {
+    std::snprintf(text, sizeof text, "the printer received %zu bytes for a job of %zu: %zu more than the job has",
+                  got.size(), job.size(), got.size() - job.size());
+    return text;
   }
   std::snprintf(text, sizeof text, "byte %zu at the printer is %02X where the job has %02X (%zu bytes received of %zu)",
                 k, got[k], job[k], got.size(), job.size());
