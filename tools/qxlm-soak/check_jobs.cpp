@@ -1,6 +1,6 @@
 // The job invariants. A job's bytes reach its own printer at most once and in order:
 // the document the printer received for it is the start of the job's data (then the
-// 3-byte status request that every end of document writes). A job the spooler was
+// 3-byte status request that every end of document writes, or the start of it). A job the spooler was
 // told is printed, whose writes all succeeded, had every byte accepted, or the event
 // log holds an error line from the job's time (or since the port's last job that came
 // through whole), or the last state it logged before the job was an error. Each write
@@ -24,11 +24,15 @@ bool isPrefix(const std::vector<BYTE>& part, const std::vector<BYTE>& whole) {
   return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
-// The job's bytes in a document: the data without the end request written after it.
+// The job's bytes in a document: the data without the end request written after it
+// (or the part of that request a short write took).
 std::vector<BYTE> jobBytesIn(const sim::Document& doc, const std::vector<BYTE>& job) {
-  std::vector<BYTE> data = doc.data;
-  if (data.size() >= 3 && std::equal(kEndRequest, kEndRequest + 3, data.end() - 3)) {
-    std::vector<BYTE> without(data.begin(), data.end() - 3);
+  const std::vector<BYTE>& data = doc.data;
+  for (size_t n = 3; n > 0; --n) {
+    if (data.size() < n || !std::equal(kEndRequest, kEndRequest + n, data.end() - static_cast<std::ptrdiff_t>(n))) {
+      continue;
+    }
+    std::vector<BYTE> without(data.begin(), data.end() - static_cast<std::ptrdiff_t>(n));
     if (isPrefix(without, job)) return without;
   }
   return data;
