@@ -18,7 +18,7 @@
 // Time. Every duration of the printer (busy after a page, conditions, XON after
 // XOFF, holding DOC_IN_PROGRESS) is in protocol ms from clockTickCount(), so a
 // test that speeds the clock up speeds the printer up too. Replies are available
-// at once; no table entry ever blocks.
+// at once; a table entry blocks only for a planned time-out (Fault::timeOut).
 #pragma once
 
 #include <condition_variable>
