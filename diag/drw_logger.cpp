@@ -7,7 +7,6 @@
 #include "diag/status_log.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
-#include "status/status_reply.h"
 
 namespace {
 
@@ -18,24 +17,8 @@ const LogCondition kReportConditions[] = {
 };
 
 LPCSTR notRespondingText(INIPORT* pIniPort) {
-  if (pIniPort->printerState != PRINTER_STATE_PIPE_REQUEST) return "Printer Not responding";
+  if (currentPrinterState(pIniPort) != PRINTER_STATE_PIPE_REQUEST) return "Printer Not responding";
   return pIniPort->SpecificRequestSent ? "Printer Not responding - Writing" : "Printer Not responding - Reading";
-}
-
-void writeHeadTemperature(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, LPCSTR stateText) {
-  static const BYTE kCompleteStatusRequest[] = {0x1B, 'I', 'C'};
-  BYTE reply[STATUS_REPLY_SIZE];
-  DWORD count = 0;
-  STATUSFIELDS fields;
-  char text[LOG_LINE_SIZE];
-  if (DRGetSpecificStatus(pIniPort, reply, sizeof reply, &count, kCompleteStatusRequest,
-                          sizeof kCompleteStatusRequest) &&
-      decodeStatusFields(reply, count, &fields) && fields.headTempText[0] != '\0') {
-    snprintf(text, sizeof text, "Print head temp %s", fields.headTempText);
-  } else {
-    snprintf(text, sizeof text, "Print head temp PHT not found");
-  }
-  writeEntryWithSuffix(pIniPort, hLogFile, dateTime, text, stateText, "0020");
 }
 
 }  // namespace
@@ -60,11 +43,12 @@ void DRWlogger(INIPORT* pIniPort, DWORD statusWord, DWORD logClass) {
   } else {
     char suffix[LOG_LINE_SIZE];
     snprintf(suffix, sizeof suffix, "%s%s", stateText,
-             pIniPort->printerState == PRINTER_STATE_PIPE_REQUEST ? pIniPort->StatusTypeText : "");
+             currentPrinterState(pIniPort) == PRINTER_STATE_PIPE_REQUEST ? pIniPort->StatusTypeText : "");
     if ((statusWord & 0x8000) == 0) writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Ready", suffix, "0021");
     writeConditionEntries(pIniPort, hLogFile, dateTime, statusWord, kReportConditions,
                           sizeof kReportConditions / sizeof kReportConditions[0], suffix);
-    if (logClass != DRW_PIPE) writeHeadTemperature(pIniPort, hLogFile, dateTime, stateText);
+    // Its line follows once the query is over.
+    if (logClass != DRW_PIPE) requestHeadTemperature(pIniPort);
   }
 
   CloseLogFile(&hLogFile);

@@ -17,31 +17,14 @@ const LogCondition kErrorConditions[] = {
     {0x2000, "Off-Line", "0008"},        {0x0001, "Low-paper", "0007"},
 };
 
-// "A", the field number "09" and two length digits come before the number itself.
-void writeSerialNumber(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime) {
-  static const BYTE kSerialNumberRequest[] = {0x1B, 'I', 'A', 0x09};
-  BYTE reply[LOG_LINE_SIZE];
-  DWORD count = 0;
-  char number[LOG_LINE_SIZE] = "";
-  if (DRGetSpecificStatus(pIniPort, reply, sizeof reply, &count, kSerialNumberRequest, sizeof kSerialNumberRequest)) {
-    for (DWORD i = 0; i < count; ++i) DebugTraceF(pIniPort, TRACE_INFO, "ErrorLogFile - Serial reply %X", reply[i]);
-    DWORD length = 0;
-    for (DWORD i = 5; i < count && reply[i] != 0 && length + 1 < sizeof number; ++i) {
-      number[length++] = static_cast<char>(reply[i]);
-    }
-    number[length] = '\0';
-  }
-  writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Printer Serial Number = ", number, "0021");
-}
-
 void writeConditions(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, DWORD statusWord, LPCSTR stateText) {
   if (pIniPort->StatusReadFailed) {
     writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Printer Not responding", stateText, "0019");
     return;
   }
-  if (pIniPort->printerState != PRINTER_STATE_PRINTING && (statusWord & 0x8000) == 0) {
+  if (currentPrinterState(pIniPort) != PRINTER_STATE_PRINTING && (statusWord & 0x8000) == 0) {
     writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Ready", stateText, "0021");
-    writeSerialNumber(pIniPort, hLogFile, dateTime);
+    requestSerialNumber(pIniPort);  // its line follows once the query is over
   }
   writeConditionEntries(pIniPort, hLogFile, dateTime, statusWord, kErrorConditions,
                         sizeof kErrorConditions / sizeof kErrorConditions[0], stateText);

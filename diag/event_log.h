@@ -2,9 +2,11 @@
 // event, written when "DRWenable" is set and the event's class is in "DRWdebugMask".
 //
 // A writer call holds the port's LogLock from the open to the close of the file and
-// keeps the handle in a local variable. The lock is re-entrant, so a writer may run
-// inside another on the same thread (a status read made for one entry may log one of
-// its own); each call then works on its own handle and closes only that.
+// keeps the handle in a local variable; the open also takes the lock of the file,
+// which every port writing that file shares. Both locks are re-entrant, so a writer
+// may run inside another on the same thread; each call then works on its own handle
+// and closes only that. No writer talks to the printer: what the log asks of the
+// printer waits for the status thread (runLogPrinterRequests).
 #pragma once
 
 #include <cstddef>
@@ -35,19 +37,34 @@ void DRWlogger(INIPORT* pIniPort, DWORD statusWord, DWORD logClass);
 BOOL DRGetSpecificStatus(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
                          DWORD requestLength);
 
+// The event log's own printer requests, asked for while a reply is interpreted and
+// made by runLogPrinterRequests, which the status thread calls after each query:
+// the serial number line ("0021") and the head temperature line of a state report
+// ("0020", with the state text of the report that asked for it).
+void requestSerialNumber(INIPORT* pIniPort);
+void requestHeadTemperature(INIPORT* pIniPort);
+void runLogPrinterRequests(INIPORT* pIniPort);
+// The number in a serial-number reply: "A", "09", two length digits and that many
+// characters (fewer when the reply is shorter); empty for any other reply.
+void serialNumberFromReply(const BYTE* reply, DWORD count, LPSTR number, size_t size);
+
 // The printer's activity as text, beginning with a space (" Heart Beat", ...).
 void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size);
+// The same for a state and the state a stale reply interrupted.
+void StateTextFor(INIPORT* pIniPort, BYTE state, BYTE savedState, LPSTR text, size_t size);
 // A readable text for a platform error code, into ERROR_TEXT_SIZE bytes.
 void GetErrorText(DWORD code, LPSTR text);
 
-// Opens the port's log (created when missing), trims it when it has grown past
-// "DRWMaxFileSize", and leaves *phLogFile at its end. The caller holds LogLock.
+// Opens the port's log (created when missing) and trims it when it has grown past
+// "DRWMaxFileSize". The caller holds LogLock; the file's own lock is held until
+// CloseLogFile. A link planted at the log's name is removed, never written through.
 BOOL OpenLogFile(INIPORT* pIniPort, HANDLE* phLogFile);
-// Keeps the whole lines of the last "DRWMinFileSize" bytes; *phLogFile is closed and
-// reopened (INVALID_HANDLE_VALUE when it could not be).
+// Keeps the whole lines of the last "DRWMinFileSize" bytes, moved to the start of the
+// file through *phLogFile, and a copy of them in the backup file where one can be made.
 BOOL CompressLogFile(INIPORT* pIniPort, LPCSTR path, HANDLE* phLogFile);
 void CloseLogFile(HANDLE* phLogFile);
-// Appends one line, with the text cut so that the line fits LOG_LINE_SIZE - 1 bytes.
+// Appends one line in one write at the end of the file, with control characters of
+// the text replaced and the text cut so that the line fits LOG_LINE_SIZE - 1 bytes.
 void WriteLogEntry(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR text, LPCSTR dateTime, LPCSTR code);
 // The date and time fields of a line with their separators: "2017/01/04","14:05:09",
 void GetLogDateTime(LPSTR text, size_t size);

@@ -45,16 +45,23 @@ void WriteLogEntry(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR text, LPCSTR dateT
     DebugTraceF(pIniPort, TRACE_INFO, "WriteLogEntry - Entry %s cut to %u characters", code,
                 static_cast<unsigned>(textLength));
   }
-  memcpy(line + length, text, textLength);
+  // Bytes from the printer may be in the text: a control character would break the
+  // one-line-per-entry structure that readers of the log rely on.
+  for (size_t i = 0; i < textLength; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    line[length + i] = (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+  }
   length += textLength;
   memcpy(line + length, kTail, tailLength);
   length += tailLength;
 
-  // Another writer (or another program) may have trimmed or grown the file since
-  // it was opened: append at its end as it is now.
-  SetFilePointer(hLogFile, 0, nullptr, FILE_END);
+  // Both offsets all ones: the line goes to the end of the file as it is then, in
+  // one write, wherever this handle's file pointer stands.
+  OVERLAPPED atEnd = {};
+  atEnd.Offset = 0xFFFFFFFFu;
+  atEnd.OffsetHigh = 0xFFFFFFFFu;
   DWORD done = 0;
-  WriteFile(hLogFile, line, static_cast<DWORD>(length), &done, nullptr);
+  WriteFile(hLogFile, line, static_cast<DWORD>(length), &done, &atEnd);
 }
 
 BOOL TextLogFile(INIPORT* pIniPort, LPCSTR text, LPCSTR code, DWORD logClass) {

@@ -1,8 +1,14 @@
+// The event log's file. It lives in a folder where every local user may create
+// files, under a name anyone can predict, and the monitor writes it as SYSTEM: it
+// writes only to a file whose one name is the log's (a link planted at the name is
+// removed, never written through), trims it in place through the handle it has
+// checked, and lets one writer at a time at it, whichever port that writer serves.
 #include <cstdio>
 #include <cstring>
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "diag/log_lock.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
 
@@ -13,9 +19,60 @@ namespace {
 // the monitor writes, so that only a file that is not a log at all is cut mid-line.
 #define LOG_LINE_SEARCH_LIMIT 65536
 
+// A reparse point is opened as itself, so that what it points to is never touched.
 HANDLE openLog(LPCSTR path, DWORD disposition) {
   return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+enum FileKind { OWN_FILE, LINKED_FILE, UNKNOWN_FILE };
+
+// A file of the log's own has no other name than this one and is no reparse point:
+// a hard link or a symbolic link may lead to any file SYSTEM can write.
+FileKind kindOf(HANDLE hFile) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(hFile, &info)) return UNKNOWN_FILE;
+  const BOOL plain = (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+  return plain && info.nNumberOfLinks == 1 ? OWN_FILE : LINKED_FILE;
+}
+
+// hFile when it is a file of its own; otherwise closed, and INVALID_HANDLE_VALUE.
+HANDLE keepOwnFile(HANDLE hFile, FileKind* kind) {
+  *kind = hFile == INVALID_HANDLE_VALUE ? UNKNOWN_FILE : kindOf(hFile);
+  if (*kind == OWN_FILE) return hFile;
+  if (hFile != INVALID_HANDLE_VALUE) CloseHandle(hFile);
+  return INVALID_HANDLE_VALUE;
+}
+
+// The file at path, opened only when it is a file of its own. A link found there
+// is taken for a planted one: its name is removed (the file it leads to stays as it
+// is) and a new file is made in its place, never opened through an existing one.
+HANDLE openOwnFile(INIPORT* pIniPort, LPCSTR path) {
+  FileKind kind = UNKNOWN_FILE;
+  HANDLE hFile = keepOwnFile(openLog(path, OPEN_ALWAYS), &kind);
+  if (kind != LINKED_FILE) return hFile;
+  DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - %s is a link to another file, its name is removed", path);
+  if (!DeleteFileA(path)) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Could not remove %s, error %u", path,
+                static_cast<unsigned>(GetLastError()));
+    return INVALID_HANDLE_VALUE;
+  }
+  return keepOwnFile(openLog(path, CREATE_NEW), &kind);
+}
+
+// A new backup file, made only where the old one could be removed. The log is
+// trimmed without one when it cannot be made (a viewer may hold the old one open).
+HANDLE createBackup(INIPORT* pIniPort, LPCSTR backup) {
+  HANDLE hBackup = INVALID_HANDLE_VALUE;
+  if (DeleteFileA(backup) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+    FileKind kind = UNKNOWN_FILE;
+    hBackup = keepOwnFile(openLog(backup, CREATE_NEW), &kind);
+  }
+  if (hBackup == INVALID_HANDLE_VALUE) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Could not create backup file %s, error %u", backup,
+                static_cast<unsigned>(GetLastError()));
+  }
+  return hBackup;
 }
 
 BOOL fileSize(HANDLE hFile, ULONGLONG* size) {
@@ -32,6 +89,11 @@ BOOL seekTo(HANDLE hFile, ULONGLONG offset) {
   SetLastError(NO_ERROR);
   const DWORD low = SetFilePointer(hFile, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
   return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+BOOL writeAll(HANDLE hFile, const char* data, DWORD size) {
+  DWORD written = 0;
+  return WriteFile(hFile, data, size, &written, nullptr) && written == size;
 }
 
 // The offset just after the first line feed at or after `from`. When none comes
@@ -57,30 +119,52 @@ ULONGLONG nextLineStart(INIPORT* pIniPort, HANDLE hLogFile, ULONGLONG from) {
   return from;
 }
 
-BOOL copyRest(INIPORT* pIniPort, HANDLE hFrom, ULONGLONG offset, HANDLE hTo) {
-  if (!seekTo(hFrom, offset)) return FALSE;
+// Moves everything from keepFrom to the end of the log to its start, copying it to
+// the backup on the way; *kept is the length moved. Nothing after keepFrom is
+// overwritten before it has been read, as the writing trails the reading. A backup
+// that cannot take a block is dropped, as a partial one would mislead.
+BOOL moveTail(INIPORT* pIniPort, HANDLE hLogFile, ULONGLONG keepFrom, HANDLE* phBackup, LPCSTR backup,
+              ULONGLONG* kept) {
   char block[LOG_COPY_BLOCK];
+  ULONGLONG from = keepFrom;
+  *kept = 0;
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(hFrom, block, sizeof block, &got, nullptr)) {
+    if (!seekTo(hLogFile, from) || !ReadFile(hLogFile, block, sizeof block, &got, nullptr)) {
       DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Read failed, error %u", static_cast<unsigned>(GetLastError()));
       return FALSE;
     }
     if (got == 0) return TRUE;
-    DWORD written = 0;
-    if (!WriteFile(hTo, block, got, &written, nullptr) || written != got) {
+    if (*phBackup != INVALID_HANDLE_VALUE && !writeAll(*phBackup, block, got)) {
       DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Backup write failed, error %u",
                   static_cast<unsigned>(GetLastError()));
+      CloseHandle(*phBackup);
+      *phBackup = INVALID_HANDLE_VALUE;
+      DeleteFileA(backup);
+    }
+    if (!seekTo(hLogFile, *kept) || !writeAll(hLogFile, block, got)) {
+      DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Write failed, error %u", static_cast<unsigned>(GetLastError()));
       return FALSE;
     }
+    from += got;
+    *kept += got;
   }
+}
+
+void closeAndRelease(HANDLE* phLogFile, LogFileLock* fileLock) {
+  if (*phLogFile != INVALID_HANDLE_VALUE) CloseHandle(*phLogFile);
+  *phLogFile = INVALID_HANDLE_VALUE;
+  LeaveLogFileLock(fileLock);
 }
 
 }  // namespace
 
 void CloseLogFile(HANDLE* phLogFile) {
-  if (*phLogFile != INVALID_HANDLE_VALUE) CloseHandle(*phLogFile);
+  if (*phLogFile == INVALID_HANDLE_VALUE) return;
+  LogFileLock* fileLock = TakeLogFileLock(*phLogFile);
+  CloseHandle(*phLogFile);
   *phLogFile = INVALID_HANDLE_VALUE;
+  if (fileLock != nullptr) LeaveLogFileLock(fileLock);
 }
 
 BOOL CompressLogFile(INIPORT* pIniPort, LPCSTR path, HANDLE* phLogFile) {
@@ -97,25 +181,16 @@ BOOL CompressLogFile(INIPORT* pIniPort, LPCSTR path, HANDLE* phLogFile) {
 
   const ULONGLONG keepFrom = nextLineStart(pIniPort, *phLogFile, skip > 0 ? static_cast<ULONGLONG>(skip) : 0);
 
-  DeleteFileA(backup);
-  HANDLE hBackup = openLog(backup, CREATE_ALWAYS);
-  if (hBackup == INVALID_HANDLE_VALUE) {
-    DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Could not create backup file %s", backup);
-    return FALSE;
-  }
-  const BOOL copied = copyRest(pIniPort, *phLogFile, keepFrom, hBackup);
-  CloseHandle(hBackup);
-  // A backup that lacks part of the kept lines must not replace the log.
-  if (!copied) return FALSE;
-  CloseLogFile(phLogFile);
-
-  if (!CopyFileA(backup, path, FALSE)) {
-    DebugTrace(pIniPort, TRACE_ERROR, "DRWlogger - Copy failed");
+  HANDLE hBackup = createBackup(pIniPort, backup);
+  ULONGLONG kept = 0;
+  const BOOL moved = moveTail(pIniPort, *phLogFile, keepFrom, &hBackup, backup, &kept);
+  if (hBackup != INVALID_HANDLE_VALUE) CloseHandle(hBackup);
+  if (!moved || !seekTo(*phLogFile, kept) || !SetEndOfFile(*phLogFile)) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Copy failed, error %u", static_cast<unsigned>(GetLastError()));
     return FALSE;
   }
   DebugTrace(pIniPort, TRACE_INFO, "DRWlogger - Copy worked");
-  *phLogFile = openLog(path, OPEN_ALWAYS);
-  return *phLogFile != INVALID_HANDLE_VALUE;
+  return TRUE;
 }
 
 BOOL OpenLogFile(INIPORT* pIniPort, HANDLE* phLogFile) {
@@ -124,21 +199,27 @@ BOOL OpenLogFile(INIPORT* pIniPort, HANDLE* phLogFile) {
   if (!BuildLogFilePath(pIniPort, path, sizeof path)) return FALSE;
   DebugTraceF(pIniPort, TRACE_INFO, "DRWlogger - Open File = %s", path);
 
-  *phLogFile = openLog(path, OPEN_ALWAYS);
+  LogFileLock* fileLock = EnterLogFileLock(path);
+  if (fileLock == nullptr) {
+    DebugTrace(pIniPort, TRACE_ERROR, "DRWlogger - no memory for the log file's lock");
+    return FALSE;
+  }
+  *phLogFile = openOwnFile(pIniPort, path);
   if (*phLogFile == INVALID_HANDLE_VALUE) {
     DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Could not open log file %s", path);
+    closeAndRelease(phLogFile, fileLock);
     return FALSE;
   }
   ULONGLONG size = 0;
   if (!fileSize(*phLogFile, &size)) {
     DebugTrace(pIniPort, TRACE_ERROR, "DRWlogger - Invalid file size");
-    CloseLogFile(phLogFile);
+    closeAndRelease(phLogFile, fileLock);
     return FALSE;
   }
-  if (size > Settings.DRWMaxFileSize && !CompressLogFile(pIniPort, path, phLogFile)) {
-    CloseLogFile(phLogFile);
+  if ((size > Settings.DRWMaxFileSize && !CompressLogFile(pIniPort, path, phLogFile)) ||
+      !KeepLogFileLock(*phLogFile, fileLock)) {
+    closeAndRelease(phLogFile, fileLock);
     return FALSE;
   }
-  SetFilePointer(*phLogFile, 0, nullptr, FILE_END);
   return TRUE;
 }

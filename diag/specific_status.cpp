@@ -1,11 +1,13 @@
 // The status requests the event log makes for itself (serial number, head
-// temperature): one exchange, reported to waiters on DoneReading like a status query.
+// temperature). The status thread makes them after the query that asked for them,
+// under StatusNotInProgress; their replies answer no status query and stay out of
+// the port's status copies.
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
-#include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
 #include "platform/clock.h"
+#include "status/status_copies.h"
 #include "status/status_reply.h"
 
 namespace {
@@ -27,7 +29,7 @@ BOOL serialExchange(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, 
   clockSleep(50);
   BOOL result = FALSE;
   if (wrote) {
-    PJLMonReadPort(pIniPort, reply, replyRoom(size), count);
+    readFromPrinter(pIniPort, reply, replyRoom(size), count, FALSE);
     result = TRUE;
   } else {
     traceLastError(pIniPort, "DRGetSpecificStatusSerial - ");
@@ -49,13 +51,13 @@ BOOL vendorExchange(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, 
   const BYTE command[8] = {static_cast<BYTE>(code), '1', '2', 0, 0, 0, 0, 0};
   sendVendorCommand(pIniPort, command, sizeof command);
   clockSleep(50);
-  if (!PJLMonReadPort(pIniPort, reply, replyRoom(size), count)) {
+  if (!readFromPrinter(pIniPort, reply, replyRoom(size), count, FALSE)) {
     DebugTrace(pIniPort, TRACE_ERROR, "DRGetSpecificStatus - stale status read failed");
     *count = 0;
     return FALSE;
   }
   clockSleep(50);
-  if (!PJLMonReadPort(pIniPort, reply, replyRoom(size), count)) {
+  if (!readFromPrinter(pIniPort, reply, replyRoom(size), count, FALSE)) {
     DebugTrace(pIniPort, TRACE_ERROR, "DRGetSpecificStatus - status read failed");
     *count = 0;
     return FALSE;
@@ -68,11 +70,8 @@ BOOL vendorExchange(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, 
 BOOL DRGetSpecificStatus(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
                          DWORD requestLength) {
   *count = 0;
-  const HANDLE doneReading = pIniPort->DoneReading;
-  if (doneReading != nullptr) ResetEvent(doneReading);
   const BOOL result = pIniPort->PortType == 1 ? serialExchange(pIniPort, reply, size, count, request, requestLength)
                                               : vendorExchange(pIniPort, reply, size, count, request, requestLength);
   if (!result) *count = 0;
-  if (doneReading != nullptr) SetEvent(doneReading);
   return result;
 }

@@ -5,7 +5,10 @@
 #include "monitor/port_record.h"
 
 void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size) {
-  const BYTE state = pIniPort->printerState;
+  StateTextFor(pIniPort, currentPrinterState(pIniPort), pIniPort->savedPrinterState, text, size);
+}
+
+void StateTextFor(INIPORT* pIniPort, BYTE state, BYTE savedState, LPSTR text, size_t size) {
   LPCSTR stateText = " NONE";
   switch (state) {
     case PRINTER_STATE_INITIALIZING:
@@ -24,7 +27,7 @@ void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size) {
       stateText = " Poll";
       break;
     default:
-      if (pIniPort->savedPrinterState == PRINTER_STATE_PIPE_REQUEST) {
+      if (savedState == PRINTER_STATE_PIPE_REQUEST) {
         stateText = " Pipe Request";
       } else {
         DebugTraceF(pIniPort, TRACE_ERROR, "BuildStateText - Did not find printerState (%d)", state);

@@ -14,7 +14,7 @@ LPCSTR nextCharacter(LPCSTR p) {
 }  // namespace
 
 void upperCaseFileName(LPSTR pFileName) {
-  for (char* p = pFileName; *p != '\0'; ++p) {
+  for (char* p = pFileName; *p != '\0'; p = const_cast<char*>(nextCharacter(p))) {
     if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
   }
 }

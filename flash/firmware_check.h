@@ -16,7 +16,8 @@ struct FlashCheckInfo {
   char FileName[FLASH_CHECK_FIELD_SIZE];        // the file's upper-cased base name
 };
 
-// Upper-cases "a" to "z" in place; every other byte, DBCS bytes included, stays.
+// Upper-cases "a" to "z" in place; every other byte stays, and so does every
+// double-byte character of the ANSI code page, whose trail byte may be a letter.
 void upperCaseFileName(LPSTR pFileName);
 
 // The base name of a full path: what follows the first ":" and then the last "\".

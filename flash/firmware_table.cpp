@@ -31,7 +31,7 @@ const FirmwarePermission FirmwarePermissionTable[FIRMWARE_TABLE_ROWS] = {
     {"TK-310", "TK3A", "TKUNI", "1.10", "1.20"},
     {"TK-400", "TK4A", "TK4A", "2.00", "2.04"},
     {"TK-400L", "TK4A", "TK4A", "2.00", "2.04"},
-    {"TK-400S", "TK4S", "TK4A", "2.00", "2.04"},
+    {"TK-400S", "TK4S", "TK4S", "2.00", "2.04"},
     {"TK-600", "TK6A", "TK6A", "0.00", "0.00"},
     {"TK-600L", "TK6A", "TK6A", "0.00", "0.00"},
     {"RL-10", "RL1A", "RL1A", "3.02", "3.10"},

@@ -9,7 +9,6 @@
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
-#include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "platform/clock.h"
 #include "status/status_reply.h"
@@ -141,7 +140,6 @@ DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
   const BOOL updated = runUpdate(pIniPort, &fields);
 
   pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
-  HeartbeatOn = TRUE;
   if (updated) {
     setFlashProgress(pIniPort, "3,0,0,P,%s", fields.versionText);
   } else {

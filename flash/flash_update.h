@@ -9,17 +9,25 @@ struct INIPORT;
 #define FLASH_RESPONSE_SIZE 2048
 
 // Starts an update on the port for the pipe client connected on hClientPipe. The
-// file is opened with that client's rights, never the monitor's own: a client that
-// cannot act through the pipe, or cannot read the file, gets
-// QX_ERR_BIN_FILE_NOT_FOUND. pFileName (a full path) is upper-cased in place.
-// withChecks adds the model, version, extension and flash-mode checks. The port is
-// taken for the whole update; a port that stays busy with a document for 5 s, whose
-// status query in flight does not end within 5 s, or that already runs an update,
-// is refused with QX_ERR_PRINTER_NOT_READY.
+// file is opened first (openFlashFile), with that client's rights, never the
+// monitor's own, and before anything of the port is claimed; a file that cannot be
+// opened so gets QX_ERR_BIN_FILE_NOT_FOUND. pFileName (a full path) is opened as
+// given; the checks compare its base name without regard to case. withChecks adds
+// the model, version, extension and flash-mode checks. The port is taken for the
+// whole update, and while the update runs no other exchange reaches its printer; a
+// port that stays busy with a document for 5 s, whose status query in flight does
+// not end within 5 s, or that already runs an update, is refused with
+// QX_ERR_PRINTER_NOT_READY. The monitor-wide heartbeat switch is left as it is.
 // QX_ERR_OK with "qxProgramFlash - Flash update started" in pResponse when the
 // update thread runs, else the QX_ERR_* code of the refusal.
 DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL withChecks, DWORD cbResponse,
                      HANDLE hClientPipe);
+
+// Opens the firmware file for reading, unshared, as the pipe client connected on
+// hClientPipe, waiting at most 30 s for the open. INVALID_HANDLE_VALUE when the
+// client cannot be acted for, cannot read the file, the open does not end in time,
+// or the name is not a disk file (a pipe or a device could stall the transfer).
+HANDLE openFlashFile(INIPORT* pIniPort, LPCSTR pFileName, HANDLE hClientPipe);
 
 // Starts FlashUpdateThread on the port, at the lowest priority, and keeps its
 // handle in the record.

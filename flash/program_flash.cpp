@@ -9,7 +9,6 @@
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
-#include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
 #include "platform/clock.h"
@@ -18,7 +17,7 @@
 
 namespace {
 
-// Every refusal gives the port back and lets the status threads poll again; the
+// Every refusal after the claim gives the port back and ends the claim; the
 // progress line is left as it was when there is none for the step.
 DWORD refuse(INIPORT* pIniPort, DWORD code, LPCSTR progressLine) {
   if (progressLine != nullptr) setFlashProgress(pIniPort, "%s", progressLine);
@@ -26,34 +25,9 @@ DWORD refuse(INIPORT* pIniPort, DWORD code, LPCSTR progressLine) {
     CloseHandle(pIniPort->hFlashFile);
     pIniPort->hFlashFile = nullptr;
   }
-  HeartbeatOn = TRUE;
   SetEvent(pIniPort->PortFree);
   pIniPort->FlashInProgress = FALSE;
   return code;
-}
-
-// Opens the file, without sharing, as the pipe client: the monitor runs with the
-// spooler's rights and must read nothing for a client that the client could not
-// read itself.
-HANDLE openAsClient(INIPORT* pIniPort, LPCSTR pFileName, HANDLE hClientPipe) {
-  if (!ImpersonateNamedPipeClient(hClientPipe)) {
-    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - cannot act as the pipe client, error %u\r\n",
-                static_cast<unsigned>(GetLastError()));
-    return INVALID_HANDLE_VALUE;
-  }
-  HANDLE hFile = CreateFileA(pFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  const DWORD openError = GetLastError();
-  if (!RevertToSelf()) {
-    // The thread would go on with the client's identity: use nothing it opened.
-    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - cannot return to the monitor's identity, error %u\r\n",
-                static_cast<unsigned>(GetLastError()));
-    if (hFile != INVALID_HANDLE_VALUE) CloseHandle(hFile);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (hFile == INVALID_HANDLE_VALUE) {
-    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - open failed, error %u\r\n", static_cast<unsigned>(openError));
-  }
-  return hFile;
 }
 
 // A printer told to enter flash programming mode whose answer never came stays
@@ -92,12 +66,12 @@ DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
   return QX_ERR_NO_FLASH_MODE;
 }
 
-// The status thread polls and re-arms the watchdog only while HeartbeatOn is set,
-// and reads it under StatusNotInProgress: once a pass in flight has ended, nothing
-// of the status thread reaches the printer until the update turns the heartbeat
-// back on. A document start marks the port under the same lock and then waits for
-// a claimed update, so exactly one of the two goes ahead. FALSE when the pass does
-// not end in time or a document has started.
+// The status thread makes no query and arms no watchdog while the port's
+// FlashInProgress is set, and reads it under StatusNotInProgress: once a pass in
+// flight has ended, nothing of the status thread reaches the printer until the
+// update is over. A document start marks the port under the same lock and then
+// waits for a claimed update, so exactly one of the two goes ahead. FALSE when the
+// pass does not end in time or a document has started.
 BOOL quietStatusThread(INIPORT* pIniPort) {
   const HANDLE statusLock = pIniPort->StatusNotInProgress;
   if (statusLock == nullptr) return (pIniPort->flags & PP_IN_DOC) == 0;  // no status thread
@@ -125,30 +99,51 @@ BOOL keepFileName(INIPORT* pIniPort, LPCSTR pFileName) {
 DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL withChecks, DWORD cbResponse,
                      HANDLE hClientPipe) {
   DebugTraceF(pIniPort, TRACE_INFO, "qxProgramFlash - file %s for printer %s\r\n", pFileName, pIniPort->PrinterName);
-  // One update per port: the claim stands until the update has ended.
-  if (pIniPort->FlashInProgress.exchange(TRUE)) {
+  if (pIniPort->FlashInProgress) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - an update is already running on this port");
     return QX_ERR_PRINTER_NOT_READY;
   }
-  waitForFlashThread(pIniPort);
-
-  upperCaseFileName(pFileName);
+  // The checks compare names without regard to case; the file is opened by the
+  // name as the client gave it.
   char baseName[FLASH_BASE_NAME_SIZE];
   GetFileName(pFileName, baseName, sizeof baseName);
+  upperCaseFileName(baseName);
+
+  // The file first: an open that waits keeps nothing of the port.
+  const HANDLE hFile = openFlashFile(pIniPort, pFileName, hClientPipe);
+  if (hFile == INVALID_HANDLE_VALUE) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - #2 Bin File %s Not found", pFileName);
+    setFlashProgress(pIniPort, "%s", "3,0,0,F,BIN FILE NOT FOUND");
+    return QX_ERR_BIN_FILE_NOT_FOUND;
+  }
+
+  // One update per port: the claim stands until the update has ended.
+  if (pIniPort->FlashInProgress.exchange(TRUE)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - an update is already running on this port");
+    CloseHandle(hFile);
+    return QX_ERR_PRINTER_NOT_READY;
+  }
+  // The last update's thread gives up its claim as its last step.
+  const HANDLE previous = pIniPort->hFlashThread;
+  if (previous != nullptr && clockWait(previous, 5000) != WAIT_OBJECT_0) {
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - the last update's thread has not ended");
+    CloseHandle(hFile);
+    pIniPort->FlashInProgress = FALSE;
+    return QX_ERR_PRINTER_NOT_READY;
+  }
+  waitForFlashThread(pIniPort);
 
   // The update holds the port as a document would, so no job reaches the printer
   // while it takes firmware.
   if (clockWait(pIniPort->PortFree, 5000) != WAIT_OBJECT_0) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - port busy with a document");
+    CloseHandle(hFile);
     pIniPort->FlashInProgress = FALSE;
-    HeartbeatOn = TRUE;
     setFlashProgress(pIniPort, "%s", "3,0,0,F,PRINTER NOT READY");
     return QX_ERR_PRINTER_NOT_READY;
   }
+  pIniPort->hFlashFile = hFile;
 
-  // The heartbeat stops first, so that no status pass arms the watchdog again
-  // after it has been disarmed.
-  HeartbeatOn = FALSE;
   if (!quietStatusThread(pIniPort)) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - status query did not end or a document started");
     return refuse(pIniPort, QX_ERR_PRINTER_NOT_READY, "3,0,0,F,PRINTER NOT READY");
@@ -172,13 +167,6 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
   // The spooler shows the printer not ready (and off line) for the whole update.
   BYTE notReady[5] = {'S', '0', '0', static_cast<BYTE>(statusByte1 | SYSTEM_NOT_READY | MANUAL_DESELECT), 0x00};
   ProcessQXStatusString(pIniPort, notReady, sizeof notReady);
-
-  pIniPort->hFlashFile = openAsClient(pIniPort, pFileName, hClientPipe);
-  if (pIniPort->hFlashFile == INVALID_HANDLE_VALUE) {
-    pIniPort->hFlashFile = nullptr;
-    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - #2 Bin File %s Not found", pFileName);
-    return refuse(pIniPort, QX_ERR_BIN_FILE_NOT_FOUND, "3,0,0,F,BIN FILE NOT FOUND");
-  }
 
   char model[FLASH_MODEL_SIZE];
   if (withChecks && !qxGetModelNumber(model, pIniPort)) {

@@ -68,6 +68,7 @@ void waitForPrinterToFinish(INIPORT* pIniPort) {
 }
 
 void recordPageCounts(INIPORT* pIniPort) {
+  pIniPort->DocCountEODKnown = FALSE;
   if (Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
     BYTE request[3] = {0x1B, 0x49, 0x43};
     if (ReadCommand(pIniPort, TRUE, request, sizeof request)) {
@@ -77,6 +78,7 @@ void recordPageCounts(INIPORT* pIniPort) {
       decodeStatusFields(pIniPort->SavedStatus, pIniPort->SavedStatusLength, &fields);
       LeaveCriticalSection(&pIniPort->StatusCopyLock);
       pIniPort->DocCountEOD = static_cast<DWORD>(fields.ticketCount);
+      pIniPort->DocCountEODKnown = fields.ticketCountText[0] >= '0' && fields.ticketCountText[0] <= '9';
       DebugTraceF(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Doc count from status at EOD = %u sod %u",
                   static_cast<unsigned>(pIniPort->DocCountEOD), static_cast<unsigned>(pIniPort->DocCountSOD));
       snprintf(pIniPort->HeadTempEOD, sizeof pIniPort->HeadTempEOD, "%s", fields.headTempText);
@@ -86,11 +88,20 @@ void recordPageCounts(INIPORT* pIniPort) {
       snprintf(pIniPort->HeadTempEOD, sizeof pIniPort->HeadTempEOD, "%s", "NULL");
     }
   }
+  // A count from a counter that could not be read, or one that went back (a
+  // printer restarted by a firmware update), would be a made-up number.
+  const BOOL totalKnown = pIniPort->DocCountEODKnown;
+  const BOOL pagesKnown =
+      totalKnown && pIniPort->DocCountSODKnown && pIniPort->DocCountEOD >= pIniPort->DocCountSOD;
   const DWORD pages = pIniPort->DocCountEOD - pIniPort->DocCountSOD;
-  pIniPort->DocCountSOD = pages;
+  pIniPort->DocCountSOD = pagesKnown ? pages : 0;
+  char pagesText[16] = "unknown";
+  char totalText[16] = "unknown";
+  if (pagesKnown) snprintf(pagesText, sizeof pagesText, "%u", static_cast<unsigned>(pages));
+  if (totalKnown) snprintf(totalText, sizeof totalText, "%u", static_cast<unsigned>(pIniPort->DocCountEOD));
   char text[256];
-  snprintf(text, sizeof text, "End Doc %u pages, total pages %u, temp %s", static_cast<unsigned>(pages),
-           static_cast<unsigned>(pIniPort->DocCountEOD), pIniPort->HeadTempEOD);
+  snprintf(text, sizeof text, "End Doc %s pages, total pages %s, temp %s", pagesText, totalText,
+           pIniPort->HeadTempEOD);
   DebugTrace(pIniPort, TRACE_INFO, text);
   if (Settings.DRWenable) TextLogFile(pIniPort, text, "0005", DRW_DOCUMENTS);
 }
@@ -132,7 +143,7 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   ReadCommand(pIniPort, FALSE, nullptr, 0);  // drops a stale reply
   waitForPrinterToFinish(pIniPort);
 
-  if (pIniPort->fn.pfnEndDocPort != nullptr) pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+  pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
   const BOOL reported = updateSpoolerWithEODStatus(pIniPort);
 
   if (pIniPort->UsbCrcError) {

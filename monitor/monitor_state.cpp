@@ -1,6 +1,7 @@
 #include "monitor/monitor_state.h"
 
 #include "diag/debug_trace.h"
+#include "diag/log_lock.h"
 #include "monitor/settings.h"
 
 CRITICAL_SECTION SplSem;
@@ -11,8 +12,9 @@ Relaxed<DWORD> wdHeartBeatRate;
 MonitorSettings Settings;
 
 void ProcessAttach(HINSTANCE hInstance) {
-  // The lock lives until the process ends; the spooler never unloads us cleanly.
+  // The locks live until the process ends; the spooler never unloads us cleanly.
   InitializeCriticalSection(&SplSem);
+  InitializeLogFileLocks();
   if (hInstance != nullptr) DisableThreadLibraryCalls(hInstance);
   DebugTraceRaw("QX LANGUAGE MONITOR DLL ATTACH\r\n");
 }

@@ -11,7 +11,7 @@
 extern CRITICAL_SECTION SplSem;   // guards the port list and every job list
 extern INIPORT* portListHead;      // under SplSem, newest first
 extern WCHAR RegistryRoot[REGISTRY_ROOT_CHARS];
-extern Relaxed<BOOL> HeartbeatOn;  // set at each port open, changed by the pipe and the firmware update
+extern Relaxed<BOOL> HeartbeatOn;  // set at each port open, changed by the pipe
 extern Relaxed<DWORD> wdHeartBeatRate;
 
 // The work of the library's process attach; DllMain calls it, and so do the test

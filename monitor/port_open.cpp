@@ -19,11 +19,12 @@ namespace {
 
 const char kBanner[] = "MonOpenPort - ***************************************";
 
-// Every caller of the lower monitor relies on these; the others are tested before use.
+// Every caller of the lower monitor relies on these (a status exchange outside a
+// job ends its own document); the others are tested before use.
 BOOL lowerTableComplete(const MONITOR* pMonitor) {
   return pMonitor != nullptr && pMonitor->pfnOpenPort != nullptr && pMonitor->pfnStartDocPort != nullptr &&
          pMonitor->pfnWritePort != nullptr && pMonitor->pfnReadPort != nullptr &&
-         pMonitor->pfnClosePort != nullptr;
+         pMonitor->pfnEndDocPort != nullptr && pMonitor->pfnClosePort != nullptr;
 }
 
 // The caller holds SplSem. Port names are compared without regard to case, as the

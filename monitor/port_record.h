@@ -104,12 +104,27 @@ struct INIPORT {
   Relaxed<BYTE> PortType;  // 1 serial, 2 USB and every other port
   Relaxed<BOOL> EOPFound;
   HANDLE hLogFile;  // only inside one log writer call
-  Relaxed<BYTE> printerState;
+  Relaxed<BYTE> printerState;  // written by the port open and under hPipeDoingStatus only
   Relaxed<BYTE> savedPrinterState;
+  // The state the interpreting thread reports while it takes a poll report or a
+  // stale reply (PRINTER_STATE_POLL, PRINTER_STATE_STALE_REPLY), 0 otherwise. Kept
+  // apart from printerState, so that no interleaving with the pipe's save and
+  // restore of printerState leaves either one behind.
+  Relaxed<BYTE> reportState;
+  // The off-line status the status thread posts at its start, until a reply replaces it.
+  Relaxed<BOOL> OfflineAtStart;
+  // Printer requests of the event log, made by the status thread after the query
+  // that asked for them: the serial number, and the head temperature with the state
+  // of its report (LOG_HEAD_TEMP_WANTED | saved state << 8 | state, or 0).
+  Relaxed<BOOL> SerialNumberWanted;
+  Relaxed<DWORD> HeadTempWanted;
   Relaxed<DWORD> DocCountSOD;
   Relaxed<DWORD> LastPollLogTime;
   Relaxed<BOOL> StatusReadFailed;
   Relaxed<DWORD> DocCountEOD;
+  // Whether the counts were read from the printer for this document.
+  Relaxed<BOOL> DocCountSODKnown;
+  Relaxed<BOOL> DocCountEODKnown;
   char HeadTempEOD[16];
   Relaxed<DWORD> LastWinError;
   Relaxed<DWORD> LastWinErrorLogged;
@@ -136,6 +151,12 @@ struct INIPORT {
 
   MONITOR fn;  // the lower port monitor's table
 };
+
+// The printer's activity as the status interpretation and the event log see it.
+inline BYTE currentPrinterState(const INIPORT* pIniPort) {
+  const BYTE report = pIniPort->reportState;
+  return report != 0 ? report : pIniPort->printerState.load();
+}
 
 // Zero-filled memory from the platform's global allocator; NULL when none is left.
 LPVOID AllocSplMem(DWORD cb);

@@ -5,47 +5,9 @@
 #include "diag/debug_trace.h"
 #include "monitor/monitor_state.h"
 #include "monitor/os_info.h"
+#include "monitor/settings_table.h"
 
 namespace {
-
-struct SettingDef {
-  LPCWSTR name;
-  Relaxed<DWORD> MonitorSettings::*field;
-  DWORD defaultValue;
-};
-
-// In the order they are read. The watchdog switch's default depends on the system
-// and is worked out at each read.
-const SettingDef kSettings[] = {
-    {WSTR("EOJTimeout"), &MonitorSettings::EOJTimeout, 60000},
-    {WSTR("EOJEjectSendLastPage"), &MonitorSettings::EOJEjectSendLastPage, 1},
-    {WSTR("EnableHeartBeat"), &MonitorSettings::EnableHeartBeat, 1},
-    {WSTR("HeartBeatRate"), &MonitorSettings::HeartBeatRate, 5000},
-    {WSTR("EnableDiags"), &MonitorSettings::EnableDiags, 0},
-    {WSTR("USBWriteTotalTimeoutMultiplier"), &MonitorSettings::USBWriteTotalTimeoutMultiplier, 1},
-    {WSTR("USBWriteTotalTimeoutConstant"), &MonitorSettings::USBWriteTotalTimeoutConstant, 5000},
-    {WSTR("USBReadIntervalTimeout"), &MonitorSettings::USBReadIntervalTimeout, 0},
-    {WSTR("USBReadTotalTimeoutMultiplier"), &MonitorSettings::USBReadTotalTimeoutMultiplier, 1},
-    {WSTR("USBReadTotalTimeoutConstant"), &MonitorSettings::USBReadTotalTimeoutConstant, 5000},
-    {WSTR("USBprintingTimeout"), &MonitorSettings::USBprintingTimeout, 10},
-    {WSTR("USBWDGlobalEnable"), &MonitorSettings::USBWDGlobalEnable, 1},
-    {WSTR("USBAbortOnWriteTimeout"), &MonitorSettings::USBAbortOnWriteTimeout, 1},
-    {WSTR("SerialPacketSize"), &MonitorSettings::SerialPacketSize, 512},
-    {WSTR("USBPacketSize"), &MonitorSettings::USBPacketSize, 4096},
-    {WSTR("ECPmode"), &MonitorSettings::ECPmode, 1},
-    {WSTR("LPmode"), &MonitorSettings::LPmode, 0},
-    {WSTR("DRWenable"), &MonitorSettings::DRWenable, 0},
-    {WSTR("DRWdebugMask"), &MonitorSettings::DRWdebugMask, 1},
-    {WSTR("DRWpollTime"), &MonitorSettings::DRWpollTime, 60},
-    {WSTR("DRWMaxFileSize"), &MonitorSettings::DRWMaxFileSize, 1500000},
-    {WSTR("DRWMinFileSize"), &MonitorSettings::DRWMinFileSize, 1000000},
-    {WSTR("USBWDtimeout"), &MonitorSettings::USBWDtimeout, 255},
-    {WSTR("JAVAlowPaperDisable"), &MonitorSettings::JAVAlowPaperDisable, 0},
-    {WSTR("JAVAticketNotTakenDisable"), &MonitorSettings::JAVAticketNotTakenDisable, 0},
-};
-constexpr size_t kSettingCount = sizeof kSettings / sizeof kSettings[0];
-static_assert(kSettingCount == 25, "the monitor has 25 settings");
-constexpr size_t kWatchdogSwitch = 11;  // "USBWDGlobalEnable"
 
 // The names a pipe client may write, ending with the marker.
 const char* const kWritableNames[] = {
@@ -64,7 +26,8 @@ LONG openSettingsKey(LPCWSTR pRegistryRoot, HKEY* phKey) {
 
 void readSettings(HKEY hKey, size_t first, size_t end, LONG* pError) {
   for (size_t i = first; i < end && *pError == ERROR_SUCCESS; ++i) {
-    readSettingDword(hKey, kSettings[i].name, &(Settings.*kSettings[i].field), kSettings[i].defaultValue, pError);
+    const SettingEntry& entry = kSettingTable[i];
+    readSettingDword(hKey, entry.name, &(Settings.*entry.field), entry.defaultValue, pError);
   }
 }
 
@@ -131,13 +94,14 @@ LONG readMonitorSettings(LPCWSTR pRegistryRoot) {
   // The watchdog's heartbeat starts from 5000 at every read; only the pipe changes it.
   Settings.HeartBeatRate = 5000;
   wdHeartBeatRate = 5000;
-  readSettings(hKey, 3, kWatchdogSwitch, &error);
+  readSettings(hKey, 3, SETTING_WATCHDOG_SWITCH, &error);
 
   const DWORD watchdogDefault = watchdogSwitchDefault();
   if (error == ERROR_SUCCESS) {
-    readSettingDword(hKey, kSettings[kWatchdogSwitch].name, &Settings.USBWDGlobalEnable, watchdogDefault, &error);
+    readSettingDword(hKey, kSettingTable[SETTING_WATCHDOG_SWITCH].name, &Settings.USBWDGlobalEnable, watchdogDefault,
+                     &error);
   }
-  readSettings(hKey, kWatchdogSwitch + 1, kSettingCount, &error);
+  readSettings(hKey, SETTING_WATCHDOG_SWITCH + 1, SETTING_COUNT, &error);
 
   RegCloseKey(hKey);
   return error;

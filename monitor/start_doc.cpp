@@ -18,7 +18,22 @@
 
 namespace {
 
-// The printer's ticket counter before the job, for the page count in the log.
+// The spooler opens a port right before its first job, so that job usually starts
+// before the status thread's first reply; a heartbeat read may also have failed on
+// the wire. Until a read succeeds the printer is sent no request, and the job would
+// go without its start, its page ends and its counts. One status query of the
+// document's own opens the way when the link is good.
+void checkLinkBeforeDocument(INIPORT* pIniPort) {
+  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
+  DebugTrace(pIniPort, TRACE_INFO, "MonStartDoc - No good exchange with the printer yet, reading status");
+  ReadCommand(pIniPort, FALSE, nullptr, 0);
+  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
+  DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Printer link still bad, the printer is not told of the document");
+  if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
+}
+
+// The printer's ticket counter before the job, for the page count in the log; it
+// is known only when the reply carried its digits.
 DWORD readTicketCounter(INIPORT* pIniPort) {
   BYTE request[4] = {0x1B, 0x49, 0x41, 0x02};
   if (!ReadCommand(pIniPort, TRUE, request, sizeof request)) {
@@ -26,12 +41,13 @@ DWORD readTicketCounter(INIPORT* pIniPort) {
     return 0;
   }
   DWORD count = 0;
+  DWORD i = 3;
   HANDLE locked = lockLastStatus(pIniPort);
-  for (DWORD i = 3; i < pIniPort->LastStatusLength && pIniPort->LastStatus[i] >= '0' && pIniPort->LastStatus[i] <= '9';
-       ++i) {
+  for (; i < pIniPort->LastStatusLength && pIniPort->LastStatus[i] >= '0' && pIniPort->LastStatus[i] <= '9'; ++i) {
     count = count * 10 + (pIniPort->LastStatus[i] - '0');
   }
   unlockLastStatus(locked);
+  pIniPort->DocCountSODKnown = i > 3;
   DebugTraceF(pIniPort, TRACE_INFO, "MonStartDoc - Doc count before print = %u", static_cast<unsigned>(count));
   return count;
 }
@@ -94,9 +110,11 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   // An update claimed before the port was marked owns the printer until it ends;
   // one claimed later sees the mark and is refused.
   while (pIniPort->FlashInProgress) clockSleep(100);
+  checkLinkBeforeDocument(pIniPort);
 
   sendEnableWatchDog(pIniPort, TRUE);
 
+  pIniPort->DocCountSODKnown = FALSE;
   if (pIniPort->PortType != 1 && Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
     pIniPort->DocCountSOD = readTicketCounter(pIniPort);
   }

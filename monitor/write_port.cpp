@@ -30,6 +30,19 @@ BOOL swallow(DWORD cbBuf, LPDWORD pcbWritten) {
   return TRUE;
 }
 
+// Gives up on a lower port that kept failing. Unless the user aborted, the error
+// log says why the job that is reported printed did not all print, as with a
+// time-out.
+BOOL abandon(INIPORT* pIniPort, DWORD error, DWORD cbBuf, LPDWORD pcbWritten) {
+  DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Abort");
+  pIniPort->AbortDoc = TRUE;
+  if (!pIniPort->AbortPending) {
+    pIniPort->LastWinError = error;
+    ErrorLogFile(pIniPort, 0, FALSE);
+  }
+  return swallow(cbBuf, pcbWritten);
+}
+
 enum RetryOutcome { RETRY_WRITE, RETRY_ABANDON, RETRY_DELETE_JOB };
 
 // After a write failure that is not a USB error: read status to learn whether the
@@ -59,13 +72,15 @@ void markFirstWrite(INIPORT* pIniPort) {
   LeaveCriticalSection(&SplSem);
 }
 
+// The spooler is told to delete the job, but the document stays open and the port
+// stays its own until the end of document: the rest of the data is swallowed, and
+// neither the heartbeat nor a pipe request talks to the printer in between.
 void deleteJobOnPrinterError(INIPORT* pIniPort) {
   DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Error");
   EnterCriticalSection(&SplSem);
   if (pIniPort->pIniJob != nullptr) completeIniJobs(pIniPort, pIniPort->pIniJob->JobId, JOB_CONTROL_DELETE);
   LeaveCriticalSection(&SplSem);
-  pIniPort->flags &= ~PP_IN_DOC;
-  SetEvent(pIniPort->heartbeatRun);
+  pIniPort->AbortDoc = TRUE;
 }
 
 }  // namespace
@@ -112,9 +127,6 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
   }
 
   const DWORD packet = packetSize(pIniPort);
-  // The data is scanned once: a retried write must not feed the same bytes to the
-  // scanner twice.
-  if (cbBuf <= packet) pIniPort->EOPFound = findEOP_PAPER(pIniPort, pBuffer, cbBuf);
   // The odd remainder of a long buffer goes first, so every later call of the
   // spooler is a whole number of packets.
   const DWORD piece = cbBuf % packet != 0 ? cbBuf % packet : (cbBuf == 0 ? 0 : packet);
@@ -124,16 +136,21 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     DWORD written = 0;
     const BOOL ok = pIniPort->fn.pfnWritePort(pIniPort->hPort, pBuffer, piece, &written);
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    // Only what the port took is on its way to the printer, and the spooler passes
+    // the rest again: the scanner sees each byte once, in order, and the printer
+    // hears of a page end only once the ESC e is on the wire.
+    const DWORD accepted = written < piece ? written : piece;
+    pIniPort->EOPFound = findEOP_PAPER(pIniPort, pBuffer, accepted);
     if (pIniPort->EOPFound) sendDocumentRequest(pIniPort, VENDOR_END_OF_PAGE);
-    if (pcbWritten != nullptr) *pcbWritten = written;
+    if (pcbWritten != nullptr) *pcbWritten = accepted;
 
     if (ok) {
       pIniPort->UsbCrcError = FALSE;
-      DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Bytes written = %u", static_cast<unsigned>(written));
+      DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Bytes written = %u", static_cast<unsigned>(accepted));
       return TRUE;
     }
 
-    DebugTraceF(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Bytes written = %u", static_cast<unsigned>(written));
+    DebugTraceF(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Bytes written = %u", static_cast<unsigned>(accepted));
     SetLastError(error);
     traceLastError(pIniPort, "MonWritePortUSBPaper - Write failed - ");
 
@@ -159,19 +176,13 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
       deleteJobOnPrinterError(pIniPort);
       return FALSE;
     }
+    if (outcome == RETRY_ABANDON || pIniPort->AbortPending) return abandon(pIniPort, error, cbBuf, pcbWritten);
+    // Bytes the port took before failing are not written again: the spooler passes
+    // the rest, and the next call waits for the printer if they ended a page.
+    if (accepted > 0) return TRUE;
     // A lower port that keeps failing while the printer shows no error (a job
     // cancelled below us, say) must not hold the spooler's thread for ever.
-    if (outcome == RETRY_ABANDON || pIniPort->AbortPending || rewrites + 1 >= MAX_FAILED_STATUS_READS) {
-      DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Abort");
-      pIniPort->AbortDoc = TRUE;
-      // Given up on a lower port that kept failing: as with a time-out, the error
-      // log says why the job that is reported printed did not all print.
-      if (!pIniPort->AbortPending) {
-        pIniPort->LastWinError = error;
-        ErrorLogFile(pIniPort, 0, FALSE);
-      }
-      return swallow(cbBuf, pcbWritten);
-    }
+    if (rewrites + 1 >= MAX_FAILED_STATUS_READS) return abandon(pIniPort, error, cbBuf, pcbWritten);
     DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Write port finds printer busy with No error");
   }
 }

@@ -55,6 +55,7 @@ BOOL QXOpenPipeOverlapped(INIPORT* pIniPort, HANDLE* phPipe) {
   if (hPipe == INVALID_HANDLE_VALUE) {
     DebugTraceF(pIniPort, TRACE_ERROR, "QXOpenPipeOverlapped - INVALID HANDLE WHEN CREATING PIPE, error %u",
                 static_cast<unsigned>(error));
+    SetLastError(error);  // the caller tells a name held by another process by it
     return FALSE;
   }
   pIniPort->hPipe = hPipe;

@@ -1,13 +1,20 @@
 // The port's pipe thread: one instance, one client at a time, one response per
 // request, driven by overlapped operations through three states.
+#include <cstdio>
+
 #include "diag/debug_trace.h"
+#include "diag/event_log.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
+#include "monitor/settings.h"
 #include "pipe/pipe_commands.h"
 #include "pipe/pipe_server.h"
 #include "platform/clock.h"
 
 namespace {
+
+// How often the pipe is tried again while another process holds its name.
+const DWORD kPipeRetryMs = 1000;
 
 enum PipeState { CONNECTING_STATE = 0, READING_STATE = 1, WRITING_STATE = 2 };
 
@@ -148,15 +155,45 @@ void serve(PipeInstance& pipe) {
   }
 }
 
+// The pipe's name can be taken by any local process before the port opens; the
+// monitor would then have no pipe while clients talk to the one that took it. The
+// name held is logged once, and the pipe is tried again at a steady pace until the
+// name is free or the port closes (the close sets the event and the flag).
+BOOL createPipe(PipeInstance& pipe) {
+  INIPORT* pIniPort = pipe.pIniPort;
+  BOOL held = FALSE;
+  for (;;) {
+    if (QXOpenPipeOverlapped(pIniPort, &pipe.hPipe)) {
+      if (held) DebugTrace(pIniPort, TRACE_INFO, "PipeThread - Pipe created, its name is free again");
+      return TRUE;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_PIPE_BUSY) return FALSE;
+    if (!held) {
+      held = TRUE;
+      char text[LOG_LINE_SIZE];
+      snprintf(text, sizeof text, "PipeThread - Pipe name " PIPE_NAME_PREFIX "%s held by another process, OS err = %u",
+               pIniPort->PortNameA, static_cast<unsigned>(error));
+      DebugTrace(pIniPort, TRACE_ERROR, text);
+      if (Settings.DRWenable) TextLogFile(pIniPort, text, "0028", DRW_ERRORS);
+    }
+    ResetEvent(pipe.overlapped.hEvent);
+    if (shuttingDown(pIniPort)) return FALSE;
+    clockWait(pipe.overlapped.hEvent, kPipeRetryMs);
+    if (shuttingDown(pIniPort)) return FALSE;
+  }
+}
+
 // A connect or read still outstanding when the thread ends would write into this
 // instance after it is freed: cancel it and wait until the system has let go. The
-// close may have set the event while the operation runs, so the wait for the
-// result can return early; it is asked again until the operation has ended.
+// close sets the event to wake this thread, and a waiting GetOverlappedResult
+// returns, with success, as soon as the event is set, ended or not: only the call
+// that does not wait tells, so the result is polled until the operation has ended.
 void endPending(PipeInstance& pipe) {
   if (!pipe.pending) return;
   CancelIoEx(pipe.hPipe, &pipe.overlapped);
   DWORD count = 0;
-  while (!GetOverlappedResult(pipe.hPipe, &pipe.overlapped, &count, TRUE) && GetLastError() == ERROR_IO_INCOMPLETE) {
+  while (!GetOverlappedResult(pipe.hPipe, &pipe.overlapped, &count, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE) {
     clockSleep(1);
   }
   pipe.pending = FALSE;
@@ -180,10 +217,10 @@ DWORD WINAPI PipeThread(LPVOID lpvParam) {
   } else {
     pIniPort->hPipeEvent = event;
     pipe->overlapped.hEvent = event;
-    if (QXOpenPipeOverlapped(pIniPort, &pipe->hPipe)) {
+    if (createPipe(*pipe)) {
       serve(*pipe);
       endPending(*pipe);
-    } else {
+    } else if (!shuttingDown(pIniPort)) {
       DebugTrace(pIniPort, TRACE_ERROR, "PipeThread - QXOpenPipeOverlapped failed");
     }
   }

@@ -116,11 +116,13 @@ void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAns
     answerTimeout(pIniPort, answer);
     return;
   }
+  // The pipe request shows in the state before the status thread can take the
+  // request, and the state goes back before a document may change it.
+  const BYTE printerState = pIniPort->printerState;
+  pIniPort->printerState = PRINTER_STATE_PIPE_REQUEST;
   placeRequest(pIniPort, request);
   ReleaseMutex(notInProgress);
 
-  const BYTE printerState = pIniPort->printerState;
-  pIniPort->printerState = PRINTER_STATE_PIPE_REQUEST;
   if (pIniPort->flags & PP_STATUS_LOOP) {
     DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - RTS - pIniPort->WakeUp");
     SetEvent(wakeUp);
@@ -130,8 +132,8 @@ void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAns
               static_cast<unsigned>(request.payload[0]), static_cast<unsigned>(request.payload[1]),
               static_cast<unsigned>(timeout));
   const DWORD waited = waitForRequest(pIniPort, complete, timeout);
-  ReleaseMutex(doingStatus);
   pIniPort->printerState = printerState;
+  ReleaseMutex(doingStatus);
 
   if (waited != WAIT_OBJECT_0) {
     if (waited == WAIT_TIMEOUT) {

@@ -53,11 +53,15 @@ struct Condition {
 // What a firmware update does. After the end-of-transfer request the printer
 // restarts: the next `restartsWithoutVersion` restarts leave the version as it was
 // and make the first complete status after them carry no field 05; later restarts
-// take `newVersion` (empty: the version stays).
+// take `newVersion`, or else the version the update file's name tells (see
+// firmwareVersionFromFileName), when `updateFileName` is set and tells one; else
+// the version stays. `updateFileName` is asked at the restart, on the thread that
+// ends the transfer.
 struct FlashScript {
   std::string readyText = "FLASH READY";  // field 15 in flash mode
   std::string newVersion;
   unsigned restartsWithoutVersion = 0;
+  std::function<std::string()> updateFileName;
 };
 
 // Serial flow control: after the Nth write from now the printer puts XOFF and then

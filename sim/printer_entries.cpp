@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform/clock.h"
+#include "sim/firmware_name.h"
 #include "sim/printer.h"
 #include "sim/replies.h"
 #include "sim/serial_requests.h"
@@ -175,6 +176,9 @@ void Printer::restart() {
     s_.versionlessNextComplete = true;
   } else if (!s_.flash.newVersion.empty()) {
     s_.version = s_.flash.newVersion;
+  } else if (s_.flash.updateFileName) {
+    const std::string version = firmwareVersionFromFileName(s_.flash.updateFileName());
+    if (!version.empty()) s_.version = version;
   }
 }
 

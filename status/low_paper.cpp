@@ -22,3 +22,8 @@ void processLMLowPaper(INIPORT* pIniPort, DWORD status) {
   DebugTrace(pIniPort, TRACE_INFO,
              pIniPort->LowPaper ? "processLMLowPaper - On Exit low paper" : "processLMLowPaper - On Exit high paper");
 }
+
+void lowPaperReading(INIPORT* pIniPort, const BYTE* reply, DWORD count) {
+  if (count < FAKE_STATUS_LENGTH || !isSNECReply(reply[0])) return;
+  processLMLowPaper(pIniPort, static_cast<DWORD>(reply[3]) * 256 + reply[4]);
+}

@@ -129,8 +129,8 @@ void detectTimeoutAndPurge(INIPORT* pIniPort, BYTE byte1, BYTE byte2) {
 
 // The idle state report, every "DRWpollTime" minutes.
 void periodicStateReport(INIPORT* pIniPort, DWORD word) {
-  if (pIniPort->printerState != PRINTER_STATE_HEARTBEAT) return;
-  pIniPort->printerState = PRINTER_STATE_POLL;
+  if (currentPrinterState(pIniPort) != PRINTER_STATE_HEARTBEAT) return;
+  pIniPort->reportState = PRINTER_STATE_POLL;
   if (Settings.DRWenable && (Settings.DRWdebugMask & DRW_POLL)) {
     const DWORD now = clockTickCount();
     const DWORD minutes = (now - pIniPort->LastPollLogTime) / 60000;  // unsigned: right across the wrap
@@ -139,7 +139,7 @@ void periodicStateReport(INIPORT* pIniPort, DWORD word) {
       DRWlogger(pIniPort, word, DRW_POLL);
     }
   }
-  pIniPort->printerState = PRINTER_STATE_HEARTBEAT;
+  pIniPort->reportState = 0;
 }
 
 // A failed post leaves PrinterStatus as it was, so the next reply tries again.
@@ -167,7 +167,7 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
   }
   if (!isSNECReply(reply[0])) {
     DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - return because not S,N,E,C");
-    if (reply[0] == 'A' && pIniPort->printerState == PRINTER_STATE_PIPE_REQUEST) {
+    if (reply[0] == 'A' && currentPrinterState(pIniPort) == PRINTER_STATE_PIPE_REQUEST) {
       DebugTrace(pIniPort, TRACE_INFO,
                  "ProcessQXStatusString - PIPE REQUEST process of addressed type in processQXStatusString");
       DRWlogger(pIniPort, 0, DRW_PIPE);
@@ -190,6 +190,7 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
   }
 
   const DWORD oldStatus = pIniPort->PrinterStatus;
+  pIniPort->OfflineAtStart = FALSE;  // a reply decides from here on
   detectTimeoutAndPurge(pIniPort, reply[3], byte2);
 
   DWORD word = bitwiseStatus(reply[3], byte2);
@@ -198,7 +199,7 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
   word = (word & ~static_cast<DWORD>(LOW_PAPER)) | (pIniPort->LowPaper ? LOW_PAPER : 0);
 
   periodicStateReport(pIniPort, word);
-  if (pIniPort->printerState == PRINTER_STATE_PIPE_REQUEST) DRWlogger(pIniPort, word, DRW_PIPE);
+  if (currentPrinterState(pIniPort) == PRINTER_STATE_PIPE_REQUEST) DRWlogger(pIniPort, word, DRW_PIPE);
   ErrorLogFile(pIniPort, word, FALSE);
 
   DebugTraceF(pIniPort, TRACE_INFO, "ProcessQXStatusString - New PrinterStatus = %u",

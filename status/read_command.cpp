@@ -83,9 +83,9 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
   pIniPort->LastRefreshTime = clockTickCount();
   if (count == 0) count = standInForEmptyRead(pIniPort, reply);
   pIniPort->savedPrinterState = pIniPort->printerState.load();
-  pIniPort->printerState = PRINTER_STATE_STALE_REPLY;
+  pIniPort->reportState = PRINTER_STATE_STALE_REPLY;
   ProcessQXStatusString(pIniPort, reply, count);
-  pIniPort->printerState = pIniPort->savedPrinterState.load();
+  pIniPort->reportState = 0;
   DebugTrace(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Wait after reading stale status");
   clockSleep(50);
   return TRUE;
@@ -133,14 +133,11 @@ BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* reques
       if (count > 0) {
         DebugTraceF(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Status bytes = %2.2X %2.2X",
                     count > 3 ? reply[3] : 0, count > 4 ? reply[4] : 0);
+        lowPaperReading(pIniPort, reply, count);
       } else {
         count = standInForEmptyRead(pIniPort, reply);
         result = FALSE;
       }
-      BYTE byte1 = 0;
-      BYTE byte2 = 0;
-      snecStatusBytes(pIniPort, &byte1, &byte2);
-      processLMLowPaper(pIniPort, static_cast<DWORD>(byte1) * 256 + byte2);
       logTimeSinceRefresh(pIniPort);
     }
     ProcessQXStatusString(pIniPort, reply, count);

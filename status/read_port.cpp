@@ -92,12 +92,17 @@ BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pc
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  return readFromPrinter(pIniPort, pBuffer, cbBuf, pcbRead, TRUE);
+}
 
+BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead, BOOL keepCopies) {
   const BOOL readOk = pIniPort->fn.pfnReadPort(pIniPort->hPort, pBuffer, cbBuf, pcbRead);
   const DWORD readError = readOk ? ERROR_SUCCESS : GetLastError();
+  // A lower monitor that claims more bytes than the buffer holds is not believed:
+  // every caller sizes its work by the count it gets back.
+  if (pcbRead != nullptr && *pcbRead > cbBuf) *pcbRead = cbBuf;
   // The caller's buffer is touched only where the lower monitor put bytes.
-  DWORD count = 0;
-  if (readOk && pcbRead != nullptr) count = *pcbRead < cbBuf ? *pcbRead : cbBuf;
+  const DWORD count = readOk && pcbRead != nullptr ? *pcbRead : 0;
 
   if (readOk) {
     DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - Good read in PJLMonReadPort so setting goodCommWithPrinter");
@@ -123,12 +128,12 @@ BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pc
 
   if (!readOk || pcbRead == nullptr) {
     DebugTrace(pIniPort, TRACE_ERROR, "PJLMonReadPort - Bad return code from PJLMonReadPort so setting status length = 0");
-    setLastStatusLength(pIniPort, 0);
+    if (keepCopies) setLastStatusLength(pIniPort, 0);
     clockSleep(30);
     SetLastError(readOk ? ERROR_INVALID_PARAMETER : readError);
     return FALSE;
   }
-  if (count > 0) saveReply(pIniPort, pBuffer, count);
+  if (count > 0 && keepCopies) saveReply(pIniPort, pBuffer, count);
   clockSleep(30);
   return TRUE;
 }

@@ -23,14 +23,26 @@ void traceBytes(INIPORT* pIniPort, LPCSTR what, const BYTE* bytes, DWORD count) 
   }
 }
 
+// A link that fails (an unplugged adapter, a port that cannot start its document)
+// shows the printer off line, as a silent printer does.
+void interpretLinkFailure(INIPORT* pIniPort, DWORD error) {
+  pIniPort->LastWinError = error;
+  pIniPort->StatusReadFailed = TRUE;
+  setLastStatusLength(pIniPort, 0);
+  BYTE fake[STATUS_REPLY_SIZE];
+  const DWORD count = qxMakeFakeStatus(pIniPort, fake);
+  ProcessQXStatusString(pIniPort, fake, count);
+}
+
 // Interprets the serial reply; FALSE when there was none or it was not the one asked for.
 BOOL readSerialReply(INIPORT* pIniPort, BYTE expected) {
   BYTE reply[STATUS_REPLY_SIZE];
   DWORD count = 0;
   if (!PJLMonReadPort(pIniPort, reply, SERIAL_READ_MAX, &count)) {
-    pIniPort->LastWinError = GetLastError();
+    const DWORD error = GetLastError();
     traceLastError(pIniPort, "SerialReadCommand - ");
     pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+    interpretLinkFailure(pIniPort, error);
     return FALSE;
   }
   pIniPort->StatusReadFailed = FALSE;
@@ -61,10 +73,7 @@ BOOL readSerialReply(INIPORT* pIniPort, BYTE expected) {
   }
   pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
   DebugTrace(pIniPort, TRACE_INFO, "SerialReadCommand - First char matches");
-  BYTE byte1 = 0;
-  BYTE byte2 = 0;
-  snecStatusBytes(pIniPort, &byte1, &byte2);
-  processLMLowPaper(pIniPort, static_cast<DWORD>(byte1) * 256 + byte2);
+  lowPaperReading(pIniPort, reply, count);
   logTimeSinceRefresh(pIniPort);
   ProcessQXStatusString(pIniPort, reply, count);
   return TRUE;
@@ -78,8 +87,11 @@ BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DW
   pIniPort->StatusReadFailed = FALSE;
 
   if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr)) {
+    const DWORD error = GetLastError();
     DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Fake StartDoc so we can write data failed");
+    interpretLinkFailure(pIniPort, error);
     if (doneReading != nullptr) SetEvent(doneReading);
+    pIniPort->LastRefreshTime = clockTickCount();
     return FALSE;
   }
 

@@ -14,3 +14,7 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length);
 // status is byte 3 * 256 + byte 4 of the latest S, N, E or C reply; only its
 // LOW_PAPER bit counts. Two agreeing readings change the flag either way.
 void processLMLowPaper(INIPORT* pIniPort, DWORD status);
+
+// Feeds the debounce with a reply read by the query just made: only an S, N, E or C
+// reply that carries its status bytes is a reading; anything else counts for nothing.
+void lowPaperReading(INIPORT* pIniPort, const BYTE* reply, DWORD count);

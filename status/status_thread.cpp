@@ -1,6 +1,7 @@
 #include "status/status_thread.h"
 
 #include "diag/debug_trace.h"
+#include "diag/event_log.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
@@ -54,6 +55,7 @@ BOOL createStatusObjects(INIPORT* pIniPort) {
 }
 
 void postOffline(INIPORT* pIniPort) {
+  pIniPort->OfflineAtStart = TRUE;
   pIniPort->PrinterStatus = PORT_STATUS_OFFLINE;
   PORT_INFO_3W info = {PORT_STATUS_OFFLINE, nullptr, PORT_STATUS_TYPE_ERROR};
   if (spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info))) {
@@ -93,9 +95,26 @@ void releaseStatusLock(INIPORT* pIniPort) {
   }
 }
 
-// One pass while holding StatusNotInProgress; TRUE when a query ran.
+// The off-line status posted at the start stands for a reply to come. A port that
+// is not queried (heartbeat off, FILE:) cannot be known: the claim is taken back
+// and the port shows no status until a reply says otherwise.
+void withdrawOfflineAtStart(INIPORT* pIniPort) {
+  if (!pIniPort->OfflineAtStart.exchange(FALSE)) return;
+  pIniPort->PrinterStatus = 0;
+  PORT_INFO_3W info = {};  // no status, no text, no severity
+  if (spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info))) {
+    DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - no status query, off line status cleared");
+  } else {
+    DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - no status query, SetPort failed to clear the status");
+    pIniPort->PrinterStatus = PORT_STATUS_OFFLINE;
+    pIniPort->OfflineAtStart = TRUE;
+  }
+}
+
+// One pass while holding StatusNotInProgress; TRUE when a query ran. A port whose
+// firmware update runs belongs to the update alone, whatever the heartbeat switch.
 BOOL statusPass(INIPORT* pIniPort) {
-  if (clockWait(pIniPort->heartbeatRun, 0) != WAIT_OBJECT_0) return FALSE;
+  if (clockWait(pIniPort->heartbeatRun, 0) != WAIT_OBJECT_0 || pIniPort->FlashInProgress) return FALSE;
   BOOL queried = FALSE;
   if (pIniPort->RTStatusRequest) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Status Thread Get real time status");
@@ -113,7 +132,11 @@ BOOL statusPass(INIPORT* pIniPort) {
     ReadCommand(pIniPort, FALSE, nullptr, 0);
     sendEnableWatchDog(pIniPort, 0);
     queried = TRUE;
+  } else {
+    withdrawOfflineAtStart(pIniPort);
   }
+  // The event log's own requests follow the query that asked for them.
+  runLogPrinterRequests(pIniPort);
   clockSleep(25);
   return queried;
 }

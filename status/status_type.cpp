@@ -58,7 +58,7 @@ void logTimeSinceRefresh(INIPORT* pIniPort) {
   char text[LOG_LINE_SIZE];
   snprintf(text, sizeof text, "ReadCommand - Time since last refresh (HB or Pipe) = %f secs.", seconds);
   DebugTrace(pIniPort, TRACE_INFO, text);
-  if (pIniPort->printerState != PRINTER_STATE_PRINTING && seconds >= 7.0 && Settings.DRWenable) {
+  if (currentPrinterState(pIniPort) != PRINTER_STATE_PRINTING && seconds >= 7.0 && Settings.DRWenable) {
     TextLogFile(pIniPort, text, "0025", DRW_WATCHDOG);
   }
 }

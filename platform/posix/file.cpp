@@ -1,17 +1,22 @@
 // Files with Windows semantics: "\" separators, names resolved without regard to
 // case, the five creation dispositions and their errors, share modes enforced
-// between the handles of this process, and a file pointer per handle.
+// between the handles of this process, and a file pointer per handle. Hard links
+// are names of one file (its link count); a symbolic link is a reparse point, which
+// FILE_FLAG_OPEN_REPARSE_POINT opens itself instead of the file it names.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/kernel_object.h"
 
 namespace posix {
@@ -37,10 +42,9 @@ std::u16string wideFromUtf8(const std::string& text) {
   return out;
 }
 
-// ANSI names are Latin-1; the host's names are UTF-8.
+// ANSI names are in the stand-in's ANSI code page; the host's names are UTF-8.
 std::string utf8FromAnsi(LPCSTR text) {
-  std::u16string wide;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) wide.push_back(*p);
+  const std::u16string wide = wideFromAnsi(reinterpret_cast<const unsigned char*>(text), strlen(text));
   return utf8FromWide(wide.c_str());
 }
 
@@ -173,6 +177,16 @@ class FileObject : public KernelObject {
     close(fd_);
   }
 
+  // What the host calls the opened name: a regular file is a disk file.
+  DWORD type() const {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return FILE_TYPE_UNKNOWN;
+    if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+    if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+    return FILE_TYPE_UNKNOWN;
+  }
+
   BOOL read(LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) override {
     if (done != nullptr) *done = 0;
     if (!(mode_.access & GENERIC_READ)) {
@@ -207,12 +221,14 @@ class FileObject : public KernelObject {
       SetLastError(ERROR_ACCESS_DENIED);
       return FALSE;
     }
+    const bool toEnd = appends(overlapped);
     DWORD total = 0;
-    const off_t start = startOf(overlapped);
+    const off_t start = toEnd ? 0 : startOf(overlapped);
     while (total < size) {
       const char* at = static_cast<const char*>(buffer) + total;
-      const ssize_t n =
-          overlapped != nullptr ? pwrite(fd_, at, size - total, start + total) : ::write(fd_, at, size - total);
+      const ssize_t n = toEnd                  ? appendPiece(at, size - total)
+                        : overlapped != nullptr ? pwrite(fd_, at, size - total, start + total)
+                                                : ::write(fd_, at, size - total);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         if (done != nullptr) *done = total;
@@ -221,7 +237,43 @@ class FileObject : public KernelObject {
       total += static_cast<DWORD>(n);
     }
     if (done != nullptr) *done = total;
-    if (overlapped != nullptr) complete(overlapped, start, total);
+    if (toEnd) {
+      finish(overlapped, total);
+    } else if (overlapped != nullptr) {
+      complete(overlapped, start, total);
+    }
+    return TRUE;
+  }
+
+  BOOL information(LPBY_HANDLE_FILE_INFORMATION info) {
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return fail(errno);
+    *info = BY_HANDLE_FILE_INFORMATION();
+    info->dwFileAttributes = S_ISLNK(st.st_mode)  ? FILE_ATTRIBUTE_REPARSE_POINT
+                             : S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
+                                                   : FILE_ATTRIBUTE_ARCHIVE;
+    info->ftCreationTime = fileTime(st.st_ctim);
+    info->ftLastAccessTime = fileTime(st.st_atim);
+    info->ftLastWriteTime = fileTime(st.st_mtim);
+    info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
+    const unsigned long long size = static_cast<unsigned long long>(st.st_size);
+    info->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info->nFileSizeLow = static_cast<DWORD>(size);
+    info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    const unsigned long long index = static_cast<unsigned long long>(st.st_ino);
+    info->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    info->nFileIndexLow = static_cast<DWORD>(index);
+    return TRUE;
+  }
+
+  // The file ends at the handle's file pointer.
+  BOOL endHere() {
+    if (!(mode_.access & GENERIC_WRITE)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    const off_t here = lseek(fd_, 0, SEEK_CUR);
+    if (here < 0 || ftruncate(fd_, here) != 0) return fail(errno);
     return TRUE;
   }
 
@@ -261,6 +313,28 @@ class FileObject : public KernelObject {
     return false;
   }
 
+  // Both offsets all ones: the write goes to the end of the file as it is then,
+  // as through a handle with append access only.
+  static bool appends(LPOVERLAPPED overlapped) {
+    return overlapped != nullptr && overlapped->Offset == 0xFFFFFFFFu && overlapped->OffsetHigh == 0xFFFFFFFFu;
+  }
+
+  // The piece lands at the end in one step, whoever else appends meanwhile.
+  ssize_t appendPiece(const char* at, size_t size) {
+    iovec piece = {const_cast<char*>(at), size};
+    return pwritev2(fd_, &piece, 1, -1, RWF_APPEND);
+  }
+
+  static FILETIME fileTime(const timespec& t) {
+    // 100-nanosecond units since 1601-01-01.
+    const unsigned long long units =
+        (static_cast<unsigned long long>(t.tv_sec) + 11644473600ULL) * 10000000ULL + static_cast<unsigned long long>(t.tv_nsec) / 100;
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(units);
+    ft.dwHighDateTime = static_cast<DWORD>(units >> 32);
+    return ft;
+  }
+
   static off_t startOf(LPOVERLAPPED overlapped) {
     if (overlapped == nullptr) return 0;
     return static_cast<off_t>((static_cast<unsigned long long>(overlapped->OffsetHigh) << 32) | overlapped->Offset);
@@ -270,6 +344,10 @@ class FileObject : public KernelObject {
   // file pointer follows it and its event is set.
   void complete(LPOVERLAPPED overlapped, off_t start, DWORD total) {
     lseek(fd_, start + total, SEEK_SET);
+    finish(overlapped, total);
+  }
+
+  static void finish(LPOVERLAPPED overlapped, DWORD total) {
     overlapped->Internal = 0;
     overlapped->InternalHigh = total;
     if (overlapped->hEvent != nullptr) SetEvent(overlapped->hEvent);
@@ -292,11 +370,15 @@ std::shared_ptr<FileObject> openFile(const std::string& path, DWORD access, DWOR
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const OpenMode mode = {access & kReadWrite, share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)};
+  OpenMode mode = {access & kReadWrite, share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)};
+  const bool noFollow = (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
 
   std::lock_guard<std::mutex> guard(g_filesLock);
   struct stat st;
-  const bool found = stat(path.c_str(), &st) == 0;
+  const bool found = (noFollow ? lstat(path.c_str(), &st) : stat(path.c_str(), &st)) == 0;
+  // The link itself is opened: its attributes can be read, nothing through it.
+  const bool isLink = found && S_ISLNK(st.st_mode);
+  if (isLink) mode.access = 0;
   if (found && S_ISDIR(st.st_mode)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
@@ -315,16 +397,22 @@ std::shared_ptr<FileObject> openFile(const std::string& path, DWORD access, DWOR
   }
 
   int oflags = O_CLOEXEC;
-  if ((mode.access & kReadWrite) == kReadWrite) {
-    oflags |= O_RDWR;
-  } else if (mode.access & GENERIC_WRITE) {
-    oflags |= O_WRONLY;
+  if (isLink) {
+    oflags |= O_PATH | O_NOFOLLOW;
   } else {
-    oflags |= O_RDONLY;
+    if ((mode.access & kReadWrite) == kReadWrite) {
+      oflags |= O_RDWR;
+    } else if (mode.access & GENERIC_WRITE) {
+      oflags |= O_WRONLY;
+    } else {
+      oflags |= O_RDONLY;
+    }
+    if (!found) oflags |= O_CREAT | O_EXCL;
+    if (found && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)) oflags |= O_TRUNC;
+    if (flags & FILE_FLAG_WRITE_THROUGH) oflags |= O_DSYNC;
+    // A link put at the name since it was looked at makes the open fail.
+    if (noFollow) oflags |= O_NOFOLLOW;
   }
-  if (!found) oflags |= O_CREAT | O_EXCL;
-  if (found && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)) oflags |= O_TRUNC;
-  if (flags & FILE_FLAG_WRITE_THROUGH) oflags |= O_DSYNC;
 
   const int fd = open(path.c_str(), oflags, 0666);
   if (fd < 0) {
@@ -344,6 +432,10 @@ std::shared_ptr<FileObject> openFile(const std::string& path, DWORD access, DWOR
 }
 
 HANDLE createFile(const std::string& name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  if (threadIdentifiesOnly()) {
+    SetLastError(ERROR_BAD_IMPERSONATION_LEVEL);
+    return INVALID_HANDLE_VALUE;
+  }
   if (name.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
@@ -418,6 +510,15 @@ DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   return low;
 }
 
+DWORD GetFileType(HANDLE hFile) {
+  std::shared_ptr<posix::KernelObject> object = posix::handleObject(hFile);
+  if (object == nullptr) return FILE_TYPE_UNKNOWN;
+  SetLastError(NO_ERROR);
+  if (object->kind() == ObjectKind::Pipe) return FILE_TYPE_PIPE;
+  if (object->kind() == ObjectKind::File) return static_cast<const FileObject&>(*object).type();
+  return FILE_TYPE_UNKNOWN;
+}
+
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
   auto file = posix::handleObjectOf<FileObject>(hFile, ObjectKind::File);
   if (file == nullptr) return INVALID_SET_FILE_POINTER;
@@ -435,6 +536,48 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveH
   const DWORD low = static_cast<DWORD>(whole);
   if (low == INVALID_SET_FILE_POINTER) SetLastError(NO_ERROR);  // a real position, not a failure
   return low;
+}
+
+BOOL SetEndOfFile(HANDLE hFile) {
+  auto file = posix::handleObjectOf<FileObject>(hFile, ObjectKind::File);
+  return file != nullptr ? file->endHere() : FALSE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+  auto file = posix::handleObjectOf<FileObject>(hFile, ObjectKind::File);
+  return file != nullptr ? file->information(lpFileInformation) : FALSE;
+}
+
+BOOL CreateHardLinkA(LPCSTR lpFileName, LPCSTR lpExistingFileName, LPSECURITY_ATTRIBUTES) {
+  if (lpFileName == nullptr || lpExistingFileName == nullptr || *lpFileName == 0 || *lpExistingFileName == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  const std::string existing = posix::hostPath(posix::utf8FromAnsi(lpExistingFileName));
+  const std::string name = posix::hostPath(posix::utf8FromAnsi(lpFileName));
+  if (link(existing.c_str(), name.c_str()) != 0) {
+    const int error = errno;
+    SetLastError(error == EEXIST   ? ERROR_ALREADY_EXISTS
+                 : error == ENOENT ? posix::missingError(posix::exists(existing) ? name : existing)
+                                   : posix::errorFromErrno(error));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOLEAN CreateSymbolicLinkA(LPCSTR lpSymlinkFileName, LPCSTR lpTargetFileName, DWORD) {
+  if (lpSymlinkFileName == nullptr || lpTargetFileName == nullptr || *lpSymlinkFileName == 0 ||
+      *lpTargetFileName == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  const std::string target = posix::hostPath(posix::utf8FromAnsi(lpTargetFileName));
+  const std::string name = posix::hostPath(posix::utf8FromAnsi(lpSymlinkFileName));
+  if (symlink(target.c_str(), name.c_str()) != 0) {
+    SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : posix::errorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR lpFileName) {

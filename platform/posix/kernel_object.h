@@ -36,12 +36,16 @@ class KernelObject {
   // ImpersonateNamedPipeClient: the connected Unix socket whose peer is the client
   // of a pipe's server end; -1 for every other object.
   virtual int clientSocket() const { return -1; }
+  // Whether that client opened the pipe with only its identification to lend
+  // (SECURITY_IDENTIFICATION or SECURITY_ANONYMOUS): the server may not act as it.
+  virtual bool clientIdentifiesOnly() const { return false; }
 
  private:
   const ObjectKind kind_;
 };
 
-// A fresh handle to object (never NULL, never INVALID_HANDLE_VALUE, never reused).
+// A fresh handle to object (never NULL, never INVALID_HANDLE_VALUE; a closed value
+// comes back only while platformReuseHandleValues is on).
 HANDLE handleOpen(std::shared_ptr<KernelObject> object);
 
 // The object behind h, or nullptr with ERROR_INVALID_HANDLE set.
@@ -78,11 +82,20 @@ bool waitUntilReady(std::condition_variable& cv, std::unique_lock<std::mutex>& l
   return cv.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms), ready);
 }
 
+// Sets the event behind a reference taken earlier (the way an operation holds its
+// OVERLAPPED's event from start to end, whatever happens to the handle); any other
+// object is left alone.
+void setEventObject(const std::shared_ptr<KernelObject>& event);
+
 // Called by an ending thread: the mutexes it still owns become abandoned.
 void abandonHeldMutexes();
 
 // The Win32 error for a C library errno value.
 DWORD errorFromErrno(int error);
+
+// True while the calling thread acts as a pipe client that lent only its
+// identification: files cannot be opened (platform/posix/security.cpp).
+bool threadIdentifiesOnly();
 
 // CreateFile of "\\.\pipe\NAME" opens the client end of that pipe (platform/posix/pipe.cpp).
 bool isPipeName(const std::u16string& name);

@@ -11,6 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,7 +19,9 @@
 
 #include "platform/posix/kernel_object.h"
 #include "platform/posix/pipe_end.h"
+#include "platform/posix/pipe_peer.h"
 #include "platform/posix/text_fold.h"
+#include "platform/strict_platform.h"
 
 namespace posix {
 namespace {
@@ -28,6 +31,8 @@ const size_t kPipePrefixLength = sizeof kPipePrefix / sizeof kPipePrefix[0] - 1;
 
 // How long a client waits for the server's answer to its introduction.
 const int kAnswerWaitMs = 5000;
+
+std::atomic<bool> g_cancelLater{false};
 
 class PipeObject : public KernelObject {
  public:
@@ -41,6 +46,7 @@ class PipeObject : public KernelObject {
     return end_->write(buffer, size, done, overlapped);
   }
   int clientSocket() const override { return end_->clientSocket(); }
+  bool clientIdentifiesOnly() const override { return end_->clientIdentifiesOnly(); }
   const std::shared_ptr<PipeEnd>& end() const { return end_; }
 
  private:
@@ -125,6 +131,8 @@ bool bindName(int fd, const std::string& path, DWORD openMode) {
 
 }  // namespace
 
+bool cancelLater() { return g_cancelLater.load(std::memory_order_relaxed); }
+
 bool isPipeName(const std::u16string& name) {
   if (name.size() <= kPipePrefixLength) return false;
   for (size_t i = 0; i < kPipePrefixLength; ++i) {
@@ -138,6 +146,16 @@ std::shared_ptr<PipeEnd> pipeEndOf(HANDLE h) {
   return pipe != nullptr ? pipe->end() : nullptr;
 }
 
+bool pipeServerUserId(HANDLE hPipe, uid_t* uid) {
+  auto end = pipeEndOf(hPipe);
+  const int fd = end != nullptr ? end->serverSocket() : -1;
+  struct ucred server = {};
+  socklen_t length = sizeof server;
+  if (fd < 0 || getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &server, &length) != 0) return false;
+  *uid = server.uid;
+  return true;
+}
+
 HANDLE openPipeClient(const std::u16string& name, DWORD, DWORD flags) {
   std::string path;
   if (!pipeSocketPath(nameAfterPrefix(name), &path)) {
@@ -146,8 +164,11 @@ HANDLE openPipeClient(const std::u16string& name, DWORD, DWORD flags) {
   }
   const int fd = connectTo(path);
   if (fd < 0) return INVALID_HANDLE_VALUE;
+  // The impersonation level travels in the introduction, as Windows hands it to the server.
+  const DWORD level = flags & SECURITY_DELEGATION;
+  const bool identifies = (flags & SECURITY_SQOS_PRESENT) != 0 && level < SECURITY_IMPERSONATION;
   DWORD defaultTimeout = 0;
-  const char answer = introduce(fd, kIntroConnect, &defaultTimeout);
+  const char answer = introduce(fd, identifies ? kIntroConnectIdentifying : kIntroConnect, &defaultTimeout);
   if (answer != kAnswerAccepted) {
     close(fd);
     SetLastError(answer == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PIPE_BUSY);
@@ -268,6 +289,8 @@ BOOL WaitNamedPipeW(LPCWSTR lpNamedPipeName, DWORD nTimeOut) {
   }
 }
 
+void platformCancelIoLater(BOOL on) { posix::g_cancelLater.store(on != FALSE, std::memory_order_relaxed); }
+
 BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
   if (__atomic_load_n(&lpOverlapped->Internal, __ATOMIC_ACQUIRE) == posix::kStatusPending) {
     if (!bWait) {
@@ -276,7 +299,18 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumb
     }
     auto end = posix::pipeEndOf(hFile);
     if (end == nullptr) return FALSE;
-    end->waitFor(lpOverlapped);
+    if (posix::cancelLater() && lpOverlapped->hEvent != nullptr) {
+      // As Windows does: the wait is on the operation's event, which someone else
+      // may have set while the operation still runs. A status still pending then
+      // counts as success, as every NT success status does.
+      if (WaitForSingleObject(lpOverlapped->hEvent, INFINITE) == WAIT_FAILED) return FALSE;
+      if (__atomic_load_n(&lpOverlapped->Internal, __ATOMIC_ACQUIRE) == posix::kStatusPending) {
+        if (lpNumberOfBytesTransferred != nullptr) *lpNumberOfBytesTransferred = 0;
+        return TRUE;
+      }
+    } else {
+      end->waitFor(lpOverlapped);
+    }
   }
   const ULONG_PTR status = __atomic_load_n(&lpOverlapped->Internal, __ATOMIC_ACQUIRE);
   if (lpNumberOfBytesTransferred != nullptr) *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);

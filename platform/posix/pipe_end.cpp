@@ -55,6 +55,14 @@ BOOL resultOf(LPOVERLAPPED overlapped, LPDWORD done) {
   return FALSE;
 }
 
+std::shared_ptr<KernelObject> eventOf(LPOVERLAPPED overlapped) {
+  if (overlapped == nullptr || overlapped->hEvent == nullptr) return nullptr;
+  const DWORD error = GetLastError();
+  std::shared_ptr<KernelObject> event = handleObject(overlapped->hEvent);
+  SetLastError(error);
+  return event;
+}
+
 bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
 void sendAnswer(int fd, char answer, DWORD defaultTimeout) {
@@ -159,10 +167,11 @@ PipeEnd::Attempt PipeEnd::trySend(const std::vector<BYTE>& frame, ULONG_PTR* sta
   return Attempt::Done;
 }
 
+// The status goes out last: from then on the OVERLAPPED is the caller's again.
 void PipeEnd::complete(const Op& op, ULONG_PTR status, DWORD count) {
   op.overlapped->InternalHigh = count;
   publishStatus(op.overlapped, status);
-  if (op.overlapped->hEvent != nullptr) SetEvent(op.overlapped->hEvent);
+  setEventObject(op.event);
   done_.notify_all();
 }
 
@@ -176,6 +185,7 @@ void PipeEnd::completeAll(ULONG_PTR status) {
   completeAll(reads_, status);
   completeAll(writes_, status);
   completeAll(connects_, status);
+  completeAll(cancelling_, kStatusCancelled);
 }
 
 // Queues an operation that could not finish at once: an overlapped caller learns
@@ -212,7 +222,8 @@ BOOL PipeEnd::read(LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlap
     return FALSE;
   }
   OVERLAPPED local = {};
-  Op op = {OpKind::Read, overlapped != nullptr ? overlapped : &local, static_cast<BYTE*>(buffer), size, {}};
+  Op op = {OpKind::Read, overlapped != nullptr ? overlapped : &local, static_cast<BYTE*>(buffer), size, {},
+           eventOf(overlapped)};
   std::unique_lock<std::mutex> held(lock_);
   const ULONG_PTR refused = notReadyStatus(OpKind::Read);
   if (refused != kStatusSuccess) {
@@ -241,7 +252,7 @@ BOOL PipeEnd::write(LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overl
     return FALSE;
   }
   OVERLAPPED local = {};
-  Op op = {OpKind::Write, overlapped != nullptr ? overlapped : &local, nullptr, size, {}};
+  Op op = {OpKind::Write, overlapped != nullptr ? overlapped : &local, nullptr, size, {}, eventOf(overlapped)};
   op.frame.reserve(size + 1u);
   op.frame.push_back(static_cast<BYTE>(kDataMessage));
   const BYTE* bytes = static_cast<const BYTE*>(buffer);
@@ -298,7 +309,7 @@ BOOL PipeEnd::connect(LPOVERLAPPED overlapped) {
     SetLastError(ERROR_PIPE_LISTENING);
     return FALSE;
   }
-  Op op = {OpKind::Connect, overlapped != nullptr ? overlapped : &local, nullptr, 0, {}};
+  Op op = {OpKind::Connect, overlapped != nullptr ? overlapped : &local, nullptr, 0, {}, eventOf(overlapped)};
   return start(std::move(op), nullptr, held);
 }
 
@@ -326,11 +337,16 @@ BOOL PipeEnd::cancel(LPOVERLAPPED overlapped) {
   bool found = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
+    const bool later = cancelLater();
     for (std::deque<Op>* ops : {&reads_, &writes_, &connects_}) {
       std::deque<Op> kept;
       for (Op& op : *ops) {
         if (overlapped == nullptr || op.overlapped == overlapped) {
-          complete(op, kStatusCancelled, 0);
+          if (later) {
+            cancelling_.push_back(std::move(op));
+          } else {
+            complete(op, kStatusCancelled, 0);
+          }
           found = true;
         } else {
           kept.push_back(std::move(op));
@@ -367,6 +383,16 @@ int PipeEnd::clientSocket() const {
   return server_ && state_ == State::Connected ? dataFd_ : -1;
 }
 
+bool PipeEnd::clientIdentifiesOnly() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return clientIdentifiesOnly_;
+}
+
+int PipeEnd::serverSocket() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return server_ ? -1 : dataFd_;
+}
+
 void PipeEnd::dropConnection() {
   if (dataFd_ >= 0) ::close(dataFd_);
   dataFd_ = -1;
@@ -400,9 +426,9 @@ bool PipeEnd::closed() const {
   return state_ == State::Closed;
 }
 
-void PipeEnd::addPolls(std::vector<pollfd>& fds) const {
+bool PipeEnd::addPolls(std::vector<pollfd>& fds) const {
   std::lock_guard<std::mutex> guard(lock_);
-  if (state_ == State::Closed) return;
+  if (state_ == State::Closed) return false;
   if (listenFd_ >= 0) fds.push_back(pollfd{listenFd_, POLLIN, 0});
   for (int fd : fresh_) fds.push_back(pollfd{fd, POLLIN, 0});
   if (dataFd_ >= 0) {
@@ -411,6 +437,12 @@ void PipeEnd::addPolls(std::vector<pollfd>& fds) const {
     if (!writes_.empty()) events |= POLLOUT;
     if (events != 0) fds.push_back(pollfd{dataFd_, events, 0});
   }
+  return !cancelling_.empty();
+}
+
+void PipeEnd::finishCancels() {
+  std::lock_guard<std::mutex> guard(lock_);
+  completeAll(cancelling_, kStatusCancelled);
 }
 
 void PipeEnd::onReady(const pollfd& ready) {
@@ -451,15 +483,17 @@ void PipeEnd::answerIntro(int fd) {
     return;
   }
   const bool free = state_ == State::Listening && dataFd_ < 0;
-  if (n == 1 && intro == kIntroConnect && free) {
+  const bool connecting = intro == kIntroConnect || intro == kIntroConnectIdentifying;
+  if (n == 1 && connecting && free) {
     sendAnswer(fd, kAnswerAccepted, defaultTimeout_);
     dataFd_ = fd;
     state_ = State::Connected;
+    clientIdentifiesOnly_ = intro == kIntroConnectIdentifying;
     rest_.clear();
     completeAll(connects_, kStatusSuccess);
     return;
   }
-  if (n == 1 && (intro == kIntroConnect || intro == kIntroQuery)) {
+  if (n == 1 && (connecting || intro == kIntroQuery)) {
     sendAnswer(fd, free ? kAnswerAccepted : kAnswerBusy, defaultTimeout_);
   }
   ::close(fd);

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_backend.h"
+#include "platform/posix/kernel_object.h"
 
 struct pollfd;
 
@@ -44,6 +44,7 @@ DWORD errorFromStatus(ULONG_PTR status);
 
 // The first message of a connection, from the client, and the server's answer.
 constexpr char kIntroConnect = 'C';
+constexpr char kIntroConnectIdentifying = 'I';  // the client lends its identification only
 constexpr char kIntroQuery = 'Q';  // WaitNamedPipe: is the instance free?
 constexpr char kAnswerAccepted = 'A';
 constexpr char kAnswerBusy = 'B';
@@ -65,19 +66,27 @@ class PipeEnd {
   BOOL write(LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped);
   BOOL connect(LPOVERLAPPED overlapped);
   BOOL disconnect();
+  // Cancels the pending operations of overlapped (all of them for NULL): at once, or
+  // while cancelLater() holds, at the service thread's next pass.
   BOOL cancel(LPOVERLAPPED overlapped);
   // Blocks until the operation of overlapped has finished.
   void waitFor(LPOVERLAPPED overlapped);
   BOOL setReadMode(DWORD mode);
   // The server end's connection to its client, or -1 while it has none.
   int clientSocket() const;
+  // Whether the server end's client lends its identification only.
+  bool clientIdentifiesOnly() const;
+  // The client end's connection to its server, or -1 for a server end.
+  int serverSocket() const;
   // The handle is gone: pending operations end cancelled, the connection and the
   // name go at once.
   void close();
 
-  // For the service thread: the sockets to poll now, and the work when one is ready.
-  void addPolls(std::vector<pollfd>& fds) const;
+  // For the service thread: the sockets to poll now (true when cancellations wait to
+  // be finished), the work when one is ready, and the cancellations to finish.
+  bool addPolls(std::vector<pollfd>& fds) const;
   void onReady(const pollfd& ready);
+  void finishCancels();
   bool closed() const;
 
  private:
@@ -89,6 +98,9 @@ class PipeEnd {
     BYTE* buffer;
     DWORD size;
     std::vector<BYTE> frame;  // a write: the header byte and the data
+    // The OVERLAPPED's event, held from the start: once the status is out, the
+    // caller may free the OVERLAPPED (and close the event's handle).
+    std::shared_ptr<KernelObject> event;
   };
   enum class Attempt { Done, WouldBlock };
 
@@ -114,6 +126,7 @@ class PipeEnd {
   std::condition_variable done_;
   State state_;
   bool messageRead_ = true;
+  bool clientIdentifiesOnly_ = false;
   DWORD defaultTimeout_ = 50;
   int listenFd_ = -1;
   int dataFd_ = -1;
@@ -124,7 +137,11 @@ class PipeEnd {
   std::deque<Op> reads_;
   std::deque<Op> writes_;
   std::deque<Op> connects_;
+  std::deque<Op> cancelling_;  // asked to cancel, not yet ended (cancelLater only)
 };
+
+// The test switch of platform/strict_platform.h: cancellations end later.
+bool cancelLater();
 
 // The end behind a pipe handle, or nullptr with ERROR_INVALID_HANDLE set.
 std::shared_ptr<PipeEnd> pipeEndOf(HANDLE h);

@@ -1,6 +1,8 @@
 // The one thread of the process that finishes pending pipe operations: it polls
 // the listening sockets, the connections still introducing themselves and the
 // connections with queued reads or writes, and hands each ready socket to its end.
+// Cancellations asked for while the test switch holds end at its next pass, a
+// millisecond or so after the request.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -21,9 +23,11 @@ struct Service {
 void run(Service* service) {
   std::vector<pollfd> fds;
   std::vector<std::shared_ptr<PipeEnd>> owners;
+  std::vector<std::shared_ptr<PipeEnd>> cancelling;
   for (;;) {
     fds.assign(1, pollfd{service->wake[0], POLLIN, 0});
     owners.assign(1, nullptr);
+    cancelling.clear();
     {
       std::lock_guard<std::mutex> guard(service->lock);
       for (auto it = service->ends.begin(); it != service->ends.end();) {
@@ -32,12 +36,12 @@ void run(Service* service) {
           it = service->ends.erase(it);
           continue;
         }
-        end->addPolls(fds);
+        if (end->addPolls(fds)) cancelling.push_back(end);
         owners.resize(fds.size(), end);
         ++it;
       }
     }
-    if (poll(fds.data(), fds.size(), -1) < 0) continue;
+    if (poll(fds.data(), fds.size(), cancelling.empty() ? -1 : 1) < 0) continue;
     if (fds[0].revents != 0) {
       char drain[64];
       while (read(service->wake[0], drain, sizeof drain) > 0) {
@@ -46,7 +50,9 @@ void run(Service* service) {
     for (size_t i = 1; i < fds.size(); ++i) {
       if (fds[i].revents != 0) owners[i]->onReady(fds[i]);
     }
+    for (const std::shared_ptr<PipeEnd>& end : cancelling) end->finishCancels();
     owners.clear();
+    cancelling.clear();
   }
 }
 

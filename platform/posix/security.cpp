@@ -7,7 +7,9 @@
 //
 // Only a process running as root can take another user's identity. A client of the
 // process's own user needs no change; a client of any other user, when the process
-// is not root, cannot be impersonated and the call fails.
+// is not root, cannot be impersonated and the call fails. A client that lent only
+// its identification is acted as in name only: the thread opens no file until it
+// reverts, as with an identification-level token on Windows.
 #include <sys/fsuid.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -26,6 +28,7 @@ struct SavedIdentity {
   std::vector<gid_t> groups;
 };
 thread_local SavedIdentity t_saved;
+thread_local bool t_identifiesOnly = false;
 
 bool peerGroups(int socket, std::vector<gid_t>& groups) {
   socklen_t length = 16 * sizeof(gid_t);
@@ -63,6 +66,8 @@ BOOL cannotImpersonate() {
 
 }  // namespace
 
+bool posix::threadIdentifiesOnly() { return t_identifiesOnly; }
+
 BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe) {
   std::shared_ptr<posix::KernelObject> object = posix::handleObject(hNamedPipe);
   if (object == nullptr) return FALSE;
@@ -76,6 +81,10 @@ BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe) {
   std::vector<gid_t> clientGroups;
   if (getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &client, &length) != 0 || !peerGroups(socket, clientGroups)) {
     return cannotImpersonate();
+  }
+  if (object->clientIdentifiesOnly()) {
+    t_identifiesOnly = true;
+    return TRUE;
   }
   if (!t_saved.active && client.uid == geteuid() && client.gid == getegid()) return TRUE;
   if (geteuid() != 0) return cannotImpersonate();
@@ -92,6 +101,7 @@ BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe) {
 }
 
 BOOL RevertToSelf(void) {
+  t_identifiesOnly = false;
   if (!t_saved.active) return TRUE;
   if (!switchTo(geteuid(), getegid(), t_saved.groups)) {
     SetLastError(ERROR_ACCESS_DENIED);

@@ -166,6 +166,10 @@ struct CriticalSection {
 
 }  // namespace
 
+void setEventObject(const std::shared_ptr<KernelObject>& event) {
+  if (event != nullptr && event->kind() == ObjectKind::Event) static_cast<EventObject*>(event.get())->set(true);
+}
+
 void abandonHeldMutexes() {
   const DWORD me = GetCurrentThreadId();
   std::vector<std::weak_ptr<MutexObject>> held;

@@ -7,13 +7,28 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/kernel_object.h"
 
 namespace {
 
-const char kDefaultWindowsDir[] = "/tmp/qxlm-windows";
-
 bool makeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST; }
+
+// The default Windows folder is the user's own, so that no other account can own
+// it or plant links in it (logs, pipes): /tmp/qxlm-windows-<uid>, mode 0700. A
+// folder of that name that is not a folder of the user's own, closed to everyone
+// else, is refused rather than used.
+bool ownDefaultFolder(std::string* dir) {
+  *dir = "/tmp/qxlm-windows-" + std::to_string(geteuid());
+  if (mkdir(dir->c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat st;
+  if (lstat(dir->c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 077) != 0) {
+    errno = EACCES;
+    return false;
+  }
+  return true;
+}
 
 // Text answers: the length without the NUL when it fits, else the size needed with it.
 UINT deliverText(const std::string& text, LPSTR buffer, UINT size) {
@@ -26,7 +41,13 @@ UINT deliverText(const std::string& text, LPSTR buffer, UINT size) {
 
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
   const char* configured = getenv("QXLM_WINDOWS_DIR");
-  std::string dir = configured != nullptr && *configured != 0 ? configured : kDefaultWindowsDir;
+  std::string dir;
+  if (configured != nullptr && *configured != 0) {
+    dir = configured;
+  } else if (!ownDefaultFolder(&dir)) {
+    SetLastError(posix::errorFromErrno(errno));
+    return 0;
+  }
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   // The folder and its Temp subfolder exist from the first question on, as on Windows.
   for (size_t slash = dir.find('/', 1); slash != std::string::npos; slash = dir.find('/', slash + 1)) {
@@ -64,7 +85,9 @@ BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
   return TRUE;
 }
 
-BOOL IsDBCSLeadByte(BYTE) { return FALSE; }  // Latin-1 is a single-byte code page
+BOOL IsDBCSLeadByte(BYTE TestChar) { return posix::isAnsiLeadByte(TestChar) ? TRUE : FALSE; }
+
+UINT GetACP(void) { return posix::ansiCodePage(); }
 
 BOOL DisableThreadLibraryCalls(HMODULE) { return TRUE; }
 

@@ -1,7 +1,8 @@
-// Code page conversions and the lstr*W helpers. The stand-in's ANSI code page is
-// Latin-1: one byte per unit, units above 0xFF have no byte.
+// Code page conversions and the lstr*W helpers. The ANSI code page is the
+// stand-in's (code_page.h).
 #include <string>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/kernel_object.h"
 #include "platform/posix/text_fold.h"
 
@@ -144,14 +145,7 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
   } else {
     const char fallback = lpDefaultChar != nullptr ? *lpDefaultChar : '?';
     bool usedDefault = false;
-    for (size_t i = 0; i < count; ++i) {
-      if (lpWideCharStr[i] > 0xFF) {
-        out += fallback;
-        usedDefault = true;
-      } else {
-        out += static_cast<char>(lpWideCharStr[i]);
-      }
-    }
+    out = posix::ansiFromWide(lpWideCharStr, count, fallback, &usedDefault);
     if (lpUsedDefaultChar != nullptr) *lpUsedDefaultChar = usedDefault ? TRUE : FALSE;
   }
   return deliver(out, lpMultiByteStr, cbMultiByte);
@@ -179,7 +173,7 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
   if (CodePage == CP_UTF8) {
     out = fromUtf8(in, count);
   } else {
-    out.assign(in, in + count);
+    out = posix::wideFromAnsi(in, count);
   }
   return deliver(out, lpWideCharStr, cchWideChar);
 }

@@ -15,6 +15,7 @@
 typedef int BOOL;
 typedef int WINBOOL;
 typedef uint8_t BYTE;
+typedef BYTE BOOLEAN;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;  // 32 bits, unlike Linux's unsigned long
 typedef int32_t LONG;
@@ -116,6 +117,7 @@ typedef HANDLE HGLOBAL;
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_NOT_FOUND 1168L
+#define ERROR_BAD_IMPERSONATION_LEVEL 1346L
 #define ERROR_CANNOT_IMPERSONATE 1368L
 #define ERROR_TIMEOUT 1460L
 #define ERROR_INVALID_PRINT_MONITOR 3007L
@@ -265,8 +267,19 @@ LSTATUS RegCloseKey(HKEY hKey);
 #define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
 #define TRUNCATE_EXISTING 5u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define FILE_FLAG_WRITE_THROUGH 0x80000000u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+// A pipe client's impersonation level (CreateFile flags): what the server may do
+// with the client's identity. Without SECURITY_SQOS_PRESENT it is impersonation.
+#define SECURITY_SQOS_PRESENT 0x00100000u
+#define SECURITY_ANONYMOUS 0x00000000u
+#define SECURITY_IDENTIFICATION 0x00010000u
+#define SECURITY_IMPERSONATION 0x00020000u
+#define SECURITY_DELEGATION 0x00030000u
 #define FILE_FLAG_OVERLAPPED 0x40000000u
 #define FILE_FLAG_FIRST_PIPE_INSTANCE 0x00080000u
 #define FILE_BEGIN 0u
@@ -297,7 +310,35 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                LPOVERLAPPED lpOverlapped);
 DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+#define FILE_TYPE_UNKNOWN 0x0000u
+#define FILE_TYPE_DISK 0x0001u
+#define FILE_TYPE_CHAR 0x0002u
+#define FILE_TYPE_PIPE 0x0003u
+DWORD GetFileType(HANDLE hFile);
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
+BOOL SetEndOfFile(HANDLE hFile);
+
+typedef struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *PBY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
+BOOL CreateHardLinkA(LPCSTR lpFileName, LPCSTR lpExistingFileName, LPSECURITY_ATTRIBUTES sa);
+BOOLEAN CreateSymbolicLinkA(LPCSTR lpSymlinkFileName, LPCSTR lpTargetFileName, DWORD dwFlags);
 BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES sa);
@@ -348,6 +389,7 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR StringSecurity
 UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
 BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize);
 BOOL IsDBCSLeadByte(BYTE TestChar);
+UINT GetACP(void);
 
 #define CP_ACP 0u
 #define CP_UTF8 65001u
@@ -414,7 +456,8 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 
 // ----------------------------------------------------------------- security
 // The calling thread takes the identity of the client at the far end of a pipe's
-// server end, for file access, until RevertToSelf.
+// server end, for file access, until RevertToSelf. A client that lends only its
+// identification leaves the thread unable to open files (ERROR_BAD_IMPERSONATION_LEVEL).
 BOOL ImpersonateNamedPipeClient(HANDLE hNamedPipe);
 BOOL RevertToSelf(void);
 

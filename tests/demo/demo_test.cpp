@@ -123,6 +123,15 @@ TEST(DemoJudge, AJobThatEndedOtherwiseIsNotAsExpected) {
   seen.paperOutShown = true;
   EXPECT_FALSE(demo::judge(fast("USB001", demo::Fault::PaperOut), seen, notes));
   EXPECT_FALSE(demo::judge(fast("USB001", demo::Fault::UsbCrcError), seen, notes));
+
+  // An abandoned job reported to the spooler is said to be done for the spooler,
+  // never to be printed.
+  seen.pagesPrinted = 1;
+  const std::vector<std::string> lines = demo::resultLines(seen, 1201);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].find("printed 1 of the job's 3 tickets"), lines[0].find("printed"));
+  EXPECT_NE(lines[1].find("counts the job done"), std::string::npos);
+  EXPECT_EQ(lines[2].find("2 of the job's 3 tickets did not come out"), 0u);
 }
 
 TEST(DemoJob, TicketsEndInOnePageEachWhateverTheirLogoHolds) {
@@ -203,8 +212,20 @@ TEST_F(DemoTest, KeepOpenServesLiveStatusUntilInterrupted) {
   EXPECT_EQ(response.payload[0], 'N');
   client.close();
 
+  // A later document of its own on the printer, as a firmware update opens one, is
+  // not the job's: the report still follows the job.
+  MONITOR lower = sim::lowerMonitor();
+  WCHAR portName[] = WSTR("USB077");
+  HANDLE other = nullptr;
+  ASSERT_TRUE(lower.pfnOpenPort(portName, &other));
+  EXPECT_TRUE(lower.pfnStartDocPort(other, portName, 1, 0, nullptr));
+  EXPECT_TRUE(lower.pfnEndDocPort(other));
+  EXPECT_TRUE(lower.pfnClosePort(other));
+
   end.now();
   EXPECT_EQ(outcome.exitCode, demo::kExitExpected);
+  EXPECT_TRUE(outcome.seen.jobBytesIntact);
+  EXPECT_EQ(outcome.seen.pagesPrinted, 3u);
   EXPECT_EQ(printer.openCount(), 0);
 }
 

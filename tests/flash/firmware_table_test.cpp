@@ -51,6 +51,22 @@ TEST(FirmwareTable, NoPrefixHidesInsideAnother) {
   }
 }
 
+TEST(FirmwareTable, SerialCardModelsTakeNoPlainModelsImage) {
+  // An "S" model (serial interface card) runs an image of its own; the plain image
+  // of its size would leave it without its interface.
+  for (int i = 0; i < FIRMWARE_TABLE_ROWS - 1; ++i) {
+    const FirmwarePermission& serial = FirmwarePermissionTable[i];
+    if (serial.Model[strlen(serial.Model) - 1] != 'S') continue;
+    for (int j = 0; j < FIRMWARE_TABLE_ROWS - 1; ++j) {
+      const FirmwarePermission& plain = FirmwarePermissionTable[j];
+      if (plain.Model[strlen(plain.Model) - 1] == 'S') continue;
+      for (const char* prefix : {serial.FilePrefix1, serial.FilePrefix2}) {
+        EXPECT_STRNE(plain.FilePrefix1, prefix) << serial.Model << " takes the image of " << plain.Model;
+      }
+    }
+  }
+}
+
 TEST(FirmwareTable, MarkerLeadsTheModelsOfOnePlatformOnly) {
   ASSERT_EQ(2u, strlen(FirmwarePlatformMarker));
   int leading = 0;

@@ -14,9 +14,10 @@ namespace {
 
 class FlashRequest : public FlashTest {
  protected:
-  // A refusal gives the port back, lets the heartbeat run and claims no update.
+  // A refusal gives the port back, leaves the heartbeat switch as it was (off, as
+  // the ports open here) and claims no update.
   void expectRefusedCleanly(INIPORT* pIniPort) {
-    EXPECT_TRUE(HeartbeatOn);
+    EXPECT_FALSE(HeartbeatOn);
     EXPECT_FALSE(pIniPort->FlashInProgress);
     EXPECT_TRUE(portFree(pIniPort));
     EXPECT_EQ(nullptr, pIniPort->hFlashFile);
@@ -30,20 +31,27 @@ class FlashRequest : public FlashTest {
   }
 };
 
-TEST_F(FlashRequest, MissingFileIsRefusedBeforeAnyModelQuery) {
+TEST_F(FlashRequest, FileIsOpenedAndCheckedBeforeThePortIsClaimed) {
   INIPORT* port = open("USB_FR_MISSING");
-  for (BOOL withChecks : {TRUE, FALSE}) {
-    HeartbeatOn = FALSE;
-    EXPECT_EQ(QX_ERR_BIN_FILE_NOT_FOUND, program(port, "FLASHT_NO_SUCH_FILE_TK6A.FUL", withChecks));
+  // A pipe opens at once but is no disk file: its reads could hold the transfer.
+  const std::string pipeName = "\\\\.\\pipe\\qxlm-flash-test-not-a-file";
+  const std::basic_string<WCHAR> widePipeName(pipeName.begin(), pipeName.end());
+  HANDLE server = CreateNamedPipeW(widePipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE,
+                                   1, 512, 512, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, server);
+  const struct {
+    std::string name;
+    BOOL withChecks;
+  } cases[] = {{"FLASHT_NO_SUCH_FILE_TK6A.FUL", TRUE}, {"FLASHT_NO_SUCH_FILE_TK6A.FUL", FALSE}, {pipeName, FALSE}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(QX_ERR_BIN_FILE_NOT_FOUND, program(port, c.name, c.withChecks));
     EXPECT_EQ("3,0,0,F,BIN FILE NOT FOUND", currentProgress(port));
-    EXPECT_FALSE(deviceIdAsked(port));
     EXPECT_EQ("", lastResponse);
     expectRefusedCleanly(port);
   }
-  // The spooler was shown the printer not ready before the file was looked for.
-  const auto status = sim::spooler().lastPortStatus("USB_FR_MISSING");
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(static_cast<DWORD>(PORT_STATUS_OFFLINE), status->status);
+  CloseHandle(server);
+  EXPECT_TRUE(printer(port).calls().empty());  // nothing reached the printer
 }
 
 TEST_F(FlashRequest, ExtensionIsCheckedOnlyWithChecks) {
@@ -89,6 +97,18 @@ TEST_F(FlashRequest, SerialPrinterIsAskedForItsDeviceIdInADocumentOfItsOwn) {
             calls[i - 1].entry == sim::Entry::StartDocPort;
   }
   EXPECT_TRUE(asked);
+  EXPECT_EQ(fileBytes(3000), printer(port).firmwareBytes());
+}
+
+TEST_F(FlashRequest, CodePage932NameIsOpenedAsTheClientGaveIt) {
+  ASSERT_EQ(932u, GetACP());
+  INIPORT* port = open("USB_FR_DBCS");
+  // "\x95\x5C" has a trail byte that reads as "\"; "\x83\x63" one in a-z, which
+  // upper-cased would name "\x83\x43", another character and here another file.
+  const std::string wanted = makeFile("flasht_tk6a_\x95\x5C\x83\x63.ful", 3000);
+  makeFile("flasht_tk6a_\x95\x5C\x83\x43.ful", 100);
+  programAndWait(port, wanted, TRUE);
+  EXPECT_EQ("3,0,0,P,V1.23", currentProgress(port));
   EXPECT_EQ(fileBytes(3000), printer(port).firmwareBytes());
 }
 
@@ -151,7 +171,6 @@ TEST_F(FlashRequest, FailedRequestsToThePrinterAreStatusReadErrors) {
     SCOPED_TRACE(c.line);
     INIPORT* port = open("USB_FR_REQUEST_" + std::to_string(c.failing));
     printer(port).addFault(sim::Fault::failVendorRequest(c.failing, ERROR_GEN_FAILURE));
-    HeartbeatOn = FALSE;
     EXPECT_EQ(QX_ERR_STATUS_READ, program(port, file, TRUE));
     EXPECT_EQ(c.line, currentProgress(port));
     expectRefusedCleanly(port);
@@ -165,10 +184,10 @@ TEST_F(FlashRequest, PortHeldByADocumentIsNotReady) {
   INIPORT* port = open("USB_FR_BUSY");
   const std::string file = makeFile("FLASHT_TK6A_BUSY.FUL", 10);
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->PortFree, 0));  // as the start of a document takes it
-  HeartbeatOn = FALSE;
+  HeartbeatOn = FALSE;  // as the settings, a FILE: port or a client may have left it
   EXPECT_EQ(QX_ERR_PRINTER_NOT_READY, program(port, file, TRUE));
   EXPECT_EQ("3,0,0,F,PRINTER NOT READY", currentProgress(port));
-  EXPECT_TRUE(HeartbeatOn);
+  EXPECT_FALSE(HeartbeatOn);
   EXPECT_FALSE(port->FlashInProgress);
   // The request went no further than the port.
   EXPECT_EQ(std::vector<std::string>{"3,0,0,F,PRINTER NOT READY"}, progress(port));
@@ -197,7 +216,7 @@ TEST_F(FlashRequest, SecondRequestIsRefusedWhileTheFirstRuns) {
   waitForFlashThread(port);
   for (const std::string& line : progress(port)) EXPECT_EQ(std::string::npos, line.find("NOT READY"));
   EXPECT_EQ("3,0,0,P,V1.23", currentProgress(port));
-  EXPECT_TRUE(HeartbeatOn);
+  EXPECT_FALSE(HeartbeatOn);
   EXPECT_TRUE(portFree(port));
   EXPECT_FALSE(port->FlashInProgress);
   EXPECT_EQ(fileBytes(5000), printer(port).firmwareBytes());

@@ -16,10 +16,9 @@ TEST_F(FlashSecurity, RequestWithoutAClientToActAsIsRefused) {
   HANDLE notAPipe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   for (HANDLE hClient : {notAPipe, static_cast<HANDLE>(nullptr)}) {
     for (BOOL withChecks : {TRUE, FALSE}) {
-      HeartbeatOn = FALSE;
       EXPECT_EQ(QX_ERR_BIN_FILE_NOT_FOUND, program(port, file, withChecks, hClient));
       EXPECT_EQ("3,0,0,F,BIN FILE NOT FOUND", currentProgress(port));
-      EXPECT_TRUE(HeartbeatOn);
+      EXPECT_FALSE(HeartbeatOn);
       EXPECT_TRUE(portFree(port));
     }
   }

@@ -7,6 +7,7 @@
 #include "flash/flash_update.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/port_entry_points.h"
+#include "pipe/pipe_commands.h"
 #include "platform/clock.h"
 #include "sim/lower_monitor.h"
 
@@ -146,7 +147,10 @@ ctl::Response FlashTest::request(INIPORT* pIniPort, BYTE code, const std::vector
   ctl::PipeClient client;
   // The pipe thread makes the pipe just after the port opens.
   ctl::Outcome opened = ctl::Outcome::NoSuchPort;
-  for (int tries = 0; tries < 2000 && (opened = client.open(portName, 30000)) == ctl::Outcome::NoSuchPort; ++tries) {
+  // An update is the one request for which the client lends its identity, as qxlm-ctl does.
+  const ctl::Identity identity = code == PROGRAM_FLASH ? ctl::Identity::Lend : ctl::Identity::IdentifyOnly;
+  for (int tries = 0; tries < 2000 && (opened = client.open(portName, 30000, identity)) == ctl::Outcome::NoSuchPort;
+       ++tries) {
     Sleep(5);
   }
   EXPECT_EQ(ctl::Outcome::Ok, opened) << "error " << client.lastError();
@@ -159,7 +163,7 @@ ctl::Response FlashTest::requestFlash(INIPORT* pIniPort, const std::string& path
   std::vector<BYTE> payload(1 + path.size());
   payload[0] = static_cast<BYTE>(withChecks ? 'T' : 'N');
   for (size_t i = 0; i < path.size(); ++i) payload[1 + i] = static_cast<BYTE>(path[i]);
-  return request(pIniPort, 9, payload);
+  return request(pIniPort, PROGRAM_FLASH, payload);
 }
 
 void FlashTest::holdAt(INIPORT* pIniPort, const std::string& prefix) {

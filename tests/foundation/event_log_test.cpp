@@ -187,6 +187,48 @@ TEST_F(EventLogTest, AFileWithoutLineEndsIsCutAtTheMinimumSize) {
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(1000000)));
 }
 
+TEST_F(EventLogTest, ControlCharactersFromThePrinterStayInsideTheirLine) {
+  ASSERT_TRUE(TextLogFile(port.get(), "Serial \"12\r\n\"0021\",\x1b\x7f\x01" "end", "0021", DRW_ERRORS));
+  EXPECT_EQ(std::vector<std::string>({"Serial \"12??\"0021\",???end"}), entryTexts(readWholeFile(path)));
+}
+
+// A user may plant a hard link at the log's or the backup's name, leading to a file
+// only SYSTEM may write; a viewer may hold the log open while it is trimmed.
+TEST_F(EventLogTest, APlantedLinkIsRemovedAndTheFileItLeadsToIsNeverWritten) {
+  const std::string victim = path + "-victim";
+  writeFile(victim, "not the log");
+  ASSERT_TRUE(CreateHardLinkA(path.c_str(), victim.c_str(), nullptr));
+  ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+  EXPECT_EQ("not the log", readWholeFile(victim));
+  EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(readWholeFile(path)));
+
+  const std::string log = makeLog(1600000);
+  writeFile(path, log);
+  ASSERT_TRUE(CreateHardLinkA((path + "bak").c_str(), victim.c_str(), nullptr));
+  HANDLE viewer = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, viewer);
+  const BOOL written = TextLogFile(port.get(), "End Doc", "0005", DRW_DOCUMENTS);
+  CloseHandle(viewer);
+  EXPECT_TRUE(written);
+  EXPECT_EQ("not the log", readWholeFile(victim));
+  const std::string kept = log.substr(log.find('\n', 600000) + 1);
+  const std::string trimmed = readWholeFile(path);
+  ASSERT_GT(trimmed.size(), kept.size());
+  EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
+  EXPECT_EQ(std::vector<std::string>({"End Doc"}), entryTexts(trimmed.substr(kept.size())));
+  EXPECT_EQ(kept, readWholeFile(path + "bak"));
+
+  // A symbolic link, where one may be made. (Wine opens one as a file of its own,
+  // not as a link, and writes into neither name's file.)
+  deleteFile(path);
+  if (CreateSymbolicLinkA(path.c_str(), victim.c_str(), 0)) {
+    ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+    EXPECT_EQ("not the log", readWholeFile(victim));
+  }
+  deleteFile(victim);
+}
+
 TEST_F(EventLogTest, FileNameReplacesWhatCannotStandInAFileName) {
   const WCHAR name[] = {'q', 'x', 'l', 'm', '\\', 'o', 'd', 'd', ':', 0x0100, 0x4E3A, 0x0007, '|',
                         '*', 0x4E2D, 'e', 'n', 'd', '"', '<', '>', '?', '/', 0};
@@ -246,8 +288,7 @@ DWORD WINAPI writeEntries(LPVOID parameter) {
   return 0;
 }
 
-TEST_F(EventLogTest, WritersOnTwoThreadsWriteWholeLines) {
-  Writer writers[2] = {{port.get(), 1}, {port.get(), 2}};
+void runWriters(Writer (&writers)[2]) {
   HANDLE threads[2];
   for (int i = 0; i < 2; ++i) {
     threads[i] = CreateThread(nullptr, 0, writeEntries, &writers[i], 0, nullptr);
@@ -257,6 +298,11 @@ TEST_F(EventLogTest, WritersOnTwoThreadsWriteWholeLines) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, INFINITE));
     CloseHandle(thread);
   }
+}
+
+TEST_F(EventLogTest, WritersOnTwoThreadsWriteWholeLines) {
+  Writer writers[2] = {{port.get(), 1}, {port.get(), 2}};
+  runWriters(writers);
   const std::vector<std::string> texts = entryTexts(readWholeFile(path));
   ASSERT_EQ(200u, texts.size());
   int next[3] = {0, 0, 0};
@@ -266,6 +312,29 @@ TEST_F(EventLogTest, WritersOnTwoThreadsWriteWholeLines) {
     ASSERT_TRUE(id == 1 || id == 2);
     EXPECT_EQ(next[id]++, entry);
   }
+}
+
+// The ports of a pooled printer write one file: lines of one port are neither
+// lost nor overwritten by the other's, across the trims either makes.
+TEST_F(EventLogTest, PortsOfOnePrinterLoseNoLineAcrossTrims) {
+  Settings.DRWMaxFileSize = 1500;
+  Settings.DRWMinFileSize = 700;
+  TestPort second = makeTestPort(widen(testName()));
+  Writer writers[2] = {{port.get(), 1}, {second.get(), 2}};
+  runWriters(writers);
+  // What a trim keeps of each port is the end of its lines, without a gap.
+  int next[3] = {-1, -1, -1};
+  for (const std::string& text : entryTexts(readWholeFile(path))) {
+    int id = 0, entry = 0;
+    ASSERT_EQ(2, sscanf(text.c_str(), "writer %d entry %d", &id, &entry)) << text;
+    ASSERT_TRUE(id == 1 || id == 2);
+    if (next[id] >= 0) {
+      EXPECT_EQ(next[id], entry) << "writer " << id;
+    }
+    next[id] = entry + 1;
+  }
+  EXPECT_EQ(100, next[1]);
+  EXPECT_EQ(100, next[2]);
 }
 
 TEST(StateText, NamesEveryPrinterState) {

@@ -136,4 +136,29 @@ TEST_F(JobEnd, ThePortIsIdleAfterwardsAndTheStatusThreadHasReadOnce) {
   EXPECT_TRUE(readAfter);
 }
 
+TEST_F(JobEnd, ACounterThatCouldNotBeReadIsNotCounted) {
+  setting("DRWenable", 1);
+  setting("DRWdebugMask", DRW_DOCUMENTS);
+  INIPORT* port = openPort("USB227");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  printer.setTicketCount(120);
+  printer.setHeadTemperature(45);
+  clearLog(port);
+
+  printer.setSilent(true);
+  ASSERT_TRUE(startDoc(port, 14));
+  printer.setSilent(false);
+  writeAll(port, ticket(1));
+  EXPECT_TRUE(endDoc(port));
+  EXPECT_NE(lineWith(logFile(port), "End Doc unknown pages, total pages 121, temp 045"), "") << logFile(port);
+
+  ASSERT_TRUE(startDoc(port, 15));
+  writeAll(port, ticket(2));
+  printer.setSilent(true);
+  EXPECT_TRUE(endDoc(port));
+  printer.setSilent(false);
+  EXPECT_NE(lineWith(logFile(port), "End Doc unknown pages, total pages unknown, temp NULL"), "") << logFile(port);
+}
+
 }  // namespace

@@ -141,4 +141,34 @@ TEST_F(JobStart, TicketCounterIsReadOnlyForTheDocumentLogAndNeverOnSerial) {
   endDoc(serial);
 }
 
+// With the heartbeat off nothing talks to the printer before the first job, as when
+// the spooler starts a job the moment it has opened the port; a read error left
+// by a heartbeat bars the printer's requests the same way.
+TEST_F(JobStart, TheFirstJobAfterTheOpenIsToldToThePrinterAndCounted) {
+  setting("EnableHeartBeat", 0);
+  setting("DRWenable", 1);
+  setting("DRWdebugMask", DRW_DOCUMENTS);
+  INIPORT* counted = openPort("USB217");
+  ASSERT_NE(counted, nullptr);
+  printerOf(counted).setTicketCount(120);
+  clearLog(counted);
+  EXPECT_TRUE(printJob(counted, 36, ticket(1)));
+  EXPECT_NE(lineWith(logFile(counted), "End Doc 1 pages, total pages 121"), "") << logFile(counted);
+
+  // Without the document log no counter query opens the way either.
+  setting("DRWdebugMask", DRW_ERRORS);
+  INIPORT* port = openPort("USB219");
+  ASSERT_NE(port, nullptr);
+  ASSERT_FALSE(port->goodCommWithPrinter.load());
+  EXPECT_TRUE(printJob(port, 37, ticket(2)));
+  EXPECT_EQ(vendorRequests(port, sim::request::StartOfDocument), 1u);
+  EXPECT_EQ(vendorRequests(port, sim::request::EndOfPage), 1u);
+
+  port->UsbCrcError = TRUE;
+  EXPECT_TRUE(printJob(port, 38, ticket(3)));
+  EXPECT_EQ(vendorRequests(port, sim::request::StartOfDocument), 2u);
+  EXPECT_EQ(printerOf(port).pagesPrinted(), 2u);
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{36, 37, 38}));
+}
+
 }  // namespace

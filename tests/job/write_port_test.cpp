@@ -5,6 +5,7 @@
 
 #include "job_test_support.h"
 #include "platform/clock.h"
+#include "sim/page_scanner.h"
 
 namespace {
 
@@ -25,12 +26,34 @@ DWORD vendorRequestTime(sim::Printer& printer, BYTE code, DWORD from) {
   return from;
 }
 
-TEST_F(JobWrite, LongBuffersGoOutOddPieceFirstAndOnlyTheLastCallIsScanned) {
+// Each end-of-page request follows the write that took its page end, one for each
+// write that ended a page, as the printer counts pages from what reached it.
+void expectPageEndsToldAfterTheirWrites(sim::Printer& printer) {
+  sim::PageScanner wire;
+  unsigned writesEndingPages = 0;
+  unsigned told = 0;
+  for (const sim::Call& call : printer.calls()) {
+    if (call.entry == sim::Entry::WritePort) {
+      writesEndingPages += wire.feed(call.in.data(), call.count) > 0;
+    } else if (call.entry == sim::Entry::GetPrinterDataFromPort && call.in.size() == 8 && call.in[0] == kEndOfPage) {
+      ++told;
+      EXPECT_LE(told, writesEndingPages) << "a page end was told before its write";
+    }
+  }
+  EXPECT_EQ(told, writesEndingPages);
+}
+
+Bytes joined(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+TEST_F(JobWrite, EveryByteThePortTookIsScannedOnceAndItsPageEndToldAfterIt) {
   INIPORT* port = openPort("USB206");
   ASSERT_NE(port, nullptr);
   sim::Printer& printer = printerOf(port);
   Bytes job = plainData(10000);
-  // Page ends in each piece; only the last call (one packet) is scanned.
   for (size_t at : {100u, 5000u, 9000u}) {
     job[at] = ESC;
     job[at + 1] = 'e';
@@ -38,26 +61,53 @@ TEST_F(JobWrite, LongBuffersGoOutOddPieceFirstAndOnlyTheLastCallIsScanned) {
   ASSERT_TRUE(startDoc(port, 41));
   printer.clearRecords();
 
+  // A long buffer goes out odd piece first, then in whole packets; each piece's
+  // page end is told after its write, 35 ms on either side of the request.
   DWORD written = 0;
   ASSERT_TRUE(write(port, job, &written));
   EXPECT_EQ(written, 1808u);
   ASSERT_TRUE(write(port, tail(job, 1808), &written));
   EXPECT_EQ(written, 4096u);
-  EXPECT_EQ(vendorRequests(port, kEndOfPage), 0u);
-
   ASSERT_TRUE(write(port, tail(job, 1808 + 4096), &written));
   const DWORD returned = clockTickCount();
   EXPECT_EQ(written, 4096u);
   EXPECT_EQ(writeSizes(port), (std::vector<DWORD>{1808, 4096, 4096}));
-  EXPECT_EQ(printer.documentBytes(), job);
-
-  // The end-of-page request follows the last write, 35 ms on either side of it.
-  ASSERT_EQ(vendorRequests(port, kEndOfPage), 1u);
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 3u);
   const DWORD lastWrite = printer.calls(sim::Entry::WritePort).back().time;
   const DWORD request = vendorRequestTime(printer, kEndOfPage, lastWrite);
   EXPECT_GE(request - lastWrite, 35u);
   EXPECT_GE(returned - request, 35u);
+
+  // A port that takes a few bytes at a time splits commands and raster blocks.
+  printer.addFault(sim::Fault::shortWrite(1, 5, true));
+  const Bytes tickets = joined({ticket(1), ticket(2), ticket(3)});
+  writeAll(port, tickets);
+  printer.clearFaults();
+  EXPECT_EQ(printer.documentBytes(), joined({job, tickets}));
+  EXPECT_EQ(printer.documents().back().pages, 6u);
+  EXPECT_EQ(vendorRequests(port, kEndOfPage), 6u);
+  expectPageEndsToldAfterTheirWrites(printer);
   EXPECT_TRUE(endDoc(port));
+}
+
+TEST_F(JobWrite, BytesTakenBeforeAFailedWriteAreNotWrittenAgain) {
+  setting("USBAbortOnWriteTimeout", 0);
+  INIPORT* port = openPort("USB218");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  ASSERT_TRUE(startDoc(port, 63));
+  printer.clearRecords();
+  // A time-out the setting retries, then an error while the printer shows no fault,
+  // each after part of the write, the second inside the first page's end.
+  printer.addFault(sim::Fault::partWrite(1, 20, ERROR_TIMEOUT));
+  printer.addFault(sim::Fault::partWrite(2, 35, ERROR_SEM_TIMEOUT));
+  const Bytes job = joined({ticket(1), ticket(2)});
+  writeAll(port, job);
+  EXPECT_EQ(printer.documentBytes(), job);
+  EXPECT_EQ(printer.documents().back().pages, 2u);
+  expectPageEndsToldAfterTheirWrites(printer);
+  EXPECT_TRUE(endDoc(port));
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{63});
 }
 
 TEST_F(JobWrite, PageEndsAreFoundThroughCommandBlocksAndAcrossCalls) {
@@ -244,9 +294,18 @@ TEST_F(JobWrite, AFailedWriteToAPrinterInErrorDeletesTheJob) {
     EXPECT_EQ(port->PrinterStatus, c.portStatus);
     EXPECT_EQ(jobsSent(JOB_CONTROL_DELETE), std::vector<DWORD>{jobId});
     EXPECT_EQ(port->pIniJob, nullptr);
-    EXPECT_EQ(port->flags & PP_IN_DOC, 0u);
 
-    // The spooler still ends the document; nothing is left to report.
+    // The port stays the document's: no heartbeat meanwhile, the rest of the job is
+    // swallowed, and a start without an end is refused rather than left waiting.
+    ASSERT_NE(port->flags & PP_IN_DOC, 0u);
+    EXPECT_EQ(clockWait(port->heartbeatRun, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    const size_t writes = printer.calls(sim::Entry::WritePort).size();
+    EXPECT_TRUE(write(port, ticket(2), &written));
+    EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writes);
+    EXPECT_FALSE(startDoc(port, jobId + 100));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+
+    // The spooler ends the document; nothing is left to report.
     printer.setStatus(0, 0);
     EXPECT_FALSE(endDoc(port));
     EXPECT_TRUE(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED).empty());

@@ -1,12 +1,16 @@
 // qxlm-ctl end to end: its command lines, run in this process, against ports
 // opened through the monitor's table on virtual printers. Its ports are USB301 and
 // up, a range no other test program uses.
+#include <condition_variable>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ctl_command_line.h"
 #include "ctl_run.h"
+#include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "monitor/monitor_state.h"
 #include "monitor/settings.h"
@@ -15,22 +19,6 @@
 #include "status/status_reply.h"
 
 namespace {
-
-struct CtlRun {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-CtlRun ctlRun(const std::vector<std::string>& args, bool terminal = false) {
-  std::ostringstream out, err;
-  const ctl::Console console{out, err, terminal};
-  CtlRun run;
-  run.exit = ctl::runCtl(args, console);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -274,6 +262,59 @@ TEST_F(CtlFlash, OnATerminalTheBarIsRedrawnInPlace) {
   EXPECT_NE(std::string::npos, shown[1].find('\r'));
   const std::string finalDrawing = shown[1].substr(shown[1].rfind('\r') + 1);
   EXPECT_EQ(0u, finalDrawing.find("update finished, firmware V2.01")) << finalDrawing;
+}
+
+TEST_F(CtlFlash, APipeThatStaysBusyEndsTheFollowUpAtTheStallLimit) {
+  const std::string name = "USB308";
+  ASSERT_NE(nullptr, openForFlash(name, sim::FlashScript()));
+  // The update waits in its transfer until the test lets it go.
+  struct Hold {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool held = false;
+    bool released = false;
+  } hold;
+  flashProgressHook(
+      [](INIPORT*, LPCSTR text, void* context) {
+        Hold* h = static_cast<Hold*>(context);
+        if (text[0] != '1') return;
+        std::unique_lock<std::mutex> lock(h->lock);
+        h->held = true;
+        h->changed.notify_all();
+        h->changed.wait(lock, [h] { return h->released; });
+      },
+      &hold);
+
+  CtlRun run;
+  bool done = false;
+  std::thread follower([&] {
+    CtlRun result = ctlRun({"flash", name, file("CTL308.BIN", 5000), "--stall-limit", "2000"});
+    std::lock_guard<std::mutex> lock(hold.lock);
+    run = result;
+    done = true;
+    hold.changed.notify_all();
+  });
+  {
+    std::unique_lock<std::mutex> lock(hold.lock);
+    EXPECT_TRUE(hold.changed.wait_for(lock, std::chrono::seconds(60), [&] { return hold.held; }));
+  }
+  // Another client takes the pipe between two of the tool's questions and keeps it.
+  ctl::PipeClient other;
+  EXPECT_EQ(ctl::Outcome::Ok, other.open(name, 60000));
+  bool endedWhileBusy = false;
+  {
+    std::unique_lock<std::mutex> lock(hold.lock);
+    endedWhileBusy = hold.changed.wait_for(lock, std::chrono::seconds(60), [&] { return done; });
+    hold.released = true;
+    hold.changed.notify_all();
+  }
+  other.close();
+  follower.join();
+  flashProgressHook(nullptr, nullptr);
+
+  EXPECT_TRUE(endedWhileBusy);
+  EXPECT_EQ(ctl::EXIT_BUSY, run.exit) << run.out << run.err;
+  EXPECT_TRUE(has(run.err, "busy")) << run.err;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
-// The access list the port's pipe carries, read back from the pipe itself.
+// The access list the port's pipe carries, read back from the pipe itself, and the
+// check qxlm-ctl makes of whoever serves a pipe.
 #include <vector>
 
+#include "ctl_command_line.h"
 #include "pipe_test_support.h"
 
 namespace {
@@ -25,6 +27,9 @@ TEST_F(PipeSecurity, PipeCarriesAnExplicitAccessList) {
   ASSERT_NE(nullptr, port);
   ctl::PipeClient client;
   ASSERT_EQ(ctl::Outcome::Ok, connectWhenOpen(client, name));  // the pipe exists from here on
+  // A client may come between the pipe's creation and the record's taking it.
+  const DWORD start = GetTickCount();
+  while (port->hPipe == nullptr && GetTickCount() - start < 10000) Sleep(5);
   const HANDLE pipe = port->hPipe;
   ASSERT_NE(nullptr, pipe);
 
@@ -72,6 +77,62 @@ TEST_F(PipeSecurity, PipeCarriesAnExplicitAccessList) {
             CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096,
                              4096, 0, nullptr));
+}
+
+// A pipe server in a process of its own whose token keeps the administrators' group
+// for denials only, as an ordinary user's does. (Wine runs every process as one
+// user, an administrator; the level of identity a client lends cannot be shown
+// either, as Wine lets a server act as every client.)
+PROCESS_INFORMATION startOrdinaryServer(const std::string& pipeName) {
+  PROCESS_INFORMATION process = {};
+  char program[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, program, sizeof program);
+  if (n == 0 || n >= sizeof program) return process;
+  std::string path(program, n);
+  path = path.substr(0, path.find_last_of('\\') + 1) + "foreign_pipe_server.exe";
+  HANDLE own = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) return process;
+  PSID administrators = nullptr;
+  HANDLE restricted = nullptr;
+  if (ConvertStringSidToSidW(L"S-1-5-32-544", &administrators)) {
+    SID_AND_ATTRIBUTES denyOnly = {administrators, 0};
+    CreateRestrictedToken(own, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted);
+    LocalFree(administrators);
+  }
+  CloseHandle(own);
+  if (restricted == nullptr) return process;
+  std::string command = "\"" + path + "\" " + pipeName;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  if (!CreateProcessAsUserA(restricted, path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process)) {
+    process = PROCESS_INFORMATION();
+  }
+  CloseHandle(restricted);
+  return process;
+}
+
+// Any local process may serve a port's pipe name: qxlm-ctl lends its identity for a
+// firmware update only to SYSTEM or an administrator, and sends such a server nothing.
+TEST_F(PipeSecurity, QxlmCtlRefusesAnUpdateToAServerOfAnOrdinaryAccount) {
+  const std::string other = portName("OTHER");
+  const WideString wideName = ctl::pipeNameFor(other);
+  const std::string pipeName(wideName.begin(), wideName.end());
+  PROCESS_INFORMATION server = startOrdinaryServer(pipeName);
+  ASSERT_NE(nullptr, server.hProcess);
+  const DWORD start = GetTickCount();
+  while (!WaitNamedPipeW(wideName.c_str(), 100) && GetTickCount() - start < 20000) Sleep(10);
+
+  const CtlRun refused = ctlRun({"flash", other, "C:\\windows\\win.ini"});
+  EXPECT_EQ(ctl::EXIT_UNTRUSTED, refused.exit);
+  EXPECT_NE(std::string::npos, refused.err.find("served by account S-1-5-")) << refused.err;
+
+  if (WaitForSingleObject(server.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(server.hProcess, 255);
+  DWORD requestBytes = 255;
+  GetExitCodeProcess(server.hProcess, &requestBytes);
+  EXPECT_EQ(0u, requestBytes);
+  CloseHandle(server.hThread);
+  CloseHandle(server.hProcess);
 }
 
 }  // namespace

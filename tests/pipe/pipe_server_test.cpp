@@ -6,6 +6,7 @@
 #include "pipe/pipe_commands.h"
 #include "pipe/pipe_server.h"
 #include "pipe_test_support.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -135,6 +136,41 @@ TEST_F(PipeServer, CloseWithoutAClientEndsThePipeThread) {
   EXPECT_EQ(1u, trace.count("PipeThread - Stop"));
   ctl::PipeClient client;
   EXPECT_EQ(ctl::Outcome::NoSuchPort, client.open(name, 0));
+}
+
+// Another process may take the pipe's name before the port opens.
+TEST_F(PipeServer, ANameHeldByAnotherIsLoggedAndTakenOnceFree) {
+  setting("DRWenable", 1);
+  const std::string name = portName("HELD");
+  const WideString pipeName = ctl::pipeNameFor(name);
+  HANDLE squatter = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, squatter);
+  char windows[MAX_PATH];
+  ASSERT_NE(0u, GetWindowsDirectoryA(windows, sizeof windows));
+  char computer[MAX_PATH];
+  DWORD computerSize = sizeof computer;
+  ASSERT_TRUE(GetComputerNameA(computer, &computerSize));
+  const std::string log = std::string(windows) + "\\Temp\\Pipe Test Printer_" + computer + ".log";
+  DeleteFileA(log.c_str());
+  TraceLines trace;
+  INIPORT* port = open(name);
+  ASSERT_NE(nullptr, port);
+
+  // Tried again while the name is held, and logged once.
+  const DWORD start = GetTickCount();
+  while (trace.count("INVALID HANDLE WHEN CREATING PIPE") < 2 && GetTickCount() - start < 20000) Sleep(10);
+  EXPECT_LE(2u, trace.count("INVALID HANDLE WHEN CREATING PIPE"));
+  EXPECT_EQ(1u, trace.count("held by another process"));
+  const std::string held = "\"0028\"";
+  const std::string logged = readWholeFile(log);
+  EXPECT_NE(std::string::npos, logged.find(held)) << logged;
+
+  CloseHandle(squatter);
+  EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
+  EXPECT_TRUE(close(port));
+  EXPECT_EQ(1u, trace.count("PipeThread - Stop"));
+  DeleteFileA(log.c_str());
 }
 
 struct WaitingClient {

@@ -1,5 +1,8 @@
 #include "pipe_test_support.h"
 
+#include <sstream>
+
+#include "ctl_run.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/port_entry_points.h"
 #include "platform/debug_output.h"
@@ -69,15 +72,15 @@ bool PipePortTest::start() {
   return table_ != nullptr;
 }
 
-INIPORT* PipePortTest::open(const std::string& portName) {
+INIPORT* PipePortTest::open(const std::string& portName, const std::string& printerName) {
   if (table_ == nullptr && !start()) return nullptr;
   WideString port = widenText(portName);
-  WideString printerName = widenText("Pipe Test Printer");
+  WideString printer = widenText(printerName);
   MONITOR lower = sim::lowerMonitor();
   HANDLE hPort = nullptr;
   // The table's own entries where it has them, as the spooler calls them.
   const auto openPortEx = table_->Monitor.pfnOpenPortEx != nullptr ? table_->Monitor.pfnOpenPortEx : &MonOpenPort;
-  if (!openPortEx(&port[0], &printerName[0], &hPort, &lower)) return nullptr;
+  if (!openPortEx(&port[0], &printer[0], &hPort, &lower)) return nullptr;
   open_.push_back(static_cast<INIPORT*>(hPort));
   return static_cast<INIPORT*>(hPort);
 }
@@ -133,4 +136,14 @@ ctl::Response PipePortTest::request(const std::string& portName, BYTE code, cons
   EXPECT_EQ(ctl::Outcome::Ok, client.send(ctl::buildRequest(code, payload), 30000, &response))
       << "error " << client.lastError();
   return response;
+}
+
+CtlRun ctlRun(const std::vector<std::string>& args, bool terminal) {
+  std::ostringstream out, err;
+  const ctl::Console console{out, err, terminal};
+  CtlRun run;
+  run.exit = ctl::runCtl(args, console);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
 }

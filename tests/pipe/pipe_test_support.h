@@ -41,6 +41,14 @@ HANDLE rawClientWhenOpen(const std::string& portName);
 // Waits until the port's status thread is in its loop, its objects made.
 bool statusThreadReady(INIPORT* pIniPort);
 
+// One run of qxlm-ctl's command line in this process.
+struct CtlRun {
+  int exit = -1;
+  std::string out;
+  std::string err;
+};
+CtlRun ctlRun(const std::vector<std::string>& args, bool terminal = false);
+
 class PipePortTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -54,7 +62,7 @@ class PipePortTest : public ::testing::Test {
 
   // A port name of this test and process: pipe names are machine-wide.
   std::string portName(const std::string& tag) const;
-  INIPORT* open(const std::string& portName);
+  INIPORT* open(const std::string& portName, const std::string& printerName = "Pipe Test Printer");
   BOOL close(INIPORT* pIniPort);
   static sim::Printer& printer(const std::string& portName);
 

@@ -1,4 +1,5 @@
-// Files: dispositions and their errors, share modes, the file pointer, copy and delete.
+// Files: dispositions and their errors, share modes, the file pointer, copy and
+// delete, hard links, appending writes and the end of a file.
 #include <cctype>
 #include <cstring>
 
@@ -246,6 +247,50 @@ TEST_F(File, CopyAndDelete) {
   EXPECT_FALSE(CopyFileA(source.c_str(), copy.c_str(), FALSE));
   EXPECT_LAST_ERROR(ERROR_FILE_NOT_FOUND);
   EXPECT_EQ("newer", readAll(copy));
+}
+
+TEST_F(File, HardLinksAppendingWritesAndEndOfFile) {
+  const std::string p = path("linked.log");
+  const std::string other = path("linked.other");
+  HANDLE h = open(p, GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  write(h, "first");
+  CloseHandle(h);
+  ASSERT_TRUE(CreateHardLinkA(other.c_str(), p.c_str(), nullptr));
+  SetLastError(0);
+  EXPECT_FALSE(CreateHardLinkA(other.c_str(), p.c_str(), nullptr));
+  EXPECT_LAST_ERROR(ERROR_ALREADY_EXISTS);
+
+  h = CreateFileA(p.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  BY_HANDLE_FILE_INFORMATION info = {};
+  ASSERT_TRUE(GetFileInformationByHandle(h, &info));
+  EXPECT_EQ(2u, info.nNumberOfLinks);
+  EXPECT_EQ(0u, info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_EQ(5u, info.nFileSizeLow);
+
+  // Offsets of all ones append, wherever the file pointer stands.
+  OVERLAPPED atEnd = {};
+  atEnd.Offset = 0xFFFFFFFFu;
+  atEnd.OffsetHigh = 0xFFFFFFFFu;
+  DWORD done = 0;
+  EXPECT_EQ(0u, SetFilePointer(h, 0, nullptr, FILE_BEGIN));
+  EXPECT_TRUE(WriteFile(h, " second", 7, &done, &atEnd));
+  EXPECT_EQ(7u, done);
+  EXPECT_EQ("first second", readAll(other));
+  EXPECT_EQ(3u, SetFilePointer(h, 3, nullptr, FILE_BEGIN));
+  EXPECT_TRUE(SetEndOfFile(h));
+  EXPECT_EQ(3u, GetFileSize(h, nullptr));
+  CloseHandle(h);
+
+  // Removing one name leaves the file under the other.
+  EXPECT_TRUE(DeleteFileA(p.c_str()));
+  EXPECT_EQ("fir", readAll(other));
+  h = open(other, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_TRUE(GetFileInformationByHandle(h, &info));
+  EXPECT_EQ(1u, info.nNumberOfLinks);
+  CloseHandle(h);
 }
 
 TEST_F(File, CreateAndRemoveDirectory) {

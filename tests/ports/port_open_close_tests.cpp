@@ -94,7 +94,7 @@ TEST_F(PortOpen, ASecondOpenOfTheSameNameInAnyCaseIsBusy) {
 
 TEST_F(PortOpen, ALowerTableWithoutARequiredEntryIsRefused) {
   const sim::Entry required[] = {sim::Entry::OpenPort, sim::Entry::StartDocPort, sim::Entry::WritePort,
-                                 sim::Entry::ReadPort, sim::Entry::ClosePort};
+                                 sim::Entry::ReadPort, sim::Entry::EndDocPort, sim::Entry::ClosePort};
   INIPORT* const head = portListHead;
   for (sim::Entry entry : required) {
     SetLastError(0);
@@ -111,7 +111,7 @@ TEST_F(PortOpen, ALowerTableWithoutARequiredEntryIsRefused) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINT_MONITOR));
 
   // The other entries are optional.
-  for (sim::Entry entry : {sim::Entry::EndDocPort, sim::Entry::GetPrinterDataFromPort, sim::Entry::SetPortTimeOuts}) {
+  for (sim::Entry entry : {sim::Entry::GetPrinterDataFromPort, sim::Entry::SetPortTimeOuts}) {
     INIPORT* pIniPort = open("USB_PT_TABLE", sim::lowerMonitorWithout(entry));
     ASSERT_NE(pIniPort, nullptr) << sim::entryName(entry);
     EXPECT_TRUE(close(pIniPort));

@@ -46,11 +46,35 @@ TEST_F(StatusLog, ReadyWhileIdleLogsTheSerialNumber) {
   printer(port).setSerialNumber("QX-4242");
   port->PrinterStatus = PORT_STATUS_OFFLINE;
   ReadCommand(port, FALSE, nullptr, 0);
+  runLogPrinterRequests(port);  // as the status thread does after its query
   const auto lines = logLines(port);
   ASSERT_EQ(2u, lines.size());
   EXPECT_TRUE(hasLine(port, "0021", "Ready Heart Beat"));
   EXPECT_TRUE(hasLine(port, "0021", "Printer Serial Number = QX-4242"));
   EXPECT_EQ(0u, postedStatus(port));
+}
+
+TEST_F(StatusLog, TheLogAsksThePrinterOnlyAfterTheQueryHasItsOwnReply) {
+  INIPORT* port = loggingPort(DRW_ERRORS);
+  printer(port).setSerialNumber("QX-4242");
+  port->PrinterStatus = PORT_STATUS_OFFLINE;  // the change to ready wants the serial number
+  const BYTE complete[] = {0x1B, 'I', 'C'};
+  EXPECT_TRUE(ReadCommand(port, TRUE, complete, sizeof complete));
+  EXPECT_EQ(std::vector<Bytes>({{3, '1', '2', 0, 0, 0, 0, 0}}), printer(port).vendorRequests());
+  EXPECT_EQ('C', port->LastStatus[0]);
+  EXPECT_EQ(0u, logCount(port, "Printer Serial Number"));
+
+  runLogPrinterRequests(port);
+  EXPECT_TRUE(hasLine(port, "0021", "Printer Serial Number = QX-4242"));
+  // The log's exchange answers no query: the copies keep the query's reply.
+  EXPECT_EQ('C', port->LastStatus[0]);
+
+  // The number is as long as the reply says, whatever follows it.
+  const std::string reply = "A0904SN42\x01XY";
+  char number[16];
+  serialNumberFromReply(reinterpret_cast<const BYTE*>(reply.data()), static_cast<DWORD>(reply.size()), number,
+                        sizeof number);
+  EXPECT_STREQ("SN42", number);
 }
 
 TEST_F(StatusLog, OutputJamWithNotReadyWritesBothJamLines) {
@@ -93,10 +117,12 @@ TEST_F(StatusLog, IdlePollReportsOncePerPollTime) {
   printer(port).setHeadTemperature(45);
   port->LastPollLogTime = clockTickCount() - 61000;
   ReadCommand(port, FALSE, nullptr, 0);
+  runLogPrinterRequests(port);
   EXPECT_TRUE(hasLine(port, "0021", "Ready Poll"));
   EXPECT_TRUE(hasLine(port, "0020", "Print head temp 045 Poll"));
   EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
   ReadCommand(port, FALSE, nullptr, 0);
+  runLogPrinterRequests(port);
   EXPECT_EQ(2u, logLines(port).size());
 }
 
@@ -122,9 +148,10 @@ TEST_F(StatusLog, AnEntryWrittenInsideAStateReportLeavesTheReportWhole) {
   port->WDCountsKnown = TRUE;
   port->WDEnumerations = 1;
   port->WDTimeouts = 1;
-  // The report's own status request reads the changed counter and logs it while the
-  // report's file is open; the report goes on writing to its file after that.
+  // The report's head temperature request, made after it, reads the changed
+  // counter and logs it beside the report's own lines.
   DRWlogger(port, 0, DRW_POLL);
+  runLogPrinterRequests(port);
   EXPECT_TRUE(hasLine(port, "0021", "Ready Heart Beat"));
   EXPECT_EQ(1u, logCount(port, "ENUMERATION CHANGE SINCE LAST HB, NEW VALUE = 2"));
   EXPECT_TRUE(hasLine(port, "0020", "Print head temp 045 Heart Beat"));

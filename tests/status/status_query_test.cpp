@@ -1,7 +1,13 @@
 // Status queries against the virtual printer: which requests and reads they make,
 // what stands in for a missing reply, and what they record about the exchange.
+#include <atomic>
+#include <cstring>
+
+#include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "monitor/settings.h"
 #include "platform/clock.h"
+#include "platform/debug_output.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"
 #include "status_test_support.h"
@@ -50,6 +56,32 @@ TEST_F(StatusQuery, SpecificUsbQueryInterpretsTheStaleReplyApart) {
   EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
   EXPECT_EQ(3u, postedStatus(port));
   EXPECT_STREQ(" (Complete)", port->StatusTypeText);
+}
+
+TEST_F(StatusQuery, PipeStateComesBackWhateverTheStaleReplyInterleaving) {
+  INIPORT* port = talkingPort("USB");
+  // A pipe client waits for a live status; its time-out ends, and the pipe puts its
+  // state back, while the status thread is taking the stale reply.
+  port->printerState = PRINTER_STATE_PIPE_REQUEST;
+  struct Pipe {
+    INIPORT* port;
+    std::atomic<bool> restored;  // the port's pipe thread may trace meanwhile
+  } pipe = {port, {false}};
+  const DWORD diags = Settings.EnableDiags;
+  Settings.EnableDiags = DIAG_INFO | DIAG_ERRORS;
+  debugOutputCapture(
+      [](LPCSTR line, void* context) {
+        Pipe* p = static_cast<Pipe*>(context);
+        if (p->restored || strstr(line, "ProcessQXStatusString - Status =") == nullptr) return;
+        p->port->printerState = PRINTER_STATE_HEARTBEAT;
+        p->restored = true;
+      },
+      &pipe);
+  EXPECT_TRUE(ReadCommand(port, TRUE, kComplete, sizeof kComplete));
+  debugOutputCapture(nullptr, nullptr);
+  Settings.EnableDiags = diags;
+  EXPECT_TRUE(pipe.restored);
+  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
 }
 
 TEST_F(StatusQuery, PrintTicketRequestCarriesItsParameters) {
@@ -112,6 +144,35 @@ TEST_F(StatusQuery, SilentSerialPrinterGoesOffLine) {
   const auto writes = printer(port).calls(sim::Entry::WritePort);
   ASSERT_EQ(1u, writes.size());
   EXPECT_EQ(std::string("<lm><SS>"), std::string(writes[0].in.begin(), writes[0].in.end()));
+}
+
+TEST_F(StatusQuery, FailedSerialLinkShowsThePortOffLine) {
+  for (const sim::Fault& fault : {sim::Fault::failRead(1, ERROR_GEN_FAILURE, true),
+                                  sim::Fault::failStartDoc(ERROR_ACCESS_DENIED, true)}) {
+    SCOPED_TRACE(fault.describe());
+    INIPORT* port = talkingPort("COM");
+    printer(port).addFault(fault);
+    EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
+    EXPECT_EQ(1u, postedStatus(port));
+    EXPECT_TRUE(port->StatusReadFailed.load());
+    EXPECT_EQ(fault.error, port->LastWinError.load());
+    EXPECT_FALSE(printer(port).inDocument());
+  }
+}
+
+TEST_F(StatusQuery, OnlyFreshStatusRepliesFeedTheLowPaperDebounce) {
+  INIPORT* port = talkingPort("USB");
+  const BYTE shortStatus[] = {0x1B, 'I', 'S'};
+  const BYTE ticketCount[] = {0x1B, 'I', 'A', 0x02};
+  printer(port).setStatus(0, LOW_PAPER);
+  EXPECT_TRUE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
+  // Neither an A reply nor an empty read is a second reading of the sensor.
+  EXPECT_TRUE(ReadCommand(port, TRUE, ticketCount, sizeof ticketCount));
+  printer(port).addFault(sim::Fault::zeroRead(2));  // the answer after the stale reply
+  EXPECT_FALSE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
+  EXPECT_FALSE(port->LowPaper.load());
+  EXPECT_TRUE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
+  EXPECT_TRUE(port->LowPaper.load());
 }
 
 TEST_F(StatusQuery, SerialReplyOfTheWrongTypeIsDiscarded) {

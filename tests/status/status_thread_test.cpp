@@ -102,7 +102,7 @@ TEST_F(StatusThread, IdleHeartbeatQueriesOncePerRate) {
   EXPECT_LE(queries, 21u);
 }
 
-TEST_F(StatusThread, NoQueriesWhileHeartbeatIsOff) {
+TEST_F(StatusThread, NoQueriesAndNoClaimedStatusWhileHeartbeatIsOff) {
   setting("HeartBeatRate", 500);
   setting("EnableHeartBeat", 0);
   clockSetScale(0.05);
@@ -114,6 +114,12 @@ TEST_F(StatusThread, NoQueriesWhileHeartbeatIsOff) {
   ResetEvent(port->DoneReading);
   SetEvent(port->WakeUp);
   EXPECT_EQ(WAIT_OBJECT_0, clockWait(port->DoneReading, 20000));
+  // Nothing asked, nothing known: the off line shown at the start is taken back.
+  const auto posts = setPorts(port);
+  ASSERT_EQ(2u, posts.size());
+  EXPECT_EQ(1u, posts[0].status);
+  EXPECT_EQ(0u, posts[1].status);
+  EXPECT_EQ(0u, port->PrinterStatus.load());
 }
 
 TEST_F(StatusThread, WakeUpStartsAPassAtOnce) {

@@ -1,5 +1,6 @@
 #include "ctl_client.h"
 
+#include "ctl_host.h"
 #include "pipe/pipe_packet.h"
 #include "pipe/pipe_server.h"
 
@@ -21,13 +22,16 @@ void PipeClient::close() {
   event_ = nullptr;
 }
 
-Outcome PipeClient::open(const std::string& portName, DWORD busyWaitMs) {
+Outcome PipeClient::open(const std::string& portName, DWORD busyWaitMs, Identity identity) {
   close();
   const std::basic_string<WCHAR> name = pipeNameFor(portName);
+  // Any local process can serve a pipe of this name: by default it learns who the
+  // client is and can do nothing as the client.
+  const DWORD level = identity == Identity::Lend ? SECURITY_IMPERSONATION : SECURITY_IDENTIFICATION;
   const DWORD start = GetTickCount();
   for (;;) {
-    pipe_ = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                        nullptr);
+    pipe_ = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | level, nullptr);
     if (pipe_ != INVALID_HANDLE_VALUE) break;
     lastError_ = GetLastError();
     if (lastError_ == ERROR_FILE_NOT_FOUND || lastError_ == ERROR_PATH_NOT_FOUND) return Outcome::NoSuchPort;
@@ -40,6 +44,14 @@ Outcome PipeClient::open(const std::string& portName, DWORD busyWaitMs) {
       if (lastError_ == ERROR_FILE_NOT_FOUND) return Outcome::NoSuchPort;
       if (GetTickCount() - start >= busyWaitMs) return Outcome::Busy;
     }
+  }
+  // The server can act as the client only once it has read from it: nothing has
+  // been sent yet.
+  serverAccount_.clear();
+  if (identity == Identity::Lend && !pipeServerTrusted(pipe_, &serverAccount_)) {
+    lastError_ = ERROR_ACCESS_DENIED;
+    close();
+    return Outcome::Untrusted;
   }
   DWORD mode = PIPE_READMODE_MESSAGE;
   event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);

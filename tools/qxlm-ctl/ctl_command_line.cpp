@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "ctl_fleet_command_line.h"
 #include "ctl_host.h"
 #include "pipe/pipe_commands.h"
 
@@ -14,6 +15,7 @@ const BYTE kEsc = 0x1B;
 struct Parsed {
   std::vector<std::string> args;  // the subcommand's own arguments
   bool check = false;
+  DWORD stallLimitMs = 0;  // 0: the default
 };
 
 typedef bool (*PayloadBuilder)(const Parsed& parsed, Invocation* invocation, std::string* error);
@@ -220,6 +222,15 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
         return false;
       }
       invocation->timeoutMs = static_cast<DWORD>(ms);
+    } else if (name == "--stall-limit") {
+      std::string value;
+      unsigned long ms = 0;
+      if (!optionValue(args, &i, name, &value, error)) return false;
+      if (!number(value, 3600000, &ms) || ms == 0) {
+        *error = "the stall limit is a number of milliseconds from 1 to 3600000";
+        return false;
+      }
+      parsed.stallLimitMs = static_cast<DWORD>(ms);
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -260,6 +271,13 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
     *error = "--check belongs to flash";
     return false;
   }
+  if (parsed.stallLimitMs != 0) {
+    if (spec->code != PROGRAM_FLASH) {
+      *error = "--stall-limit belongs to flash";
+      return false;
+    }
+    invocation->stallLimitMs = parsed.stallLimitMs;
+  }
   invocation->port = port.empty() ? defaultPort() : port;
   return spec->build(parsed, invocation, error);
 }
@@ -275,6 +293,7 @@ std::string usageText() {
   for (const CommandSpec& spec : kCommands) {
     text += "  " + std::string(spec.synopsis) + "\n      " + spec.help + "\n";
   }
+  text += fleetCommandsText();
   text +=
       "\n"
       "options:\n"
@@ -283,12 +302,18 @@ std::string usageText() {
       "  --raw               the response letter and payload bytes in hexadecimal\n"
       "  --json              one JSON object per answer (per progress change while flashing)\n"
       "  --check             flash: check the file against the printer first\n"
-      "  -h, --help          this text\n"
+      "  --stall-limit MS    flash: give up when the update shows no progress, or the pipe\n"
+      "                      stays busy, this long (default 60000)\n"
+      "  -h, --help          this text\n";
+  text += fleetOptionsText();
+  text +=
       "\n"
       "exit codes:\n"
       "  0 success, 1 command line not understood, 2 no such port (not open),\n"
       "  3 refused by the monitor or firmware update failed, 4 timed out,\n"
-      "  5 another client holds the port's pipe, 6 connection failed\n";
+      "  5 another client holds the port's pipe, 6 connection failed,\n"
+      "  7 flash refused: the pipe is not served by SYSTEM or an administrator\n";
+  text += fleetExitCodesText();
   return text;
 }
 

@@ -18,6 +18,7 @@ enum ExitCode {
   EXIT_TIMED_OUT = 4,     // the printer did not answer in time, or the monitor did not
   EXIT_BUSY = 5,          // another client holds the port's pipe
   EXIT_FAILED = 6,        // the connection broke or the answer was not understood
+  EXIT_UNTRUSTED = 7,     // flash: the pipe is served by an account not trusted with the client's identity
 };
 
 enum class Output { Decoded, Raw, Json };

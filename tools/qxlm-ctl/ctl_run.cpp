@@ -2,6 +2,7 @@
 
 #include "ctl_client.h"
 #include "ctl_command_line.h"
+#include "ctl_fleet.h"
 #include "ctl_progress.h"
 #include "ctl_status.h"
 #include "pipe/pipe_commands.h"
@@ -28,6 +29,9 @@ const char* outcomeText(Outcome outcome) {
       return "the port's pipe is busy with another client";
     case Outcome::TimedOut:
       return "the monitor did not answer in time";
+    case Outcome::Untrusted:
+      return "the port's pipe is not served by the spooler's account (SYSTEM) or an administrator, so the "
+             "firmware file is not offered to it";
     default:
       return "the connection to the port failed";
   }
@@ -43,6 +47,8 @@ int outcomeExit(Outcome outcome) {
       return EXIT_BUSY;
     case Outcome::TimedOut:
       return EXIT_TIMED_OUT;
+    case Outcome::Untrusted:
+      return EXIT_UNTRUSTED;
     default:
       return EXIT_FAILED;
   }
@@ -65,10 +71,14 @@ class Session {
   }
 
  private:
+  // Only the firmware update lends the client's identity: the monitor opens the
+  // file as the client.
   Outcome ask(BYTE code, const std::vector<BYTE>& payload, DWORD limitMs, Response* response) {
     PipeClient client;
-    Outcome outcome = client.open(inv_.port, kBusyWaitMs);
+    Outcome outcome =
+        client.open(inv_.port, kBusyWaitMs, code == PROGRAM_FLASH ? Identity::Lend : Identity::IdentifyOnly);
     if (outcome == Outcome::Ok) outcome = client.send(buildRequest(code, payload), limitMs, response);
+    if (outcome == Outcome::Untrusted) serverAccount_ = client.serverAccount();
     return outcome;
   }
 
@@ -80,7 +90,9 @@ class Session {
     if (inv_.output == Output::Json) {
       console_.out << jsonHead() << ",\"error\":" << jsonString(outcomeText(outcome)) << "}\n";
     }
-    console_.err << "qxlm-ctl: " << inv_.port << ": " << outcomeText(outcome) << "\n";
+    console_.err << "qxlm-ctl: " << inv_.port << ": " << outcomeText(outcome);
+    if (outcome == Outcome::Untrusted) console_.err << " (it is served by " << serverAccount_ << ")";
+    console_.err << "\n";
     return outcomeExit(outcome);
   }
 
@@ -169,7 +181,9 @@ class Session {
       Sleep(kProgressPollMs);
       Response response;
       const Outcome outcome = ask(GET_FLASH_PROGRESS, {}, kAnswerLimitMs, &response);
-      if (outcome == Outcome::Busy) continue;  // another client asks in between
+      // Another client may ask in between, but a pipe that stays busy shows no
+      // progress either.
+      if (outcome == Outcome::Busy && GetTickCount() - changed < inv_.stallLimitMs) continue;
       if (outcome != Outcome::Ok) {
         endLine();
         return clientFailure(outcome);
@@ -207,11 +221,13 @@ class Session {
   const Invocation& inv_;
   const Console& console_;
   size_t drawn_ = 0;
+  std::string serverAccount_;  // of a server refused the client's identity
 };
 
 }  // namespace
 
 int runCtl(const std::vector<std::string>& args, const Console& console) {
+  if (isFleetCommand(args)) return runFleet(args, console);
   Invocation invocation;
   std::string error;
   if (!parseCommandLine(args, &invocation, &error)) {

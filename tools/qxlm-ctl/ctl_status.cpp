@@ -23,8 +23,8 @@ void setStatusBytes(DecodedStatus* status, BYTE status1, BYTE status2) {
   status->hasStatusBytes = true;
   status->status1 = status1;
   status->status2 = status2;
-  for (const StatusBit& bit : statusBits()) {
-    if (((bit.byte == 1 ? status1 : status2) & bit.mask) != 0) status->conditions.push_back(&bit);
+  for (const StateWord& word : stateWords()) {
+    if (word.byte != 0 && ((word.byte == 1 ? status1 : status2) & word.mask) != 0) status->conditions.push_back(&word);
   }
 }
 
@@ -110,27 +110,6 @@ std::string fieldText(const std::vector<BYTE>& data) {
 
 }  // namespace
 
-const std::vector<StatusBit>& statusBits() {
-  static const std::vector<StatusBit> bits = {
-      {1, 0x80, "SYSTEM_NOT_READY", "printer not ready"},
-      {1, 0x40, "SYSTEM_DIAG_ERROR", "diagnostic error"},
-      {1, 0x20, "MANUAL_DESELECT", "taken off line at the printer"},
-      {1, 0x10, "OUTPUT_JAM", "output jam"},
-      {1, 0x08, "PAPER_REG_ERROR", "paper registration error"},
-      {1, 0x04, "CUTTER_JAM", "cutter jam"},
-      {1, 0x02, "HEAD_LEVER_UP", "print-head lever open"},
-      {1, 0x01, "OUT_OF_PAPER", "paper out"},
-      {2, 0x80, "DOC_IN_PROGRESS", "a document is being printed"},
-      {2, 0x40, "PRINTER_TIMEOUT", "printer timeout"},
-      {2, 0x20, "BUSY", "busy"},
-      {2, 0x10, "PH_TEMP_WAIT", "waiting for the print head to cool"},
-      {2, 0x08, "TICKET_NOT_TAKEN", "ticket not taken (bin full)"},
-      {2, 0x04, "AVG_POWER_WAIT", "waiting for the average-power limit"},
-      {2, 0x01, "LOW_PAPER", "paper low"},
-  };
-  return bits;
-}
-
 bool decodeStatus(const std::vector<BYTE>& reply, DecodedStatus* status) {
   *status = DecodedStatus();
   if (reply.empty()) return false;
@@ -156,6 +135,11 @@ bool decodeStatus(const std::vector<BYTE>& reply, DecodedStatus* status) {
   return true;
 }
 
+std::vector<const StateWord*> conditionWords(const DecodedStatus& status) {
+  if (!status.conditions.empty()) return status.conditions;
+  return {findStateWord(kWordReady)};
+}
+
 std::string statusText(const DecodedStatus& status) {
   std::string text = "type: " + std::string(1, status.type) + " (" + status.typeName + ")\n";
   if (status.field >= 0) {
@@ -167,7 +151,7 @@ std::string statusText(const DecodedStatus& status) {
   if (status.hasStatusBytes) {
     text += "status bytes: " + hexByte(status.status1) + " " + hexByte(status.status2) + "\n";
     if (status.conditions.empty()) text += "  (no condition set: ready)\n";
-    for (const StatusBit* bit : status.conditions) {
+    for (const StateWord* bit : status.conditions) {
       char line[96];
       snprintf(line, sizeof line, "  %-18s %s\n", bit->name, bit->meaning);
       text += line;
@@ -205,7 +189,7 @@ std::string statusJsonMembers(const DecodedStatus& status) {
     for (size_t i = 0; i < status.conditions.size(); ++i) {
       json += (i == 0 ? "" : ",") + jsonString(status.conditions[i]->name);
     }
-    json += "]";
+    json += "]," + ippJsonMembers(ippStateOf(conditionWords(status)));
   }
   if (status.hasErrorCode) json += ",\"errorCode\":" + std::to_string(status.errorCode);
   if (status.hasTicketCount) json += ",\"ticketCount\":" + std::to_string(status.ticketCount);

@@ -5,19 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "ctl_state_words.h"
 #include "platform/win32_api.h"
 
 namespace ctl {
-
-struct StatusBit {
-  int byte;  // 1 or 2: reply byte 3 or 4
-  BYTE mask;
-  const char* name;
-  const char* meaning;
-};
-
-// Every named bit of the two status bytes, status byte 1 first, highest bit first.
-const std::vector<StatusBit>& statusBits();
 
 struct DecodedStatus {
   char type = 0;            // the reply letter: S N E C A
@@ -25,7 +16,7 @@ struct DecodedStatus {
   bool hasStatusBytes = false;
   BYTE status1 = 0;
   BYTE status2 = 0;
-  std::vector<const StatusBit*> conditions;  // the bits that are set
+  std::vector<const StateWord*> conditions;  // the bits that are set
   // The fields after field 00, as far as they could be read.
   bool hasErrorCode = false;
   int errorCode = 0;
@@ -45,7 +36,11 @@ struct DecodedStatus {
 // false when the reply does not start with a known type letter.
 bool decodeStatus(const std::vector<BYTE>& reply, DecodedStatus* status);
 
-// The status as indented lines of text, and as one JSON object's members.
+// The status's words: its set bits, or "ready" when none is set.
+std::vector<const StateWord*> conditionWords(const DecodedStatus& status);
+
+// The status as indented lines of text, and as one JSON object's members (with the
+// IPP printer-state and printer-state-reasons of its bits).
 std::string statusText(const DecodedStatus& status);
 std::string statusJsonMembers(const DecodedStatus& status);
 

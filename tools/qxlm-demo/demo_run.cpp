@@ -15,14 +15,16 @@
 #include "spooler_job.h"
 #include "spooler_view.h"
 #include "ticket_job.h"
+#include "update_view.h"
 #include "watcher.h"
 
 namespace demo {
 namespace {
 
 const char kPrinterName[] = "Demo Ticket Printer";
-const DWORD kJobId = 1;
-const DWORD kReadyWaitMs = 3000;
+// Not 1: the monitor's own short documents (status on serial links, the model
+// query, a firmware update) reach the printer with job id 1.
+const DWORD kJobId = 12;
 
 std::basic_string<WCHAR> registryRoot(const std::string& port) {
   std::string root = "SOFTWARE\\qxlm-demo\\";
@@ -57,19 +59,29 @@ const char* linkName(const std::string& port) {
   return "file";
 }
 
-// The document's bytes without the status request that the end of document writes
-// after the job's data.
-std::vector<BYTE> jobBytesReceived(const sim::Printer& printer) {
-  std::vector<BYTE> bytes = printer.documentBytes();
+// What reached the printer in the job's own document, without the status request
+// that the end of document writes after the job's data. Later documents on the
+// printer (a firmware update in --keep-open mode) are not the job's.
+void observeJob(const sim::Printer& printer, const std::vector<BYTE>& job, Observed& seen) {
+  const std::vector<sim::Document> documents = printer.documents();
+  auto doc = std::find_if(documents.rbegin(), documents.rend(),
+                          [](const sim::Document& d) { return d.jobId == kJobId; });
+  if (doc == documents.rend()) return;
+  std::vector<BYTE> bytes = doc->data;
   const BYTE endRequest[] = {0x1B, 'I', 'e'};
   if (bytes.size() >= 3 && std::equal(endRequest, endRequest + 3, bytes.end() - 3)) bytes.resize(bytes.size() - 3);
-  return bytes;
+  seen.pagesPrinted = doc->pages;
+  seen.bytesAtPrinter = bytes.size();
+  seen.jobBytesIntact = bytes == job;
 }
 
-void keepOpen(const std::string& port) {
+void keepOpen(const std::string& port, UpdateView& updates) {
   say("port " + port + " stays open with its heartbeat; ask it with: qxlm-ctl status " + port);
   say("press Ctrl-C to close the port and end");
-  while (!interrupted()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  while (!interrupted()) {
+    updates.poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   say("interrupted: closing the port");
 }
 
@@ -126,19 +138,13 @@ Outcome runDemo(const Options& options) {
   BuildLogFilePath(static_cast<INIPORT*>(port.handle()), logPath, sizeof logPath);
   say("monitor: port " + options.port + " open; event log " + logPath);
   Watcher watcher(printer, logPath);
-  // The monitor sends the printer no requests until it has had a first reply, so a
-  // job started sooner would miss the ticket counter it reads at the start. Like an
-  // operator, the demo waits briefly for the printer to show it is there.
-  sim::spooler().waitUntil(
-      [&](const std::vector<sim::SpoolerRecord>& records) {
-        return std::any_of(records.begin(), records.end(), [&](const sim::SpoolerRecord& r) {
-          return r.call == sim::SpoolerCall::SetPort && r.result && r.status != PORT_STATUS_OFFLINE;
-        });
-      },
-      kReadyWaitMs);
+  UpdateView updates(static_cast<INIPORT*>(port.handle()), printer);
 
+  // The spooler opens a port right before the job it sends there.
   const JobRun run = port.print(kJobId, job);
-  if (options.keepOpen) keepOpen(options.port);
+  observeJob(printer, job, seen);
+  const DWORD ticketCounter = printer.ticketCount();
+  if (options.keepOpen) keepOpen(options.port, updates);
   port.close();
   say("monitor: port closed");
   watcher.stop();
@@ -148,18 +154,12 @@ Outcome runDemo(const Options& options) {
   seen.ended = run.ended;
   seen.reportedPrinted = spoolerView.jobReportedPrinted();
   seen.deleted = spoolerView.jobDeleted();
-  seen.pagesPrinted = printer.pagesPrinted();
-  const std::vector<BYTE> received = jobBytesReceived(printer);
-  seen.bytesAtPrinter = received.size();
-  seen.jobBytesIntact = received == job;
   seen.offlineShown = spoolerView.statusShown(PORT_STATUS_OFFLINE);
   seen.paperOutShown = spoolerView.statusShown(PORT_STATUS_PAPER_OUT);
   seen.jamShown = spoolerView.statusShown(PORT_STATUS_PAPER_JAM);
   seen.crcErrorLogged = watcher.eventLog().sawCode("0002");
 
-  say("result: " + std::to_string(seen.pagesPrinted) + " of " + std::to_string(seen.jobPages) +
-      " tickets printed, " + std::to_string(seen.bytesAtPrinter) + " of " + std::to_string(seen.jobBytes) +
-      " bytes at the printer, ticket counter " + std::to_string(printer.ticketCount()));
+  for (const std::string& line : resultLines(seen, ticketCounter)) say("result: " + line);
   std::vector<std::string> notes;
   const bool expected = judge(options, seen, notes);
   for (const std::string& note : notes) say(note);

@@ -66,6 +66,28 @@ void scriptPrinter(sim::Printer& printer, const Options& options, const std::vec
   }
 }
 
+std::vector<std::string> resultLines(const Observed& seen, DWORD ticketCounter) {
+  std::vector<std::string> lines;
+  lines.push_back("the printer printed " + std::to_string(seen.pagesPrinted) + " of the job's " +
+                  std::to_string(seen.jobPages) + " tickets (" + std::to_string(seen.bytesAtPrinter) + " of " +
+                  std::to_string(seen.jobBytes) + " bytes reached it), ticket counter " +
+                  std::to_string(ticketCounter));
+  const bool incomplete = seen.pagesPrinted < seen.jobPages;
+  if (seen.deleted) {
+    lines.push_back("the spooler was told to delete the job");
+  } else if (seen.reportedPrinted) {
+    lines.push_back("the spooler was told the job ended (last page ejected), so that it counts the job done and "
+                    "does not print it again");
+  } else {
+    lines.push_back("the spooler was told nothing of the job's end: the job stays in its queue");
+  }
+  if (incomplete && (seen.deleted || seen.reportedPrinted)) {
+    lines.push_back(std::to_string(seen.jobPages - seen.pagesPrinted) + " of the job's " +
+                    std::to_string(seen.jobPages) + " tickets did not come out: send the job again to print them");
+  }
+  return lines;
+}
+
 bool judge(const Options& options, const Observed& seen, std::vector<std::string>& notes) {
   bool ok = true;
   expect(seen.started, "the document started", notes, ok);

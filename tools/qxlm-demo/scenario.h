@@ -26,7 +26,7 @@ struct Observed {
   bool reportedPrinted = false;
   bool deleted = false;
   unsigned jobPages = 0;
-  unsigned pagesPrinted = 0;
+  unsigned pagesPrinted = 0;  // of the job's own document
   size_t jobBytes = 0;
   size_t bytesAtPrinter = 0;
   bool jobBytesIntact = false;  // the printer received the job's bytes unchanged
@@ -35,6 +35,10 @@ struct Observed {
   bool jamShown = false;
   bool crcErrorLogged = false;  // event "0002" in the event log
 };
+
+// The run's result in plain words: what of the job came out of the printer, and
+// what the spooler was told of it (which decides whether it prints the job again).
+std::vector<std::string> resultLines(const Observed& seen, DWORD ticketCounter);
 
 // True when the job ended as the scenario expects; each finding is added to notes.
 bool judge(const Options& options, const Observed& seen, std::vector<std::string>& notes);

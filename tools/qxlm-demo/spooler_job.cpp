@@ -63,8 +63,8 @@ JobRun SpoolerPort::print(DWORD jobId, const std::vector<BYTE>& job) {
     run.bytesTaken += written;
   }
   run.ended = table_->Monitor.pfnEndDocPort(handle_);
-  say(std::string("spooler: document ended, ") + (run.ended ? "the monitor reports the job printed"
-                                                             : "the monitor does not report the job printed"));
+  say(std::string("spooler: document ended, ") + (run.ended ? "the monitor told the spooler the job's last page left"
+                                                             : "the monitor did not tell the spooler the job is done"));
   return run;
 }
 

@@ -65,7 +65,8 @@ SpoolerView::SpoolerView(const std::string& portName, DWORD jobId) : port_(portN
       } else if (record.call == sim::SpoolerCall::SetJob && record.jobId == jobId_) {
         if (record.command == JOB_CONTROL_LAST_PAGE_EJECTED) {
           printed_ = true;
-          line = "spooler: told job " + std::to_string(jobId_) + " has its last page ejected: the job is printed";
+          line = "spooler: told job " + std::to_string(jobId_) +
+                 " has its last page ejected: the spooler counts the job done, whatever came out";
         } else if (record.command == JOB_CONTROL_DELETE) {
           deleted_ = true;
           line = "spooler: told to delete job " + std::to_string(jobId_);

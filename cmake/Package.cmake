@@ -1,0 +1,20 @@
+# The release archive of the Windows build: cmake --build --preset windows --target package
+# makes qxlm-<version>-win64.zip with the DLL, the programs and the documents a person
+# installing it needs. docs/INSTALL.txt lists the contents; a test holds the archive to
+# that list.
+# The binaries go without their DWARF debug information, which no Windows debugger
+# reads; the DLL's import library stays out.
+install(TARGETS qxlm qxlm-setup qxlm-ctl qxlm-demo
+  RUNTIME DESTINATION .
+  ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
+install(FILES docs/INSTALL.txt docs/qxlm-example.inf DESTINATION .)
+install(FILES docs/driver-package.md docs/settings.md docs/pipe-protocol.md DESTINATION docs)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME qxlm)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME qxlm-${PROJECT_VERSION}-win64)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR})
+include(CPack)

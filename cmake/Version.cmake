@@ -1,0 +1,20 @@
+# A version resource for each shipped Windows binary: file and product version are the
+# project's version, so Explorer, the setup program's status and an installer all read
+# the same number.
+function(qxlm_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(QXLM_RC_FILETYPE VFT_DLL)
+    set(QXLM_RC_FILENAME ${target}.dll)
+  else()
+    set(QXLM_RC_FILETYPE VFT_APP)
+    set(QXLM_RC_FILENAME ${target}.exe)
+  endif()
+  set(QXLM_RC_DESCRIPTION "${description}")
+  set(QXLM_RC_NAME ${target})
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+endfunction()

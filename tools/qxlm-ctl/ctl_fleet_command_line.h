@@ -1,0 +1,46 @@
+// The command lines of qxlm-ctl's fleet commands: ports, watch and log.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/win32_api.h"
+
+namespace ctl {
+
+// watch --until: the condition did not hold within its time-out.
+const int EXIT_CONDITION_TIMED_OUT = 8;
+
+enum class FleetCommand { Ports, Watch, Log };
+
+struct FleetInvocation {
+  FleetCommand command = FleetCommand::Ports;
+  bool json = false;
+  // ports, watch: port names or patterns ("USB*"); all ports when empty.
+  std::vector<std::string> ports;
+  // watch
+  DWORD intervalMs = 2000;
+  bool counters = false;
+  std::string until;  // a condition, "ready", or a printer-state
+  DWORD untilTimeoutMs = 600000;
+  std::string metricsPath;
+  DWORD liveTimeoutMs = 5000;  // the monitor's wait for a live status
+  // log
+  std::string printer;
+  std::vector<std::string> codes;
+  std::string since;  // a stamp
+  std::string text;
+  bool follow = false;
+};
+
+// The command line names a fleet command and asks for no help.
+bool isFleetCommand(const std::vector<std::string>& args);
+
+bool parseFleetCommandLine(const std::vector<std::string>& args, FleetInvocation* invocation, std::string* error);
+
+// The fleet commands' part of --help: commands, then options, then exit codes.
+std::string fleetCommandsText();
+std::string fleetOptionsText();
+std::string fleetExitCodesText();
+
+}  // namespace ctl

@@ -1,0 +1,87 @@
+#include "setup_command_line.h"
+
+namespace setup {
+
+namespace {
+
+struct ActionName {
+  const char* name;
+  Action action;
+  bool takesPrinter;
+};
+
+const ActionName kActions[] = {
+    {"install", Action::Install, false},     {"attach", Action::Attach, true},  {"detach", Action::Detach, true},
+    {"uninstall", Action::Uninstall, false}, {"status", Action::Status, false},
+};
+
+}  // namespace
+
+bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocation, std::string* error) {
+  *invocation = Invocation();
+  std::vector<std::string> words;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h" || arg == "/?") {
+      invocation->action = Action::Help;
+      return true;
+    }
+    if (arg == "--name") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        *error = "--name needs the monitor's name";
+        return false;
+      }
+      invocation->monitorName = args[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else {
+      words.push_back(arg);
+    }
+  }
+  if (words.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  for (const ActionName& known : kActions) {
+    if (words[0] != known.name) continue;
+    const size_t expected = known.takesPrinter ? 2 : 1;
+    if (words.size() < expected || (known.takesPrinter && words[1].empty())) {
+      *error = words[0] + " needs the printer's name";
+      return false;
+    }
+    if (words.size() > expected) {
+      *error = "unexpected argument " + words[expected];
+      return false;
+    }
+    invocation->action = known.action;
+    if (known.takesPrinter) invocation->printer = words[1];
+    return true;
+  }
+  *error = "unknown command " + words[0];
+  return false;
+}
+
+std::string usageText() {
+  return "Usage: qxlm-setup COMMAND [--name MONITOR]\n"
+         "\n"
+         "Puts the QX language monitor into the Windows print spooler and takes it out.\n"
+         "Every command but status needs an elevated administrator.\n"
+         "\n"
+         "  install           copy qxlm.dll beside this program into the system folder,\n"
+         "                    register the monitor and create its settings; harmless twice\n"
+         "  attach PRINTER    make the driver of PRINTER name the monitor\n"
+         "  detach PRINTER    make the driver of PRINTER name no language monitor\n"
+         "  uninstall         unregister the monitor and remove its DLL; refused while a\n"
+         "                    printer driver names it\n"
+         "  status            the monitor, its DLL's version, the drivers and printers that\n"
+         "                    use it, and its settings (defaults marked)\n"
+         "\n"
+         "  --name MONITOR    the monitor's name (default \"QX Language Monitor\")\n"
+         "\n"
+         "Exit codes: 0 done, 1 command line not understood, 2 not run as administrator,\n"
+         "3 print spooler not running, 4 no such printer or monitor not installed,\n"
+         "5 refused, 6 done but the spooler must be restarted, 7 failed.\n";
+}
+
+}  // namespace setup

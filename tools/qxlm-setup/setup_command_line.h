@@ -1,0 +1,38 @@
+// qxlm-setup's command line and exit codes: what to do, to which monitor and printer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace setup {
+
+// Exit codes a script can tell apart.
+enum ExitCode {
+  EXIT_OK = 0,
+  EXIT_USAGE = 1,              // the command line was not understood
+  EXIT_NOT_ADMINISTRATOR = 2,  // needs an elevated administrator
+  EXIT_NO_SPOOLER = 3,         // the print spooler is not running
+  EXIT_UNKNOWN_NAME = 4,       // no such printer, or the monitor is not installed
+  EXIT_REFUSED = 5,            // drivers still name the monitor, or the name is taken
+  EXIT_RESTART_NEEDED = 6,     // done, but the spooler holds the old DLL
+  EXIT_FAILED = 7,             // any other failure, with the system's reason
+};
+
+enum class Action { Help, Install, Attach, Detach, Uninstall, Status };
+
+#define SETUP_DEFAULT_MONITOR_NAME "QX Language Monitor"
+#define SETUP_MONITOR_DLL "qxlm.dll"
+
+struct Invocation {
+  Action action = Action::Help;
+  std::string monitorName = SETUP_DEFAULT_MONITOR_NAME;
+  std::string printer;  // attach and detach
+};
+
+// Parses args (without the program name, UTF-8). false with *error set for a command
+// line that is not understood.
+bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocation, std::string* error);
+
+std::string usageText();
+
+}  // namespace setup
