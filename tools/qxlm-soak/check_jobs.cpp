@@ -25,9 +25,11 @@ bool isPrefix(const std::vector<BYTE>& part, const std::vector<BYTE>& whole) {
 }
 
 // The job's bytes in a document: the data without the end request written after it
-// (or the part of that request a short write took).
+// (or the part of that request a short write took). Data that is all the job's own
+// is taken as such: a job may end in ESC itself, with none of the request taken.
 std::vector<BYTE> jobBytesIn(const sim::Document& doc, const std::vector<BYTE>& job) {
   const std::vector<BYTE>& data = doc.data;
+  if (isPrefix(data, job)) return data;
   for (size_t n = 3; n > 0; --n) {
     if (data.size() < n || !std::equal(kEndRequest, kEndRequest + n, data.end() - static_cast<std::ptrdiff_t>(n))) {
       continue;

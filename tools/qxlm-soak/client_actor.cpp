@@ -24,11 +24,12 @@ bool isText(const ctl::Response& r, BYTE type, const char* expected) {
 }
 
 // Whether a live-status answer is the one a port that is printing gives: the saved
-// reply marked not ready, busy and printing.
+// reply marked not ready, busy and printing, as far as the printer's reply that was
+// saved (perhaps cut short) reaches.
 bool inDocumentAnswer(const ctl::Response& r) {
   if (r.type != 'P') return false;
-  if (r.payload.empty()) return true;
-  return r.payload.size() >= 5 && (r.payload[3] & 0x80) != 0 && (r.payload[4] & 0xA0) == 0xA0;
+  const size_t n = r.payload.size();
+  return (n < 4 || (r.payload[3] & 0x80) != 0) && (n < 5 || (r.payload[4] & 0xA0) == 0xA0);
 }
 
 std::string judgeLiveStatus(const RequestPlan& q, const ctl::Response& r, bool printing) {
