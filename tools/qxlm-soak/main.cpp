@@ -10,6 +10,7 @@
 #include <map>
 
 #include "monitor/monitor_state.h"
+#include "platform/strict_platform.h"
 #include "options.h"
 #include "run.h"
 #include "scenario.h"
@@ -100,6 +101,10 @@ int main(int argc, char** argv) {
     std::cerr << "qxlm-soak: cannot make a work folder\n";
     return 2;
   }
+  // As unforgiving as Windows: handle values come back soon after a close, and
+  // cancelled pipe operations end later.
+  platformReuseHandleValues(TRUE);
+  platformCancelIoLater(TRUE);
   ProcessAttach(nullptr);
   soak::RunOptions runOptions;
   runOptions.timeScale = o.timeScale;
