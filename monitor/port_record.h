@@ -75,6 +75,10 @@ struct INIPORT {
 
   BYTE LastStatus[LAST_STATUS_SIZE];  // under OwnStatusData
   DWORD LastStatusLength;             // under OwnStatusData
+  // The reply to the pipe's latest live request, kept apart from LastStatus, which
+  // the next heartbeat may overwrite before the pipe thread answers.
+  BYTE RTStatusReply[LAST_STATUS_SIZE];  // under OwnStatusData
+  DWORD RTStatusReplyLength;             // under OwnStatusData
 
   char PrinterName[512];
   char PortNameA[512];

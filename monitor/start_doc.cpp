@@ -63,6 +63,30 @@ void setSerialTimeouts(INIPORT* pIniPort) {
                 : "MonStartDoc - Serial Port timeouts FAILED FAILED FAILED FAILED ");
 }
 
+// An update running on the port owns the printer until it ends. Its every step is
+// bounded, but a lower port that ignores its time-outs would hold it for good: past
+// any update a printer needs, the job is refused as busy and the spooler retries it.
+#define FLASH_WAIT_LIMIT 1800000u
+
+BOOL waitForFlashToEnd(INIPORT* pIniPort) {
+  const DWORD start = clockTickCount();
+  while (pIniPort->FlashInProgress) {
+    if (clockTickCount() - start >= FLASH_WAIT_LIMIT) return FALSE;
+    clockSleep(100);
+  }
+  return TRUE;
+}
+
+// Undoes the marking of the port for a document that does not start.
+BOOL abandonDocument(INIPORT* pIniPort, INIJOB* job, DWORD error) {
+  pIniPort->flags &= ~PP_IN_DOC;
+  SetEvent(pIniPort->heartbeatRun);
+  ReleaseMutex(pIniPort->hPipeDoingStatus);
+  FreeIniJob(pIniPort, job);
+  SetLastError(error);
+  return FALSE;
+}
+
 }  // namespace
 
 BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
@@ -107,9 +131,12 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   pIniPort->flags |= PP_IN_DOC;
   ResetEvent(pIniPort->heartbeatRun);
   if (statusLocked) ReleaseMutex(pIniPort->StatusNotInProgress);
-  // An update claimed before the port was marked owns the printer until it ends;
-  // one claimed later sees the mark and is refused.
-  while (pIniPort->FlashInProgress) clockSleep(100);
+  // An update claimed before the port was marked goes first; one claimed later sees
+  // the mark and is refused.
+  if (!waitForFlashToEnd(pIniPort)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Firmware update still running, port busy");
+    return abandonDocument(pIniPort, job, ERROR_BUSY);
+  }
   checkLinkBeforeDocument(pIniPort);
 
   sendEnableWatchDog(pIniPort, TRUE);
@@ -124,12 +151,7 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pPrinterName, JobId, 1, pDocInfo)) {
     const DWORD error = GetLastError();
     DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Bad return from call to monitor start doc port");
-    pIniPort->flags &= ~PP_IN_DOC;
-    SetEvent(pIniPort->heartbeatRun);
-    ReleaseMutex(pIniPort->hPipeDoingStatus);
-    FreeIniJob(pIniPort, job);
-    SetLastError(error);
-    return FALSE;
+    return abandonDocument(pIniPort, job, error);
   }
 
   pIniPort->printerState = PRINTER_STATE_PRINTING;

@@ -56,20 +56,11 @@ DWORD waitForRequest(INIPORT* pIniPort, HANDLE complete, DWORD timeout) {
   }
 }
 
-// The reply the status thread stored, with the low-paper bit as the monitor
-// debounced it.
-void answerFromLastStatus(INIPORT* pIniPort, PipeAnswer* answer) {
+// The reply the status thread kept for this request.
+void answerFromRealTimeReply(INIPORT* pIniPort, PipeAnswer* answer) {
   const HANDLE ownStatusData = lockLastStatus(pIniPort);
-  DWORD length = pIniPort->LastStatusLength;
-  if (length > LAST_STATUS_SIZE) length = LAST_STATUS_SIZE;
-  if (isSNECReply(pIniPort->LastStatus[0])) {
-    if (pIniPort->LowPaper) {
-      pIniPort->LastStatus[4] |= LOW_PAPER;
-    } else {
-      pIniPort->LastStatus[4] &= static_cast<BYTE>(~LOW_PAPER);
-    }
-  }
-  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->LastStatus, length);
+  const DWORD length = pIniPort->RTStatusReplyLength;
+  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->RTStatusReply, length);
   if (ownStatusData == nullptr || ReleaseMutex(ownStatusData)) {
     DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - Release Own Printer Mutex in pipe thread passed");
   } else {
@@ -145,5 +136,5 @@ void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAns
     return;
   }
   DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - Status event occurred");
-  answerFromLastStatus(pIniPort, answer);
+  answerFromRealTimeReply(pIniPort, answer);
 }

@@ -1,6 +1,9 @@
 #include "status/status_copies.h"
 
+#include <cstring>
+
 #include "platform/clock.h"
+#include "status/status_reply.h"
 
 HANDLE lockLastStatus(INIPORT* pIniPort) {
   const HANDLE ownStatusData = pIniPort->OwnStatusData;
@@ -15,6 +18,22 @@ void unlockLastStatus(HANDLE ownStatusData) {
 void setLastStatusLength(INIPORT* pIniPort, DWORD length) {
   const HANDLE lock = lockLastStatus(pIniPort);
   pIniPort->LastStatusLength = length;
+  unlockLastStatus(lock);
+}
+
+void keepRealTimeReply(INIPORT* pIniPort) {
+  const HANDLE lock = lockLastStatus(pIniPort);
+  DWORD length = pIniPort->LastStatusLength;
+  if (length > LAST_STATUS_SIZE) length = LAST_STATUS_SIZE;
+  if (isSNECReply(pIniPort->LastStatus[0])) {
+    if (pIniPort->LowPaper) {
+      pIniPort->LastStatus[4] |= LOW_PAPER;
+    } else {
+      pIniPort->LastStatus[4] &= static_cast<BYTE>(~LOW_PAPER);
+    }
+  }
+  memcpy(pIniPort->RTStatusReply, pIniPort->LastStatus, length);
+  pIniPort->RTStatusReplyLength = length;
   unlockLastStatus(lock);
 }
 

@@ -11,6 +11,10 @@ void unlockLastStatus(HANDLE ownStatusData);
 
 void setLastStatusLength(INIPORT* pIniPort, DWORD length);
 
+// Keeps the reply just read for the pipe's live request, with the low-paper bit as
+// the monitor debounced it (LastStatus gets the same bit).
+void keepRealTimeReply(INIPORT* pIniPort);
+
 // PJLMonReadPort on a port record. keepCopies FALSE: a reply that answers nobody's
 // status query (the event log's own requests) leaves the port's copies and
 // LastStatusLength as they are; the link's facts (communication, watchdog, CRC

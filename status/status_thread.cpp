@@ -8,6 +8,7 @@
 #include "pipe/device_control.h"
 #include "platform/clock.h"
 #include "platform/spooler.h"
+#include "status/status_copies.h"
 #include "status/status_query.h"
 
 namespace {
@@ -126,6 +127,7 @@ BOOL statusPass(INIPORT* pIniPort) {
     if (length > sizeof request) length = sizeof request;
     for (DWORD i = 0; i < length; ++i) request[i] = pIniPort->RTStatusCommand[i];
     ReadCommand(pIniPort, TRUE, request, length);
+    keepRealTimeReply(pIniPort);
     SetEvent(pIniPort->RTStatusComplete);
     queried = TRUE;
   } else if (HeartbeatOn) {

@@ -88,6 +88,16 @@ TEST_F(JobStart, FailedStartsLeaveNothingBehind) {
   EXPECT_EQ(spooler().calls(sim::SpoolerCall::ClosePrinter).size(), 1u);
   expectNothingLeft();
 
+  // An update that never ends holds the job only so long.
+  port->FlashInProgress = TRUE;
+  clockSetScale(0.0001);
+  EXPECT_FALSE(startDoc(port, 24));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+  clockSetScale(0.01);
+  port->FlashInProgress = FALSE;
+  EXPECT_EQ(printer.calls(sim::Entry::StartDocPort).size(), 1u);
+  expectNothingLeft();
+
   EXPECT_TRUE(printJob(port, 23, ticket(2)));
   EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{23});
   expectNothingLeft();
