@@ -114,26 +114,26 @@ bool isReadyLine(const std::string& line) {
 // Whether the last line before `to` that tells the printer's state is an error line:
 // a condition logged before the job that still held. A log that two ports share
 // (a pooled printer) mixes their states: any error line counts there.
-bool errorStillLogged(const std::string& log, size_t to, bool shared) {
+bool errorStillLogged(const std::string& log, size_t to, bool shared, bool lowPaperStops) {
   bool error = false;
   to = std::min(to, log.size());
   for (size_t at = 0; at < to;) {
     size_t end = log.find('\n', at);
     if (end == std::string::npos) end = log.size();
     const std::string line = log.substr(at, end - at);
-    if (isErrorLine(line)) error = true;
+    if (isErrorLine(line, lowPaperStops)) error = true;
     if (isReadyLine(line) && !shared) error = false;
     at = end + 1;
   }
   return error;
 }
 
-bool errorLoggedBetween(const std::string& log, size_t from, size_t to) {
+bool errorLoggedBetween(const std::string& log, size_t from, size_t to, bool lowPaperStops) {
   to = std::min(to, log.size());
   for (size_t at = from; at < to;) {
     size_t end = log.find('\n', at);
     if (end == std::string::npos) end = log.size();
-    if (isErrorLine(log.substr(at, end - at))) return true;
+    if (isErrorLine(log.substr(at, end - at), lowPaperStops)) return true;
     at = end + 1;
   }
   return false;
@@ -169,12 +169,13 @@ void checkReported(const CheckInput& in, const JobRecord& job, const sim::Docume
   const std::string& log = in.logs[job.port];
   const size_t from = windowStart == 0 ? 0 : logSizeAfter(record, job.port, windowStart);
   const size_t to = logSizeAfter(record, job.port, job.endAt);
-  if (from != SIZE_MAX && errorLoggedBetween(log, from, to)) return;
+  const bool lowPaperStops = (in.scenario->setup.lpMode & 1) != 0;
+  if (from != SIZE_MAX && errorLoggedBetween(log, from, to, lowPaperStops)) return;
   bool shared = false;
   for (unsigned other = 0; other < in.logs.size(); ++other) {
     shared = shared || (other != job.port && in.scenario->ports[other].printerName == in.scenario->ports[job.port].printerName);
   }
-  if (errorStillLogged(log, logSizeBefore(record, job.port, job.startAt), shared)) return;
+  if (errorStillLogged(log, logSizeBefore(record, job.port, job.startAt), shared, lowPaperStops)) return;
   char text[200];
   std::snprintf(text, sizeof text,
                 "job %u was reported printed with %zu of its %zu bytes accepted, and the event log holds no error "
@@ -258,10 +259,11 @@ void checkJobs(const CheckInput& in) {
   }
 }
 
-bool isErrorLine(const std::string& line) {
+bool isErrorLine(const std::string& line, bool lowPaperStops) {
   static const char* const kCodes[] = {"0002", "0003", "0006", "0008", "0010", "0013", "0014",
                                        "0015", "0017", "0019", "0024", "0026", "0027"};
   if (line.size() < 6 || line[0] != '"') return false;
+  if (lowPaperStops && line.compare(1, 4, "0007") == 0) return true;
   for (const char* code : kCodes) {
     if (line.compare(1, 4, code) == 0) return true;
   }

@@ -34,8 +34,10 @@ void checkStatus(const CheckInput& in);
 // Every log line whole and well formed.
 void checkLog(const CheckInput& in);
 
-// Error lines of the event log (the codes of printer conditions and failures).
-bool isErrorLine(const std::string& line);
+// Error lines of the event log (the codes of printer conditions and failures). In
+// low-paper busy mode the printer stops for low paper, which the port shows as an
+// error: its line counts too.
+bool isErrorLine(const std::string& line, bool lowPaperStops);
 
 // A printer's call as the breach report shows it.
 std::string describeCall(const sim::Call& call);
