@@ -19,7 +19,7 @@ void writeSerialNumber(INIPORT* pIniPort) {
   static const BYTE kSerialNumberRequest[] = {0x1B, 'I', 'A', 0x09};
   BYTE reply[LOG_LINE_SIZE];
   DWORD count = 0;
-  char number[LOG_LINE_SIZE] = "";
+  char number[100] = "";  // two length digits: at most 99 characters
   if (DRGetSpecificStatus(pIniPort, reply, sizeof reply, &count, kSerialNumberRequest, sizeof kSerialNumberRequest)) {
     for (DWORD i = 0; i < count; ++i) DebugTraceF(pIniPort, TRACE_INFO, "ErrorLogFile - Serial reply %X", reply[i]);
     serialNumberFromReply(reply, count, number, sizeof number);

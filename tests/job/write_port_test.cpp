@@ -140,13 +140,14 @@ TEST_F(JobWrite, AfterAPageTheNextWriteWaitsForTheBusyPrinter) {
   INIPORT* port = openPort("USB208");
   ASSERT_NE(port, nullptr);
   sim::Printer& printer = printerOf(port);
-  printer.setBusyAfterPage(2000);
+  // Long enough that a loaded machine still finds the printer busy at the next write.
+  printer.setBusyAfterPage(20000);
   ASSERT_TRUE(startDoc(port, 43));
 
   writeAll(port, ticket(1));
   const DWORD pageWritten = printer.calls(sim::Entry::WritePort).back().time;
   writeAll(port, ticket(2));
-  EXPECT_GE(printer.calls(sim::Entry::WritePort).back().time - pageWritten, 2000u);
+  EXPECT_GE(printer.calls(sim::Entry::WritePort).back().time - pageWritten, 20000u);
   EXPECT_GE(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 1u);
 
   // A printer busy for good: 660 polls, then the rest of the document is swallowed.
