@@ -25,8 +25,7 @@ void writeSerialNumber(INIPORT* pIniPort) {
     serialNumberFromReply(reply, count, number, sizeof number);
   }
   char text[LOG_LINE_SIZE];
-  // The line is cut to its size anyway; the bound tells the compiler so.
-  snprintf(text, sizeof text, "Printer Serial Number = %.900s", number);
+  snprintf(text, sizeof text, "Printer Serial Number = %s", number);
   TextLogFile(pIniPort, text, "0021", DRW_ERRORS);
 }
 
