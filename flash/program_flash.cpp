@@ -30,6 +30,13 @@ DWORD refuse(INIPORT* pIniPort, DWORD code, LPCSTR progressLine) {
   return code;
 }
 
+// A printer told to enter flash programming mode whose answer never came stays
+// there, taking every later job as firmware: the end of a transfer sends it back.
+void leaveFlashMode(INIPORT* pIniPort) {
+  DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - no flash mode answer, sending the printer out of flash mode");
+  sendFlashRequest(pIniPort, END_FLASH_FILE_TRANSFER);
+}
+
 // Puts the printer into flash programming mode and checks its acknowledgement;
 // QX_ERR_OK, or the refusal's code with its progress line.
 DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
@@ -43,9 +50,12 @@ DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
   qxGetProgramFlashStatus(pIniPort, SHORT_STATUS, reply, &count);
   clockSleep(500);
   if (qxGetProgramFlashStatus(pIniPort, FIELD_15, reply, &count) != QX_ERR_OK) {
+    leaveFlashMode(pIniPort);
     *pProgressLine = "3,0,0,F,FLASH PROGRAM STATUS SELECT ERROR-3";
     return QX_ERR_STATUS_READ;
   }
+  // Only the printer's own field 15 tells whether it took the request.
+  if (count < 3 || reply[0] != 'A' || reply[1] != '1' || reply[2] != '5') leaveFlashMode(pIniPort);
   const LPCSTR text = reinterpret_cast<LPCSTR>(reply);
   if (strstr(text, "FLASH READY") != nullptr) return QX_ERR_OK;
   *pProgressLine = "3,0,0,F,FLASH MODE NOT ENTERED";

@@ -81,6 +81,7 @@ void completeIniJobs(INIPORT* pIniPort, DWORD JobId, DWORD Command) {
 }
 
 void ClearPrinterStatusAndIniJobs(INIPORT* pIniPort) {
+  pIniPort->OfflineAtStart = FALSE;  // the port shows no status from here on
   if (pIniPort->PrinterStatus != 0) {
     pIniPort->PrinterStatus = 0;
     PORT_INFO_3W info = {};  // no status, no text, no severity

@@ -30,9 +30,16 @@ BOOL swallow(DWORD cbBuf, LPDWORD pcbWritten) {
   return TRUE;
 }
 
-BOOL abandon(INIPORT* pIniPort, DWORD cbBuf, LPDWORD pcbWritten) {
+// Gives up on a lower port that kept failing. Unless the user aborted, the error
+// log says why the job that is reported printed did not all print, as with a
+// time-out.
+BOOL abandon(INIPORT* pIniPort, DWORD error, DWORD cbBuf, LPDWORD pcbWritten) {
   DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Abort");
   pIniPort->AbortDoc = TRUE;
+  if (!pIniPort->AbortPending) {
+    pIniPort->LastWinError = error;
+    ErrorLogFile(pIniPort, 0, FALSE);
+  }
   return swallow(cbBuf, pcbWritten);
 }
 
@@ -157,6 +164,9 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     if (error == ERROR_TIMEOUT && pIniPort->AbortOnWriteTimeout) {
       pIniPort->UsbCrcError = TRUE;
       DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - USB BAD ERROR - WRITE PORT TIMEOUT");
+      // The rest of the job is swallowed and the job still reported printed: the
+      // error log must say why, so the error is kept for it as a CRC error is.
+      pIniPort->LastWinError = error;
       ErrorLogFile(pIniPort, 0, FALSE);
       return swallow(cbBuf, pcbWritten);
     }
@@ -166,13 +176,13 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
       deleteJobOnPrinterError(pIniPort);
       return FALSE;
     }
-    if (outcome == RETRY_ABANDON || pIniPort->AbortPending) return abandon(pIniPort, cbBuf, pcbWritten);
+    if (outcome == RETRY_ABANDON || pIniPort->AbortPending) return abandon(pIniPort, error, cbBuf, pcbWritten);
     // Bytes the port took before failing are not written again: the spooler passes
     // the rest, and the next call waits for the printer if they ended a page.
     if (accepted > 0) return TRUE;
     // A lower port that keeps failing while the printer shows no error (a job
     // cancelled below us, say) must not hold the spooler's thread for ever.
-    if (rewrites + 1 >= MAX_FAILED_STATUS_READS) return abandon(pIniPort, cbBuf, pcbWritten);
+    if (rewrites + 1 >= MAX_FAILED_STATUS_READS) return abandon(pIniPort, error, cbBuf, pcbWritten);
     DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Write port finds printer busy with No error");
   }
 }

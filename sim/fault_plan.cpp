@@ -53,6 +53,19 @@ Fault Fault::failVendorRequest(unsigned nth, DWORD error, bool persistent) {
 Fault Fault::failDeviceIdQuery(DWORD error, bool persistent) {
   return make(Op::DeviceIdQuery, Kind::Error, 1, persistent, error, 0);
 }
+Fault Fault::timeOut(Op op, unsigned nth, DWORD delayMs, bool persistent) {
+  Fault f = make(op, Kind::Error, nth, persistent, ERROR_TIMEOUT, 0);
+  f.delayMs = delayMs;
+  return f;
+}
+Fault Fault::cutRead(unsigned nth, DWORD bytesKept, bool persistent) {
+  return make(Op::Read, Kind::CutRead, nth, persistent, 0, bytesKept);
+}
+Fault Fault::garbageRead(unsigned nth, const std::vector<BYTE>& bytes, bool persistent) {
+  Fault f = make(Op::Read, Kind::GarbageRead, nth, persistent, 0, 0);
+  f.data = bytes;
+  return f;
+}
 
 std::string Fault::describe() const {
   char text[96];
@@ -70,8 +83,17 @@ std::string Fault::describe() const {
       std::snprintf(text, sizeof text, "%s #%u: %u bytes, then error %u", opName(op), nth,
                     static_cast<unsigned>(bytes), static_cast<unsigned>(error));
       break;
+    case Kind::CutRead:
+      std::snprintf(text, sizeof text, "%s #%u: reply cut to %u bytes", opName(op), nth, static_cast<unsigned>(bytes));
+      break;
+    case Kind::GarbageRead:
+      std::snprintf(text, sizeof text, "%s #%u: %u bytes of garbage", opName(op), nth,
+                    static_cast<unsigned>(data.size()));
+      break;
   }
-  return text;
+  std::string described = text;
+  if (delayMs != 0) described += " after " + std::to_string(delayMs) + " ms";
+  return described;
 }
 
 void FaultPlan::add(const Fault& fault) { planned_.push_back(Planned{fault, 0, false}); }
@@ -90,12 +112,34 @@ std::optional<Fault> FaultPlan::next(Fault::Op op) {
     // already fails stays due and fires on the next call of its kind.
     if (!fired) {
       fired = p.fault;
+      if (!p.fault.persistent || p.seen == p.fault.nth) ++fired_;
     } else if (!p.fault.persistent) {
       p.spent = false;
       --p.seen;
     }
   }
   return fired;
+}
+
+namespace {
+
+bool steady(const Fault& f) { return f.kind == Fault::Kind::Error || f.kind == Fault::Kind::ZeroBytes; }
+
+}  // namespace
+
+bool FaultPlan::pending(Fault::Op op) const {
+  for (const Planned& p : planned_) {
+    if (p.spent || p.fault.op != op) continue;
+    if (!p.fault.persistent || p.seen < p.fault.nth || !steady(p.fault)) return true;
+  }
+  return false;
+}
+
+bool FaultPlan::failing(Fault::Op op) const {
+  for (const Planned& p : planned_) {
+    if (p.fault.op == op && p.fault.persistent && p.seen >= p.fault.nth && steady(p.fault)) return true;
+  }
+  return false;
 }
 
 }  // namespace sim

@@ -1,7 +1,9 @@
 // Faults of the virtual printer, planned like a fault-injection test harness does:
 // the Nth call of one kind (counted from when the plan is added) fails, once or from
 // then on, with a chosen Win32 error — or returns 0 bytes, or writes short, or takes
-// part of a write and then fails.
+// part of a write and then fails, or returns a reply cut short or garbage in its
+// place. A fault may also take a while before it comes back, as a call that ends in
+// a time-out does.
 #pragma once
 
 #include <optional>
@@ -19,6 +21,8 @@ struct Fault {
     ZeroBytes,   // reads: TRUE with 0 bytes
     ShortWrite,  // writes: TRUE with at most `bytes` bytes written
     PartWrite,   // writes: at most `bytes` bytes taken, then FALSE with the error
+    CutRead,     // reads: TRUE with at most `bytes` bytes of the reply; the rest is lost
+    GarbageRead, // reads: TRUE with `data` instead of the reply, which is lost
   };
 
   Op op = Op::Read;
@@ -26,7 +30,9 @@ struct Fault {
   unsigned nth = 1;         // the first call that fails, 1 = the next one
   bool persistent = false;  // also every later call of the kind
   DWORD error = ERROR_GEN_FAILURE;
-  DWORD bytes = 0;          // ShortWrite, PartWrite: bytes taken
+  DWORD bytes = 0;          // ShortWrite, PartWrite: bytes taken; CutRead: bytes kept
+  DWORD delayMs = 0;        // protocol ms the call takes before it returns
+  std::vector<BYTE> data;   // GarbageRead: what the read returns
 
   static Fault failRead(unsigned nth, DWORD error, bool persistent = false);
   static Fault zeroRead(unsigned nth, bool persistent = false);
@@ -37,6 +43,10 @@ struct Fault {
   static Fault failStartDoc(DWORD error, bool persistent = false);
   static Fault failVendorRequest(unsigned nth, DWORD error, bool persistent = false);
   static Fault failDeviceIdQuery(DWORD error, bool persistent = false);
+  // A call that waits delayMs and then fails with ERROR_TIMEOUT.
+  static Fault timeOut(Op op, unsigned nth, DWORD delayMs, bool persistent = false);
+  static Fault cutRead(unsigned nth, DWORD bytesKept, bool persistent = false);
+  static Fault garbageRead(unsigned nth, const std::vector<BYTE>& bytes, bool persistent = false);
 
   // How the fault shows in the timeline, e.g. "read #3: error 23".
   std::string describe() const;
@@ -52,6 +62,15 @@ class FaultPlan {
   // (the first planned one when several do).
   std::optional<Fault> next(Fault::Op op);
 
+  // Whether a fault of the kind may still fire at a moment of its own: a one-shot
+  // fault not yet fired, a persistent one not yet due, or a persistent one whose
+  // replies vary.
+  bool pending(Fault::Op op) const;
+  // Whether every call of the kind fails (or reads nothing) from now on.
+  bool failing(Fault::Op op) const;
+  // Faults fired so far, a persistent one counted once.
+  unsigned fired() const { return fired_; }
+
  private:
   struct Planned {
     Fault fault;
@@ -59,6 +78,7 @@ class FaultPlan {
     bool spent = false;
   };
   std::vector<Planned> planned_;
+  unsigned fired_ = 0;
 };
 
 }  // namespace sim

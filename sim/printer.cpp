@@ -222,6 +222,40 @@ void Printer::setSilent(bool silent) {
   s_.silent = silent;
 }
 
+void Printer::powerCycle(DWORD offMs) {
+  std::lock_guard<std::mutex> held(lock_);
+  s_.off = true;
+  s_.offAt = clockTickCount();
+  s_.offMs = offMs;
+  s_.wdArmed = false;
+  s_.wdEnumerations = (s_.wdEnumerations + 1) & 0x0F;
+  s_.docInProgress = false;
+  s_.docEnded = false;
+  s_.flashMode = false;
+  s_.readQueue.clear();
+  s_.scanner.reset();
+  s_.xoff.reset();
+}
+
+bool Printer::answers() const {
+  std::lock_guard<std::mutex> held(lock_);
+  if (s_.silent || (s_.off && clockTickCount() - s_.offAt < s_.offMs) || s_.faults.failing(Fault::Op::Read)) return false;
+  // A serial request travels in a document of its own, written like job data; in
+  // flash mode it is taken for firmware.
+  return link_ != Link::Serial ||
+         (!s_.flashMode && !s_.faults.failing(Fault::Op::Write) && !s_.faults.failing(Fault::Op::StartDoc));
+}
+
+bool Printer::faultsPending(Fault::Op op) const {
+  std::lock_guard<std::mutex> held(lock_);
+  return s_.faults.pending(op);
+}
+
+unsigned Printer::faultsFired() const {
+  std::lock_guard<std::mutex> held(lock_);
+  return s_.faults.fired();
+}
+
 // ----------------------------------------------------------------- records
 
 std::vector<Call> Printer::calls() const {
@@ -235,6 +269,16 @@ std::vector<Call> Printer::calls(Entry entry) const {
   std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(out),
                [entry](const Call& c) { return c.entry == entry; });
   return out;
+}
+
+size_t Printer::callCount() const {
+  std::lock_guard<std::mutex> held(lock_);
+  return calls_.size();
+}
+
+size_t Printer::callCount(Entry entry) const {
+  std::lock_guard<std::mutex> held(lock_);
+  return callsPerEntry_[static_cast<size_t>(entry)];
 }
 
 std::vector<std::vector<BYTE>> Printer::vendorRequests() const {
@@ -292,6 +336,7 @@ bool Printer::waitUntil(const std::function<bool(const std::vector<Call>&)>& pre
 void Printer::clearRecords() {
   std::lock_guard<std::mutex> held(lock_);
   calls_.clear();
+  std::fill(std::begin(callsPerEntry_), std::end(callsPerEntry_), 0);
   f0Tickets_.clear();
   // An open document stays, emptied, so the bytes that follow still land in it.
   if (docDepth_ > 0 && !documents_.empty()) {

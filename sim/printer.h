@@ -18,7 +18,7 @@
 // Time. Every duration of the printer (busy after a page, conditions, XON after
 // XOFF, holding DOC_IN_PROGRESS) is in protocol ms from clockTickCount(), so a
 // test that speeds the clock up speeds the printer up too. Replies are available
-// at once; no table entry ever blocks.
+// at once; a table entry blocks only for a planned time-out (Fault::timeOut).
 #pragma once
 
 #include <condition_variable>
@@ -139,10 +139,25 @@ class Printer {
   void clearFaults();
   // A silent printer: every read returns TRUE with 0 bytes, requests are not answered.
   void setSilent(bool silent);
+  // The printer is switched off for offMs protocol ms and comes back fresh: while it
+  // is off every read, write and vendor request fails with ERROR_GEN_FAILURE, as the
+  // link to a device that has gone does; then it answers again with its watchdog
+  // disarmed, no document in progress, nothing queued and one more enumeration.
+  void powerCycle(DWORD offMs);
+  // Whether the printer answers status requests now: neither silent nor switched off,
+  // and its reads (on serial also its writes and document starts) not failing for
+  // good; a serial printer in flash mode takes requests for firmware.
+  bool answers() const;
+  // Whether a planned fault of the kind may still fire at a moment of its own
+  // (FaultPlan::pending), and how many planned faults have fired.
+  bool faultsPending(Fault::Op op) const;
+  unsigned faultsFired() const;
 
   // ---- records
   std::vector<Call> calls() const;
   std::vector<Call> calls(Entry entry) const;
+  size_t callCount() const;             // without copying the calls
+  size_t callCount(Entry entry) const;
   std::vector<std::vector<BYTE>> vendorRequests() const;  // every request passed, in order
   std::vector<Document> documents() const;
   std::vector<BYTE> documentBytes() const;  // of the open document, else of the last one
@@ -214,6 +229,9 @@ class Printer {
 
     FaultPlan faults;
     bool silent = false;
+    bool off = false;  // switched off since offAt, for offMs
+    DWORD offAt = 0;
+    DWORD offMs = 0;
 
     bool docInProgress = false;
     bool docEnded = false;
@@ -226,7 +244,9 @@ class Printer {
 
   // Helpers; the caller holds lock_.
   Call begin(Entry entry) const;
-  BOOL finish(std::unique_lock<std::mutex>& held, Call call);
+  // Records the call and returns its result, after delayMs when a fault takes that long.
+  BOOL finish(std::unique_lock<std::mutex>& held, Call call, DWORD delayMs = 0);
+  bool switchedOff(Call& call);  // fails the call when the printer is off
   BYTE currentStatus1(DWORD now) const;
   BYTE currentStatus2(DWORD now) const;
   bool conditionActive(const ActiveCondition& c, DWORD now) const;
@@ -260,6 +280,7 @@ class Printer {
   int openCount_ = 0;
   int docDepth_ = 0;
   std::vector<Call> calls_;
+  size_t callsPerEntry_[8] = {};
   std::vector<Document> documents_;
   std::vector<std::vector<BYTE>> f0Tickets_;
 };

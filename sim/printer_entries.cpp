@@ -54,14 +54,27 @@ Call Printer::begin(Entry entry) const {
   return call;
 }
 
-BOOL Printer::finish(std::unique_lock<std::mutex>& held, Call call) {
+BOOL Printer::finish(std::unique_lock<std::mutex>& held, Call call, DWORD delayMs) {
   const BOOL result = call.result;
   const DWORD error = call.lastError;
+  ++callsPerEntry_[static_cast<size_t>(call.entry)];
   calls_.push_back(std::move(call));
   held.unlock();
   changed_.notify_all();
+  if (delayMs != 0) clockSleep(delayMs);
   if (!result) SetLastError(error);
   return result;
+}
+
+bool Printer::switchedOff(Call& call) {
+  if (!s_.off) return false;
+  if (call.time - s_.offAt >= s_.offMs) {
+    s_.off = false;
+    return false;
+  }
+  call.fault = "switched off";
+  fail(call, ERROR_GEN_FAILURE);
+  return true;
 }
 
 std::vector<BYTE> Printer::reply(BYTE code, DWORD now) {
@@ -259,14 +272,18 @@ BOOL Printer::writePort(LPBYTE buffer, DWORD size, LPDWORD written) {
   std::unique_lock<std::mutex> held(lock_);
   Call call = begin(Entry::WritePort);
   call.in = bytesOf(buffer, size);
+  DWORD delayMs = 0;
   if (written != nullptr) *written = 0;
   if (buffer == nullptr && size > 0) {
     fail(call, ERROR_INVALID_PARAMETER);
   } else if (docDepth_ == 0) {
     fail(call, ERROR_INVALID_HANDLE);  // the port takes data only inside a document
+  } else if (switchedOff(call)) {
+    // nothing reaches a printer that is off
   } else if (const auto fault = s_.faults.next(Fault::Op::Write); fault && fault->kind == Fault::Kind::Error) {
     call.fault = fault->describe();
     fail(call, fault->error);
+    delayMs = fault->delayMs;
   } else {
     DWORD taken = size;
     if (fault) {
@@ -281,7 +298,7 @@ BOOL Printer::writePort(LPBYTE buffer, DWORD size, LPDWORD written) {
     // The bytes taken before the failure are on their way to the paper all the same.
     if (fault && fault->kind == Fault::Kind::PartWrite) fail(call, fault->error);
   }
-  return finish(held, std::move(call));
+  return finish(held, std::move(call), delayMs);
 }
 
 BOOL Printer::readPort(LPBYTE buffer, DWORD size, LPDWORD read) {
@@ -293,12 +310,14 @@ BOOL Printer::readPort(LPBYTE buffer, DWORD size, LPDWORD read) {
     fail(call, ERROR_INVALID_PARAMETER);
     return finish(held, std::move(call));
   }
-  if (const auto fault = s_.faults.next(Fault::Op::Read)) {
-    call.fault = fault->describe();
+  if (switchedOff(call)) return finish(held, std::move(call));
+  const auto fault = s_.faults.next(Fault::Op::Read);
+  if (fault) call.fault = fault->describe();
+  if (fault && (fault->kind == Fault::Kind::Error || fault->kind == Fault::Kind::ZeroBytes)) {
     if (fault->kind == Fault::Kind::Error) fail(call, fault->error);
-    return finish(held, std::move(call));
+    return finish(held, std::move(call), fault->delayMs);
   }
-  if (s_.silent) {
+  if (s_.silent && !fault) {
     call.fault = "silent";
     return finish(held, std::move(call));
   }
@@ -313,11 +332,16 @@ BOOL Printer::readPort(LPBYTE buffer, DWORD size, LPDWORD read) {
     data = reply(request::ShortStatus, now);
     data.resize(std::min<size_t>(size, data.size()));
   }
+  if (fault && fault->kind == Fault::Kind::CutRead) data.resize(std::min<size_t>(data.size(), fault->bytes));
+  if (fault && fault->kind == Fault::Kind::GarbageRead) {
+    data = fault->data;
+    data.resize(std::min<size_t>(size, data.size()));
+  }
   if (!data.empty()) std::copy(data.begin(), data.end(), buffer);
   call.count = static_cast<DWORD>(data.size());
   if (read != nullptr) *read = call.count;
   call.out = std::move(data);
-  return finish(held, std::move(call));
+  return finish(held, std::move(call), fault ? fault->delayMs : 0);
 }
 
 BOOL Printer::endDocPort() {
@@ -350,10 +374,14 @@ BOOL Printer::getPrinterDataFromPort(DWORD controlId, LPWSTR inBuffer, DWORD inS
   if (returned != nullptr) *returned = 0;
   const DWORD now = call.time;
 
-  if (controlId == kVendorSetCommand) {
+  DWORD delayMs = 0;
+  if ((controlId == kVendorSetCommand || controlId == kQueryDeviceId) && switchedOff(call)) {
+    // nothing reaches a printer that is off
+  } else if (controlId == kVendorSetCommand) {
     if (const auto fault = s_.faults.next(Fault::Op::VendorRequest)) {
       call.fault = fault->describe();
       fail(call, fault->error);
+      delayMs = fault->delayMs;
     } else if (inBuffer == nullptr) {
       fail(call, ERROR_INVALID_PARAMETER);
     } else {
@@ -378,7 +406,7 @@ BOOL Printer::getPrinterDataFromPort(DWORD controlId, LPWSTR inBuffer, DWORD inS
   } else if (!s_.otherResult) {
     fail(call, s_.otherError);
   }
-  return finish(held, std::move(call));
+  return finish(held, std::move(call), delayMs);
 }
 
 BOOL Printer::setPortTimeOuts(LPCOMMTIMEOUTS timeouts) {

@@ -190,7 +190,10 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
   }
 
   const DWORD oldStatus = pIniPort->PrinterStatus;
-  pIniPort->OfflineAtStart = FALSE;  // a reply decides from here on
+  // A reply decides from here on. The off line shown since the port opened meant "no
+  // reply yet": the first reply's condition is news even when it is off line too,
+  // so the log records a printer that was off line before the port opened.
+  const BOOL firstReply = pIniPort->OfflineAtStart.exchange(FALSE);
   detectTimeoutAndPurge(pIniPort, reply[3], byte2);
 
   DWORD word = bitwiseStatus(reply[3], byte2);
@@ -204,7 +207,7 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
 
   DebugTraceF(pIniPort, TRACE_INFO, "ProcessQXStatusString - New PrinterStatus = %u",
               static_cast<unsigned>(condition.status));
-  if (condition.status == oldStatus) return;
+  if (condition.status == oldStatus && !firstReply) return;
   DebugTraceF(pIniPort, TRACE_INFO, "ProcessQXStatusString - New status found, old = %x, new = %x",
               static_cast<unsigned>(oldStatus), static_cast<unsigned>(condition.status));
   if (oldStatus == PORT_STATUS_OUTPUT_BIN_FULL && condition.status == 0) {

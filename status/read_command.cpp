@@ -134,6 +134,13 @@ BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* reques
         DebugTraceF(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Status bytes = %2.2X %2.2X",
                     count > 3 ? reply[3] : 0, count > 4 ? reply[4] : 0);
         lowPaperReading(pIniPort, reply, count);
+        // A printer that never got the request (none is sent after a failed read) or
+        // dropped it gives its plain status: that tells the port's state, but is no
+        // answer to the request, so no client gets it as one.
+        if (specific && !replyAnswersRequest(request, requestLength, reply, count)) {
+          DebugTrace(pIniPort, TRACE_ERROR, "ReadCommandParallelUSB - the reply does not answer the request");
+          setLastStatusLength(pIniPort, 0);
+        }
       } else {
         count = standInForEmptyRead(pIniPort, reply);
         result = FALSE;

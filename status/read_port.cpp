@@ -60,7 +60,9 @@ void takeWatchdogBytes(INIPORT* pIniPort, LPBYTE reply) {
 // Keeps the reply in the port's copies, each cut to its own size.
 void saveReply(INIPORT* pIniPort, const BYTE* reply, DWORD length) {
   EnterCriticalSection(&pIniPort->StatusCopyLock);
-  if (isSNECReply(reply[0])) {
+  // Only a reply that carries both status bytes: the page wait judges the printer by
+  // them, and a reply cut before them would pair its garbage with a stale byte.
+  if (isSNECReply(reply[0]) && length >= FAKE_STATUS_LENGTH) {
     DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - Saving SNEC status in PJLMonReadPort, 1st c = %c, length = %u",
                 reply[0], static_cast<unsigned>(length));
     const DWORD snecLength = length < SNEC_STATUS_SIZE ? length : SNEC_STATUS_SIZE;

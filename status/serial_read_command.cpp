@@ -34,8 +34,9 @@ void interpretLinkFailure(INIPORT* pIniPort, DWORD error) {
   ProcessQXStatusString(pIniPort, fake, count);
 }
 
-// Interprets the serial reply; FALSE when there was none or it was not the one asked for.
-BOOL readSerialReply(INIPORT* pIniPort, BYTE expected) {
+// Interprets the serial reply; FALSE when there was none or it was not the one asked
+// for. request is the pipe's request, or nullptr for the heartbeat.
+BOOL readSerialReply(INIPORT* pIniPort, BYTE expected, const BYTE* request, DWORD requestLength) {
   BYTE reply[STATUS_REPLY_SIZE];
   DWORD count = 0;
   if (!PJLMonReadPort(pIniPort, reply, SERIAL_READ_MAX, &count)) {
@@ -60,13 +61,20 @@ BOOL readSerialReply(INIPORT* pIniPort, BYTE expected) {
     pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
     return FALSE;
   }
-  if (reply[0] != expected || reply[0] >= 0x80) {
+  const BOOL wrongType = reply[0] != expected || reply[0] >= 0x80;
+  // Another field's reply (left on the line by a request whose write failed after
+  // the printer took it) is no answer either.
+  const BOOL wrongField = !wrongType && request != nullptr && !replyAnswersRequest(request, requestLength, reply, count);
+  if (wrongType || wrongField) {
     // Discard the reply and whatever else the line holds; the port status stays.
-    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Unexpected first character from serial read");
-    setLastStatusLength(pIniPort, 0);
+    // What the drain read is no reply either: no client gets it as the last status.
+    DebugTrace(pIniPort, TRACE_ERROR,
+               wrongType ? "SerialReadCommand - Unexpected first character from serial read"
+                         : "SerialReadCommand - Reply of another field from serial read");
     BYTE drain[STATUS_REPLY_SIZE];
     DWORD drained = 0;
     PJLMonReadPort(pIniPort, drain, STATUS_READ_MAX, &drained);
+    setLastStatusLength(pIniPort, 0);
     pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
     return FALSE;
   }
@@ -117,7 +125,7 @@ BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DW
   }
   clockSleep(20);
 
-  const BOOL result = readSerialReply(pIniPort, expected);
+  const BOOL result = readSerialReply(pIniPort, expected, specific ? command : nullptr, commandLength);
   if (doneReading != nullptr) SetEvent(doneReading);
   pIniPort->LastRefreshTime = clockTickCount();
   return result;

@@ -90,6 +90,9 @@ struct STATUSFIELDS {
 // ESC "I" "A" (an ESC I A c request is taken as 4 bytes whatever length says).
 BOOL convertStatusString(INIPORT* pIniPort, const BYTE* request, DWORD length, DWORD* code);
 
+// Whether a reply is of the type a status request asked for (and of its field).
+BOOL replyAnswersRequest(const BYTE* request, DWORD requestLength, const BYTE* reply, DWORD count);
+
 // Traces the name of a status request code; nothing for a code without a name.
 void traceStatusCode(INIPORT* pIniPort, DWORD code);
 

@@ -68,3 +68,12 @@ BOOL convertStatusString(INIPORT* pIniPort, const BYTE* request, DWORD length, D
   traceStatusCode(pIniPort, *code);
   return TRUE;
 }
+
+BOOL replyAnswersRequest(const BYTE* request, DWORD requestLength, const BYTE* reply, DWORD count) {
+  // A ticket print is an action: whatever the printer says after it is its answer.
+  if (requestLength >= 4 && startsPrintF0Ticket(request)) return count > 0;
+  if (requestLength < 3 || count == 0 || reply[0] != request[2]) return FALSE;
+  if (request[2] != 'A' || requestLength < 4 || request[3] > 15) return TRUE;
+  // A field reply names its field in two digits.
+  return count >= 3 && reply[1] == '0' + request[3] / 10 && reply[2] == '0' + request[3] % 10;
+}

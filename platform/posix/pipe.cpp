@@ -213,18 +213,24 @@ HANDLE CreateNamedPipeW(LPCWSTR lpName, DWORD dwOpenMode, DWORD dwPipeMode, DWOR
     SetLastError(posix::errorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
   }
-  posix::PipeNameLock names;
   struct stat st;
-  if (!posix::bindName(fd, path, dwOpenMode)) {
-    close(fd);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (chmod(path.c_str(), mode) != 0 || listen(fd, 16) != 0 || stat(path.c_str(), &st) != 0) {
-    const DWORD error = posix::errorFromErrno(errno);
-    unlink(path.c_str());
-    close(fd);
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
+  {
+    // The name's lock is let go before the new end joins the pipe service: the
+    // service holds its own lock while it takes an end's, and an end's close holds
+    // its lock while it takes the name's, so holding the name's lock into the
+    // service's would close a circle.
+    posix::PipeNameLock names;
+    if (!posix::bindName(fd, path, dwOpenMode)) {
+      close(fd);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (chmod(path.c_str(), mode) != 0 || listen(fd, 16) != 0 || stat(path.c_str(), &st) != 0) {
+      const DWORD error = posix::errorFromErrno(errno);
+      unlink(path.c_str());
+      close(fd);
+      SetLastError(error);
+      return INVALID_HANDLE_VALUE;
+    }
   }
   auto end = posix::PipeEnd::server(fd, path, st.st_ino, (dwOpenMode & FILE_FLAG_OVERLAPPED) != 0, nDefaultTimeOut);
   end->setReadMode(dwPipeMode & PIPE_READMODE_MESSAGE);

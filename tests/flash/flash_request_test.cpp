@@ -174,6 +174,9 @@ TEST_F(FlashRequest, FailedRequestsToThePrinterAreStatusReadErrors) {
     EXPECT_EQ(QX_ERR_STATUS_READ, program(port, file, TRUE));
     EXPECT_EQ(c.line, currentProgress(port));
     expectRefusedCleanly(port);
+    // A printer that took the request to enter flash mode is not left there to
+    // take the next job as firmware.
+    EXPECT_FALSE(printer(port).inFlashMode());
   }
 }
 

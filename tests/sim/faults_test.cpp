@@ -100,6 +100,38 @@ TEST(Faults, ASilentPrinterReadsNothingAndAnswersNoRequest) {
   EXPECT_EQ(port.read().size(), 5u);  // the request was never answered: the current status
 }
 
+TEST(Faults, CutAndGarbageRepliesTimeOutsAndAPrinterSwitchedOffAndOn) {
+  LowerPort port("USB-FLT8");
+  sim::Printer& p = port.printer();
+  p.addFault(Fault::cutRead(1, 2));
+  p.addFault(Fault::garbageRead(2, {0x11, 'x'}));
+  EXPECT_EQ(port.read(), (Bytes{'S', '0'}));
+  EXPECT_EQ(port.read(), (Bytes{0x11, 'x'}));
+  EXPECT_EQ(port.read().size(), 5u);
+
+  p.addFault(Fault::timeOut(Fault::Op::Read, 1, 50, true));
+  BOOL ok = TRUE;
+  port.read(1023, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_FALSE(p.answers());  // reads fail for good
+  EXPECT_FALSE(p.faultsPending(Fault::Op::Read));
+  EXPECT_EQ(p.faultsFired(), 3u);
+  p.clearFaults();
+
+  ASSERT_TRUE(port.startDoc());
+  ASSERT_TRUE(port.vendor(vendorRequest(0x23)));
+  p.powerCycle(60000);
+  EXPECT_FALSE(p.answers());
+  EXPECT_FALSE(port.write({1, 2}));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+  EXPECT_FALSE(port.vendor(vendorRequest(0x24)));
+  p.powerCycle(0);  // back at once, fresh: no document in progress
+  EXPECT_TRUE(p.answers());
+  EXPECT_TRUE(port.write({3}));
+  EXPECT_FALSE(p.status2() & sim::status2::DocInProgress);
+}
+
 TEST(Faults, OpenStartDocAndVendorRequestsCanFail) {
   sim::Printer& p = sim::printer("USB-FLT6");
   p.reset();

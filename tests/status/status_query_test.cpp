@@ -192,6 +192,7 @@ TEST_F(StatusQuery, SerialReplyOfTheWrongTypeIsDiscarded) {
   EXPECT_EQ(3u, port->PrinterStatus.load());
   EXPECT_TRUE(setPorts(port).empty());
   EXPECT_EQ(2u, reads(port));  // the reply and the rest of the line
+  EXPECT_EQ(0u, port->LastStatusLength);  // neither stands as the last status a client reads
   EXPECT_FALSE(printer(port).inDocument());
 }
 

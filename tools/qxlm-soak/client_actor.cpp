@@ -1,0 +1,193 @@
+// A pipe client of one port: connects when the port's pipe is there, sends the
+// scenario's requests one at a time, sometimes goes away without reading the answer
+// or hangs up after it, and checks that every answer it reads answers its own
+// request.
+#include <cstdio>
+
+#include "ctl_client.h"
+#include "ctl_packet.h"
+#include "monitor/monitor_entry.h"
+#include "pipe/pipe_commands.h"
+#include "run.h"
+
+namespace soak {
+namespace {
+
+const DWORD kFlashLimitMs = 20000;  // a flash start reads the printer several times
+
+std::string text(const ctl::Response& r) { return ctl::responseText(r); }
+
+std::string letterName(BYTE type) { return std::string(1, static_cast<char>(type)); }
+
+bool isText(const ctl::Response& r, BYTE type, const char* expected) {
+  return r.type == type && text(r) == expected;
+}
+
+// Whether a live-status answer is the one a port that is printing gives: the saved
+// reply marked not ready, busy and printing, as far as the printer's reply that was
+// saved (perhaps cut short) reaches.
+bool inDocumentAnswer(const ctl::Response& r) {
+  if (r.type != 'P') return false;
+  const size_t n = r.payload.size();
+  return (n < 4 || (r.payload[3] & 0x80) != 0) && (n < 5 || (r.payload[4] & 0xA0) == 0xA0);
+}
+
+std::string judgeLiveStatus(const RequestPlan& q, const ctl::Response& r, bool printing) {
+  if (r.type != 'P') return "";  // O and T are answers too; judge() takes the others
+  if (printing && inDocumentAnswer(r)) return "";
+  const BYTE asked = q.payload.size() > 4 ? q.payload[4] : 0;
+  if (r.payload.empty()) return "a live status answered with an empty reply";
+  if (r.payload[0] != asked) {
+    return "a live status of type " + letterName(asked) + " answered with a reply of type " +
+           letterName(r.payload[0]) + " (" + hexBytes(r.payload.data(), r.payload.size()) + ")";
+  }
+  if (asked == 'A') {
+    const unsigned field = q.payload.size() > 5 ? q.payload[5] : 0;
+    const char digits[3] = {static_cast<char>('0' + field / 10 % 10), static_cast<char>('0' + field % 10), 0};
+    if (r.payload.size() < 3 || r.payload[1] != digits[0] || r.payload[2] != digits[1]) {
+      return "field " + std::string(digits) + " asked for, the reply carries " +
+             hexBytes(r.payload.data(), r.payload.size());
+    }
+  }
+  return "";
+}
+
+std::string judgeFlash(const RunContext& ctx, const RequestPlan& q, const ctl::Response& r) {
+  if (r.type == 'F') return "";
+  if (r.type != 'P') return "a flash request answered with type " + letterName(r.type);
+  const bool withChecks = !q.payload.empty() && q.payload[0] == 'T';
+  const Firmware& file = ctx.scenario.firmware[static_cast<size_t>(q.firmware)];
+  const bool acceptable = file.exists && (!withChecks || q.firmware <= 1);
+  if (!acceptable) return "the update of " + file.fileName + " was started although it must be refused";
+  return "";
+}
+
+// Empty when the answer fits the request; else what is wrong with it. A live status
+// is judged apart (judgeLiveStatus).
+std::string judge(const RunContext& ctx, unsigned port, const RequestPlan& q, const ctl::Response& r) {
+  if (q.badFrame) return isText(r, 'B', "Bad packet received") ? "" : "a bad packet answered with type " + letterName(r.type);
+  if (q.code <= PROGRAM_FLASH && isText(r, 'F', "FLASH UPLOAD IN PROGRESS")) return "";
+  switch (q.code) {
+    case GET_LAST_STATUS:
+      return r.type == 'P' || (r.type == 'O' && r.payload.empty()) ? "" : "last status answered with " + letterName(r.type);
+    case GET_REAL_TIME_STATUS:
+      return r.type == 'P' || r.type == 'O' || r.type == 'T' ? "" : "a live status answered with " + letterName(r.type);
+    case GET_PRINTER_NAME:
+      return isText(r, 'P', ctx.scenario.ports[port].printerName.c_str()) ? "" : "printer name answered with " + text(r);
+    case GET_PORT_NAME: return isText(r, 'P', ctx.portName(port).c_str()) ? "" : "port name answered with " + text(r);
+    case GET_DPRINT_STATE:
+      return isText(r, 'D', "DPrint IN progress") || isText(r, 'd', "dPrint NOT in progress")
+                 ? ""
+                 : "print state answered with " + letterName(r.type);
+    case SET_HEARTBEAT: return isText(r, 'P', "Set Heartbeat") ? "" : "heartbeat switch answered with " + text(r);
+    case SET_HEARTBEAT_RATE: return isText(r, 'P', "Set Heartbeat rate") ? "" : "rate answered with " + text(r);
+    case SET_SPOOLER_MODE: return isText(r, 'P', "Set spooler mode") ? "" : "spooler mode answered with " + text(r);
+    case GET_LM_VERSION: return isText(r, 'P', QX_MONITOR_VERSION_TEXT) ? "" : "version answered with " + text(r);
+    case PROGRAM_FLASH: return judgeFlash(ctx, q, r);
+    case GET_FLASH_PROGRESS: {
+      const std::string t = text(r);
+      size_t commas = 0;
+      for (char c : t) commas += c == ',';
+      return r.type == 'P' && commas >= 4 ? "" : "progress answered with " + letterName(r.type) + " " + t;
+    }
+    case ABORT_DOCUMENT: return isText(r, 'P', "Abort Document") ? "" : "abort answered with " + text(r);
+    case SET_REGISTRY_KEY: {
+      const bool known = q.payload.size() > 4 && std::string(q.payload.begin() + 4, q.payload.end() - 1) != "NoSuchSetting";
+      const char* expected = known ? "SET REGISTRY KEY PASS" : "SET REGISTRY KEY FAIL";
+      return isText(r, 'T', expected) ? "" : std::string("a registry write answered with ") + text(r) + ", not " + expected;
+    }
+    default:
+      return isText(r, 'N', "Unknown status Language Monitor command") ? ""
+                                                                          : "an unknown command answered with " + text(r);
+  }
+}
+
+std::vector<BYTE> requestBytes(const RunContext& ctx, const RequestPlan& q) {
+  std::vector<BYTE> payload = q.payload;
+  if (q.code == PROGRAM_FLASH) {
+    const std::string path = ctx.options.firmwareDir + "/" + ctx.scenario.firmware[static_cast<size_t>(q.firmware)].fileName;
+    payload.insert(payload.end(), path.begin(), path.end());
+    payload.push_back(0);
+  }
+  std::vector<BYTE> packet = ctl::buildRequest(q.code, payload);
+  if (q.badFrame) packet.back() = static_cast<BYTE>(packet.back() + 1);
+  return packet;
+}
+
+}  // namespace
+
+void runClient(RunContext& ctx, unsigned port) {
+  PortState& ps = *ctx.ports[port];
+  const int p = static_cast<int>(port);
+  ctl::PipeClient client;
+  bool connected = false;
+  for (const Event& e : ctx.scenario.events) {
+    if (e.port != port || e.step != Step::Request) continue;
+    ctx.waitUntil(e.at);
+    const RequestPlan& q = e.request;
+    if (!connected) {
+      const ctl::Outcome opened = client.open(ctx.portName(port), ctx.realMs(2000, 200));
+      if (opened != ctl::Outcome::Ok) {
+        ctx.trace.add(p, "client: no connection (" + std::to_string(static_cast<int>(opened)) + ", error " +
+                             std::to_string(client.lastError()) + ")");
+        continue;
+      }
+      connected = true;
+    }
+    const std::vector<BYTE> packet = requestBytes(ctx, q);
+    if (q.code == ABORT_DOCUMENT) {
+      std::lock_guard<std::mutex> held(ctx.record.lock);
+      ctx.record.abortsSent.emplace_back(port, ctx.trace.now());
+    }
+    const size_t callsBefore = ctx.printer(port).callCount();
+    const unsigned faultsBefore = ctx.printer(port).faultsFired();
+    const DWORD sentAt = ctx.trace.now();
+    const bool printingBefore = ps.inDoc;
+    const unsigned epochBefore = ps.docEpoch;
+    ctx.trace.add(p, "client: sends " + e.describe() + ": " + hexBytes(packet.data(), packet.size(), 12));
+    std::vector<BYTE> message;
+    if (q.vanish) {
+      client.exchange(packet, 1, &message);
+      client.close();
+      connected = false;
+      ctx.trace.add(p, "client: went away without reading the answer");
+      continue;
+    }
+    const DWORD limit = q.code == PROGRAM_FLASH ? kFlashLimitMs : q.limitMs;
+    const ctl::Outcome outcome = client.exchange(packet, ctx.realMs(limit, 1000) + 1000, &message);
+    const bool printing = printingBefore || ps.inDoc || ps.docEpoch != epochBefore;
+    if (outcome != ctl::Outcome::Ok) {
+      ctx.trace.add(p, "client: no answer (" + std::to_string(static_cast<int>(outcome)) + ", error " +
+                           std::to_string(client.lastError()) + "); hangs up");
+      client.close();
+      connected = false;
+      continue;
+    }
+    ctl::Response response;
+    if (!ctl::parseResponse(message, &response)) {
+      ctx.record.addBreach(Check::Replies, ctx.trace.now(), p,
+                           "an answer that is no response packet: " + hexBytes(message.data(), message.size(), 24));
+    } else {
+      ctx.trace.add(p, "client: answer " + letterName(response.type) + " " +
+                           hexBytes(response.payload.data(), response.payload.size(), 24));
+      const std::string wrong = judge(ctx, port, q, response);
+      if (!wrong.empty()) ctx.record.addBreach(Check::Replies, ctx.trace.now(), p, wrong);
+      // A reply the printer itself cut or garbled is passed on as it came.
+      if (q.code == GET_REAL_TIME_STATUS && !q.badFrame && ctx.printer(port).faultsFired() == faultsBefore) {
+        const std::string other = judgeLiveStatus(q, response, printing);
+        if (!other.empty()) ctx.record.addBreach(Check::LiveStatus, ctx.trace.now(), p, other);
+      }
+      if (q.code == PROGRAM_FLASH && response.type == 'P' && !q.badFrame) {
+        std::lock_guard<std::mutex> held(ctx.record.lock);
+        ctx.record.flashes.push_back(FlashStart{port, sentAt, q.firmware, callsBefore});
+      }
+    }
+    if (q.hangUp) {
+      client.close();
+      connected = false;
+    }
+  }
+  client.close();
+}
+
+}  // namespace soak

@@ -1,0 +1,98 @@
+// What a run records for its invariants, besides what the virtual printers and the
+// recording spooler record themselves. The actors fill it while the run goes on;
+// the checks read it once every port is closed.
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/win32_api.h"
+#include "scenario.h"
+#include "trace.h"
+
+namespace soak {
+
+// The invariants, by the names --skip-check takes.
+enum class Check { Bytes, Reported, Pages, Flash, Replies, LiveStatus, Bounds, Status, Leaks, Log };
+const char* checkName(Check check);
+bool checkByName(const std::string& name, Check* check);
+const std::vector<Check>& allChecks();
+
+struct Breach {
+  Check check = Check::Bytes;
+  DWORD at = 0;  // protocol ms after the run's start
+  int port = kNoPort;
+  std::string text;
+};
+
+// The printer's calls made during one write call of the spooler, as indexes into the
+// printer's list of calls: [first, end).
+typedef std::pair<size_t, size_t> CallRange;
+
+struct JobRecord {
+  JobPlan plan;
+  unsigned port = 0;
+  std::vector<BYTE> data;
+  bool started = false;        // the start of the document returned TRUE
+  DWORD startAt = 0;
+  DWORD endAt = 0;             // the end of the document returned
+  DWORD handedOver = 0;        // bytes the monitor reported written
+  bool writeFailed = false;    // a write returned FALSE
+  bool cancelled = false;      // the spooler stopped handing data over before the end
+  bool ended = false;
+  std::vector<CallRange> writeCalls;
+  size_t firstCall = 0;        // the printer's calls from the start of the document ...
+  size_t endCall = 0;          // ... to the return of its end
+};
+
+// A PROGRAM FLASH that the monitor accepted.
+struct FlashStart {
+  unsigned port = 0;
+  DWORD at = 0;
+  int firmware = -1;
+  size_t firstCall = 0;  // the printer's calls from the request on
+};
+
+// The size of a log file after a spooler call on a port returned.
+struct LogMark {
+  unsigned port = 0;
+  DWORD at = 0;
+  size_t size = 0;
+};
+
+// One look at a port by the sampler.
+struct Sample {
+  DWORD at = 0;
+  unsigned port = 0;
+  bool eligible = false;  // open, idle, polled, no update, no fault pending
+  BYTE status1 = 0;       // the printer's condition
+  BYTE status2 = 0;
+  bool answers = true;    // the printer is not silent and not switched off
+  unsigned faultsFired = 0;
+  size_t exchanges = 0;   // status exchanges the printer has served
+  std::optional<DWORD> shown;  // the spooler's port status
+};
+
+class Record {
+ public:
+  void addBreach(Check check, DWORD at, int port, const std::string& text);
+  std::vector<Breach> breaches() const;
+
+  std::mutex lock;  // guards the lists below
+  std::vector<JobRecord> jobs;
+  std::vector<std::pair<unsigned, DWORD>> abortsSent;  // port, time
+  std::vector<FlashStart> flashes;
+  std::vector<LogMark> logMarks;
+  std::vector<Sample> samples;
+  unsigned statusJudged = 0;  // steady stretches the status check judged
+
+ private:
+  mutable std::mutex breachLock_;
+  std::vector<Breach> breaches_;
+};
+
+}  // namespace soak
