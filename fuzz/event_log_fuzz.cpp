@@ -11,6 +11,7 @@
 #include <string>
 
 #include "diag/event_log.h"
+#include "diag/log_lock.h"
 #include "fuzz_support.h"
 #include "monitor/settings.h"
 #include "sim/recording_spooler.h"
@@ -24,14 +25,20 @@ const char* const kPrinterNames[] = {"Ticket printer", "", "..", "a\\b/c:d*e?f\"
 
 std::string longName() { return std::string(700, 'L'); }
 
+// Read under the log's own lock: the port's status thread writes to the same log
+// (the printer requests the writers queue), and a trim it has under way shows the
+// file half moved.
 std::string wholeFile(const char* path) {
   std::string content;
+  LogFileLock* const lock = EnterLogFileLock(path);
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return content;
-  char block[4096];
-  DWORD got = 0;
-  while (ReadFile(h, block, sizeof block, &got, nullptr) && got > 0) content.append(block, got);
-  CloseHandle(h);
+  if (h != INVALID_HANDLE_VALUE) {
+    char block[4096];
+    DWORD got = 0;
+    while (ReadFile(h, block, sizeof block, &got, nullptr) && got > 0) content.append(block, got);
+    CloseHandle(h);
+  }
+  if (lock != nullptr) LeaveLogFileLock(lock);
   return content;
 }
 
