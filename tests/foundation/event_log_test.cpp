@@ -101,10 +101,10 @@ TEST_F(EventLogTest, LineHoldsCodeDateTwentyFourHourTimeAndText) {
     char expected[128];
     snprintf(expected, sizeof expected, "\"0023\",\"%d/%02d/%02d\",\"%02d:%02d:%02d\",\"Start Doc \"quoted\"\"\r\n",
              after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond);
-    EXPECT_EQ(expected, readWholeFile(path));
+    EXPECT_EQ(expected, readLogFile(path));
 
     ASSERT_TRUE(TextLogFile(port.get(), "End Doc", "0005", DRW_DOCUMENTS));
-    EXPECT_EQ(std::vector<std::string>({"Start Doc \"quoted\"", "End Doc"}), entryTexts(readWholeFile(path)));
+    EXPECT_EQ(std::vector<std::string>({"Start Doc \"quoted\"", "End Doc"}), entryTexts(readLogFile(path)));
     return;
   }
   FAIL() << "the clock never stood still for the length of one entry";
@@ -120,20 +120,20 @@ TEST_F(EventLogTest, NothingIsWrittenWhileTheLogIsOffOrTheClassIsNotSelected) {
   EXPECT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
   EXPECT_FALSE(fileExists(path));
   EXPECT_TRUE(TextLogFile(port.get(), "MonOpenPort - USB001", "0011", DRW_PORTS));
-  EXPECT_EQ(std::vector<std::string>({"MonOpenPort - USB001"}), entryTexts(readWholeFile(path)));
+  EXPECT_EQ(std::vector<std::string>({"MonOpenPort - USB001"}), entryTexts(readLogFile(path)));
 }
 
 TEST_F(EventLogTest, ADeletedLogIsCreatedAgain) {
   ASSERT_TRUE(TextLogFile(port.get(), "first", "0023", DRW_DOCUMENTS));
   deleteFile(path);
   ASSERT_TRUE(TextLogFile(port.get(), "second", "0023", DRW_DOCUMENTS));
-  EXPECT_EQ(std::vector<std::string>({"second"}), entryTexts(readWholeFile(path)));
+  EXPECT_EQ(std::vector<std::string>({"second"}), entryTexts(readLogFile(path)));
 }
 
 TEST_F(EventLogTest, AnOverLongTextIsCutToFitTheLine) {
   const std::string text = "Long - " + std::string(2000, 'x');
   ASSERT_TRUE(TextLogFile(port.get(), text.c_str(), "0025", DRW_WATCHDOG));
-  const std::string log = readWholeFile(path);
+  const std::string log = readLogFile(path);
   EXPECT_EQ(1023u, log.size());
   const std::vector<std::string> texts = entryTexts(log);
   ASSERT_EQ(1u, texts.size());
@@ -148,18 +148,18 @@ TEST_F(EventLogTest, AnOversizedLogKeepsTheWholeLinesOfItsLastMinimumBytes) {
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
 
   const std::string kept = log.substr(log.find('\n', 600000) + 1);
-  const std::string trimmed = readWholeFile(path);
+  const std::string trimmed = readLogFile(path);
   ASSERT_GT(trimmed.size(), kept.size());
   EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(kept.size())));
-  EXPECT_EQ(kept, readWholeFile(path + "bak"));
+  EXPECT_EQ(kept, readLogFile(path + "bak"));
 }
 
 TEST_F(EventLogTest, ALogAtTheLimitIsNotTrimmed) {
   const std::string log = makeLog(1500000);
   writeFile(path, log);
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
-  const std::string after = readWholeFile(path);
+  const std::string after = readLogFile(path);
   EXPECT_EQ(log, after.substr(0, log.size()));
   EXPECT_FALSE(fileExists(path + "bak"));
 }
@@ -173,7 +173,7 @@ TEST_F(EventLogTest, ALongRunWithoutLineEndAfterTheCutStillTrims) {
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
 
   const std::string kept = log.substr(602002);
-  const std::string trimmed = readWholeFile(path);
+  const std::string trimmed = readLogFile(path);
   EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(kept.size())));
 }
@@ -181,7 +181,7 @@ TEST_F(EventLogTest, ALongRunWithoutLineEndAfterTheCutStillTrims) {
 TEST_F(EventLogTest, AFileWithoutLineEndsIsCutAtTheMinimumSize) {
   writeFile(path, std::string(1600000, 'x'));
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
-  const std::string trimmed = readWholeFile(path);
+  const std::string trimmed = readLogFile(path);
   ASSERT_GT(trimmed.size(), 1000000u);
   EXPECT_EQ(std::string(1000000, 'x'), trimmed.substr(0, 1000000));
   EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(trimmed.substr(1000000)));
@@ -189,7 +189,7 @@ TEST_F(EventLogTest, AFileWithoutLineEndsIsCutAtTheMinimumSize) {
 
 TEST_F(EventLogTest, ControlCharactersFromThePrinterStayInsideTheirLine) {
   ASSERT_TRUE(TextLogFile(port.get(), "Serial \"12\r\n\"0021\",\x1b\x7f\x01" "end", "0021", DRW_ERRORS));
-  EXPECT_EQ(std::vector<std::string>({"Serial \"12??\"0021\",???end"}), entryTexts(readWholeFile(path)));
+  EXPECT_EQ(std::vector<std::string>({"Serial \"12??\"0021\",???end"}), entryTexts(readLogFile(path)));
 }
 
 // A user may plant a hard link at the log's or the backup's name, leading to a file
@@ -199,8 +199,8 @@ TEST_F(EventLogTest, APlantedLinkIsRemovedAndTheFileItLeadsToIsNeverWritten) {
   writeFile(victim, "not the log");
   ASSERT_TRUE(CreateHardLinkA(path.c_str(), victim.c_str(), nullptr));
   ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
-  EXPECT_EQ("not the log", readWholeFile(victim));
-  EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(readWholeFile(path)));
+  EXPECT_EQ("not the log", readLogFile(victim));
+  EXPECT_EQ(std::vector<std::string>({"Start Doc"}), entryTexts(readLogFile(path)));
 
   const std::string log = makeLog(1600000);
   writeFile(path, log);
@@ -211,20 +211,20 @@ TEST_F(EventLogTest, APlantedLinkIsRemovedAndTheFileItLeadsToIsNeverWritten) {
   const BOOL written = TextLogFile(port.get(), "End Doc", "0005", DRW_DOCUMENTS);
   CloseHandle(viewer);
   EXPECT_TRUE(written);
-  EXPECT_EQ("not the log", readWholeFile(victim));
+  EXPECT_EQ("not the log", readLogFile(victim));
   const std::string kept = log.substr(log.find('\n', 600000) + 1);
-  const std::string trimmed = readWholeFile(path);
+  const std::string trimmed = readLogFile(path);
   ASSERT_GT(trimmed.size(), kept.size());
   EXPECT_TRUE(trimmed.compare(0, kept.size(), kept) == 0);
   EXPECT_EQ(std::vector<std::string>({"End Doc"}), entryTexts(trimmed.substr(kept.size())));
-  EXPECT_EQ(kept, readWholeFile(path + "bak"));
+  EXPECT_EQ(kept, readLogFile(path + "bak"));
 
   // A symbolic link, where one may be made. (Wine opens one as a file of its own,
   // not as a link, and writes into neither name's file.)
   deleteFile(path);
   if (CreateSymbolicLinkA(path.c_str(), victim.c_str(), 0)) {
     ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
-    EXPECT_EQ("not the log", readWholeFile(victim));
+    EXPECT_EQ("not the log", readLogFile(victim));
   }
   deleteFile(victim);
 }
@@ -271,7 +271,7 @@ TEST_F(EventLogTest, ANestedWriterLeavesTheOuterFileOpen) {
 
   EXPECT_TRUE(written);
   EXPECT_EQ(1, nested.ran);
-  EXPECT_EQ(std::vector<std::string>({"inner", "outer"}), entryTexts(readWholeFile(path)));
+  EXPECT_EQ(std::vector<std::string>({"inner", "outer"}), entryTexts(readLogFile(path)));
 }
 
 struct Writer {
@@ -303,7 +303,7 @@ void runWriters(Writer (&writers)[2]) {
 TEST_F(EventLogTest, WritersOnTwoThreadsWriteWholeLines) {
   Writer writers[2] = {{port.get(), 1}, {port.get(), 2}};
   runWriters(writers);
-  const std::vector<std::string> texts = entryTexts(readWholeFile(path));
+  const std::vector<std::string> texts = entryTexts(readLogFile(path));
   ASSERT_EQ(200u, texts.size());
   int next[3] = {0, 0, 0};
   for (const std::string& text : texts) {
@@ -324,7 +324,7 @@ TEST_F(EventLogTest, PortsOfOnePrinterLoseNoLineAcrossTrims) {
   runWriters(writers);
   // What a trim keeps of each port is the end of its lines, without a gap.
   int next[3] = {-1, -1, -1};
-  for (const std::string& text : entryTexts(readWholeFile(path))) {
+  for (const std::string& text : entryTexts(readLogFile(path))) {
     int id = 0, entry = 0;
     ASSERT_EQ(2, sscanf(text.c_str(), "writer %d entry %d", &id, &entry)) << text;
     ASSERT_TRUE(id == 1 || id == 2);

@@ -15,7 +15,7 @@ void JobTest::SetUp() {
 void JobTest::TearDown() {
   PortTest::TearDown();
   trace_.reset();
-  for (const std::string& path : logs_) DeleteFileA(path.c_str());
+  for (const std::string& path : logs_) deleteLogFile(path);
   clockSetScale(1.0);
   spooler().reset();
 }
@@ -90,12 +90,13 @@ std::vector<DWORD> JobTest::writeSizes(INIPORT* pIniPort) {
 
 std::string JobTest::logFile(INIPORT* pIniPort) {
   char path[LOG_PATH_SIZE];
-  return BuildLogFilePath(pIniPort, path, sizeof path) ? readWholeFile(path) : std::string();
+  return BuildLogFilePath(pIniPort, path, sizeof path) ? readLogFile(path) : std::string();
 }
 
 void JobTest::clearLog(INIPORT* pIniPort) {
   char path[LOG_PATH_SIZE];
-  if (BuildLogFilePath(pIniPort, path, sizeof path)) DeleteFileA(path);
+  ASSERT_TRUE(BuildLogFilePath(pIniPort, path, sizeof path));
+  EXPECT_TRUE(deleteLogFile(path)) << path;
 }
 
 void JobTest::expectIdle(INIPORT* pIniPort) {

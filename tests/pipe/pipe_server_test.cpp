@@ -152,7 +152,7 @@ TEST_F(PipeServer, ANameHeldByAnotherIsLoggedAndTakenOnceFree) {
   DWORD computerSize = sizeof computer;
   ASSERT_TRUE(GetComputerNameA(computer, &computerSize));
   const std::string log = std::string(windows) + "\\Temp\\Pipe Test Printer_" + computer + ".log";
-  DeleteFileA(log.c_str());
+  deleteLogFile(log);
   TraceLines trace;
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
@@ -163,14 +163,14 @@ TEST_F(PipeServer, ANameHeldByAnotherIsLoggedAndTakenOnceFree) {
   EXPECT_LE(2u, trace.count("INVALID HANDLE WHEN CREATING PIPE"));
   EXPECT_EQ(1u, trace.count("held by another process"));
   const std::string held = "\"0028\"";
-  const std::string logged = readWholeFile(log);
+  const std::string logged = readLogFile(log);
   EXPECT_NE(std::string::npos, logged.find(held)) << logged;
 
   CloseHandle(squatter);
   EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
   EXPECT_TRUE(close(port));
   EXPECT_EQ(1u, trace.count("PipeThread - Stop"));
-  DeleteFileA(log.c_str());
+  deleteLogFile(log);
 }
 
 struct WaitingClient {

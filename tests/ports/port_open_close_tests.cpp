@@ -269,7 +269,7 @@ TEST_F(PortOpen, OpenAndCloseAreLoggedAsPortEvents) {
   ASSERT_NE(pIniPort, nullptr);
   ASSERT_TRUE(close(pIniPort));
 
-  const std::string log = readWholeFile(path);
+  const std::string log = readLogFile(path);
   DeleteFileA(path);
 
   // With the default class mask, port events are not written (printer conditions may be).
@@ -277,7 +277,7 @@ TEST_F(PortOpen, OpenAndCloseAreLoggedAsPortEvents) {
   pIniPort = open("USB_PT_LOG", sim::lowerMonitor(), "Ports Log Printer");
   ASSERT_NE(pIniPort, nullptr);
   ASSERT_TRUE(close(pIniPort));
-  const std::string unselected = readWholeFile(path);
+  const std::string unselected = readLogFile(path);
   DeleteFileA(path);
   EXPECT_EQ(unselected.find("\"0009\","), std::string::npos) << unselected;
   EXPECT_EQ(unselected.find("\"0011\","), std::string::npos) << unselected;

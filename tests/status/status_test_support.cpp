@@ -35,8 +35,8 @@ void StatusTest::TearDown() {
   clockSetScale(0.01);
   while (!open_.empty()) closePort(open_.back());
   for (const std::string& path : logs_) {
-    DeleteFileA(path.c_str());
-    DeleteFileA((path + "bak").c_str());
+    deleteLogFile(path);
+    deleteLogFile(path + "bak");
   }
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, root_.c_str());
   clockSetScale(1.0);
@@ -75,7 +75,7 @@ INIPORT* StatusTest::openPort(const std::string& kind) {
   open_.push_back(pIniPort);
   char path[LOG_PATH_SIZE];
   if (BuildLogFilePath(pIniPort, path, sizeof path)) {
-    DeleteFileA(path);
+    deleteLogFile(path);
     logs_.push_back(path);
   }
   return pIniPort;
@@ -136,7 +136,7 @@ std::vector<std::string> StatusTest::logLines(INIPORT* pIniPort) const {
   char path[LOG_PATH_SIZE];
   std::vector<std::string> lines;
   if (!BuildLogFilePath(pIniPort, path, sizeof path)) return lines;
-  const std::string data = readWholeFile(path);
+  const std::string data = readLogFile(path);
   size_t start = 0;
   while (start < data.size()) {
     const size_t end = data.find("\r\n", start);
