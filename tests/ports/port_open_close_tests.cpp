@@ -263,14 +263,14 @@ TEST_F(PortOpen, OpenAndCloseAreLoggedAsPortEvents) {
   ASSERT_NE(pIniPort, nullptr);
   char path[LOG_PATH_SIZE];
   ASSERT_TRUE(BuildLogFilePath(pIniPort, path, sizeof path));
-  DeleteFileA(path);
+  deleteLogFile(path);
   ASSERT_TRUE(close(pIniPort));
   pIniPort = open("USB_PT_LOG", sim::lowerMonitor(), "Ports Log Printer");
   ASSERT_NE(pIniPort, nullptr);
   ASSERT_TRUE(close(pIniPort));
 
   const std::string log = readLogFile(path);
-  DeleteFileA(path);
+  deleteLogFile(path);
 
   // With the default class mask, port events are not written (printer conditions may be).
   setting("DRWdebugMask", DRW_ERRORS);
@@ -278,7 +278,7 @@ TEST_F(PortOpen, OpenAndCloseAreLoggedAsPortEvents) {
   ASSERT_NE(pIniPort, nullptr);
   ASSERT_TRUE(close(pIniPort));
   const std::string unselected = readLogFile(path);
-  DeleteFileA(path);
+  deleteLogFile(path);
   EXPECT_EQ(unselected.find("\"0009\","), std::string::npos) << unselected;
   EXPECT_EQ(unselected.find("\"0011\","), std::string::npos) << unselected;
 
