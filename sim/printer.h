@@ -240,6 +240,7 @@ class Printer {
     DWORD lastPageAt = 0;
     PageScanner scanner;
     std::deque<Chunk> readQueue;
+    std::vector<BYTE> serialUnfinished;  // the start of a request whose rest has not come
   };
 
   // Helpers; the caller holds lock_.
@@ -255,6 +256,7 @@ class Printer {
   void receive(const BYTE* data, size_t size, DWORD now);
   void receiveJobData(const BYTE* data, size_t size, DWORD now);
   void countWrite(DWORD now);
+  void endDocument(DWORD now);
   void printPage(DWORD now);
   void vendorRequest(const BYTE* bytes, DWORD size, Call& call, DWORD now);
   void restart();

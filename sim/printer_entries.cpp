@@ -134,7 +134,13 @@ void Printer::receive(const BYTE* data, size_t size, DWORD now) {
     receiveJobData(data, size, now);
     return;
   }
-  for (const SerialItem& item : splitSerialWrite(data, size)) {
+  // A request the port took only part of waits for the rest.
+  std::vector<BYTE> line = std::move(s_.serialUnfinished);
+  line.insert(line.end(), data, data + size);
+  size_t unfinished = 0;
+  const std::vector<SerialItem> items = splitSerialWrite(line.data(), line.size(), &unfinished);
+  s_.serialUnfinished.assign(line.end() - static_cast<std::ptrdiff_t>(unfinished), line.end());
+  for (const SerialItem& item : items) {
     switch (item.kind) {
       case SerialItem::Kind::JobData: receiveJobData(item.bytes.data(), item.bytes.size(), now); break;
       case SerialItem::Kind::DeviceIdQuery: {
@@ -152,6 +158,14 @@ void Printer::receive(const BYTE* data, size_t size, DWORD now) {
         break;
     }
   }
+}
+
+void Printer::endDocument(DWORD now) {
+  // A request left unfinished when the document ends was data after all.
+  const std::vector<BYTE> rest = std::move(s_.serialUnfinished);
+  s_.serialUnfinished.clear();
+  if (!rest.empty()) receiveJobData(rest.data(), rest.size(), now);
+  documents_.back().open = false;
 }
 
 void Printer::countWrite(DWORD now) {
@@ -350,7 +364,7 @@ BOOL Printer::endDocPort() {
   if (docDepth_ == 0) {
     fail(call, ERROR_INVALID_HANDLE);
   } else if (--docDepth_ == 0) {
-    documents_.back().open = false;
+    endDocument(call.time);
   }
   return finish(held, std::move(call));
 }
@@ -360,7 +374,7 @@ BOOL Printer::closePort() {
   Call call = begin(Entry::ClosePort);
   if (--openCount_ == 0 && docDepth_ > 0) {
     docDepth_ = 0;
-    documents_.back().open = false;
+    endDocument(call.time);
   }
   return finish(held, std::move(call));
 }

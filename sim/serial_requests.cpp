@@ -45,14 +45,32 @@ size_t matchRequest(const BYTE* data, size_t size, SerialItem& item) {
   }
 }
 
+// Whether the size bytes at data begin a request that more bytes would complete.
+bool beginsRequest(const BYTE* data, size_t size) {
+  for (const char* text : {"<lm><SS>", "<SA08>"}) {
+    if (size < std::strlen(text) && std::memcmp(data, text, size) == 0) return true;
+  }
+  if (data[0] != 0x1B) return false;
+  if (size == 1) return true;
+  if (data[1] != 'I') return false;
+  if (size == 2) return true;
+  if (data[2] != 'A') return false;
+  return size == 3 || (data[3] == 'c' && size < 11);
+}
+
 }  // namespace
 
-std::vector<SerialItem> splitSerialWrite(const BYTE* data, size_t size) {
+std::vector<SerialItem> splitSerialWrite(const BYTE* data, size_t size, size_t* unfinished) {
   std::vector<SerialItem> items;
+  if (unfinished != nullptr) *unfinished = 0;
   size_t i = 0;
   while (i < size) {
     SerialItem item;
     const size_t length = matchRequest(data + i, size - i, item);
+    if (length == 0 && unfinished != nullptr && beginsRequest(data + i, size - i)) {
+      *unfinished = size - i;
+      break;
+    }
     if (length > 0) {
       item.bytes.assign(data + i, data + i + length);
       items.push_back(std::move(item));

@@ -4,7 +4,8 @@
 //   ESC I A n             field n (n = 0 ... 15)
 //   ESC I A c + 7 bytes   print an F0 ticket
 //   "<SA08>"              the device id
-// Every other byte is job data.
+// Every other byte is job data. The line carries bytes, not writes: a request may
+// arrive in pieces over several writes.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +22,9 @@ struct SerialItem {
   std::vector<BYTE> bytes;  // the bytes as written
 };
 
-// Splits one write into requests and runs of job data, in order.
-std::vector<SerialItem> splitSerialWrite(const BYTE* data, size_t size);
+// Splits bytes from the line into requests and runs of job data, in order. When
+// unfinished is given, trailing bytes that begin a request more bytes would complete
+// are left out and *unfinished is their count.
+std::vector<SerialItem> splitSerialWrite(const BYTE* data, size_t size, size_t* unfinished = nullptr);
 
 }  // namespace sim
