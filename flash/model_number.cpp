@@ -6,6 +6,7 @@
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
 #include "platform/clock.h"
+#include "status/request_write.h"
 
 #define DEVICE_ID_READ_SIZE 1024
 
@@ -18,9 +19,7 @@ BOOL readDeviceId(INIPORT* pIniPort, LPBYTE pReply, LPDWORD pcbReply) {
   if (pIniPort->PortType == 1) {
     // The start and the write may fail on a printer that still answers: the read decides.
     pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr);
-    DWORD written = 0;
-    pIniPort->fn.pfnWritePort(pIniPort->hPort, const_cast<LPBYTE>(kSerialDeviceIdRequest),
-                              sizeof kSerialDeviceIdRequest, &written);
+    WriteWholeRequest(pIniPort, kSerialDeviceIdRequest, sizeof kSerialDeviceIdRequest);
     const BOOL read = PJLMonReadPort(pIniPort, pReply, DEVICE_ID_READ_SIZE, pcbReply);
     pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
     return read;

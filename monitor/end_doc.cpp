@@ -11,6 +11,7 @@
 #include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
 #include "platform/clock.h"
+#include "status/request_write.h"
 #include "status/status_copies.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"
@@ -135,9 +136,8 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   displayJobs(pIniPort);
 
   sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
-  BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
-  DWORD written = 0;
-  pIniPort->fn.pfnWritePort(pIniPort->hPort, statusRequest, sizeof statusRequest, &written);
+  const BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
+  WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest);
   clockSleep(35);
   clockSleep(500);
   ReadCommand(pIniPort, FALSE, nullptr, 0);  // drops a stale reply

@@ -8,6 +8,7 @@
 #include "monitor/settings.h"
 #include "pipe/device_control.h"
 #include "platform/clock.h"
+#include "status/request_write.h"
 #include "status/status_copies.h"
 #include "status/status_interpret.h"
 #include "status/status_query.h"
@@ -119,8 +120,7 @@ BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DW
     expected = 'S';
   }
 
-  DWORD written = 0;
-  if (!pIniPort->fn.pfnWritePort(pIniPort->hPort, command, commandLength, &written)) {
+  if (!WriteWholeRequest(pIniPort, command, commandLength)) {
     DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Serial status write failed");
   }
   clockSleep(20);

@@ -196,7 +196,7 @@ TEST_F(StatusQuery, SerialReplyOfTheWrongTypeIsDiscarded) {
   EXPECT_FALSE(printer(port).inDocument());
 }
 
-TEST_F(StatusQuery, SerialRequestIsWrittenAsItIs) {
+TEST_F(StatusQuery, SerialRequestIsWrittenAsItIsAndWhole) {
   INIPORT* port = quietPort("COM");
   const BYTE bitFlags[] = {0x1B, 'I', 'A', 0x00};
   EXPECT_TRUE(ReadCommand(port, TRUE, bitFlags, sizeof bitFlags));
@@ -204,6 +204,15 @@ TEST_F(StatusQuery, SerialRequestIsWrittenAsItIs) {
   ASSERT_EQ(1u, writes.size());
   EXPECT_EQ(Bytes(bitFlags, bitFlags + sizeof bitFlags), writes[0].in);
   EXPECT_EQ('A', port->LastStatus[0]);
+
+  // A port that takes part of a request is given the rest, or the printer would
+  // read the part as ticket data and the next request after it.
+  printer(port).clearRecords();
+  printer(port).addFault(sim::Fault::shortWrite(1, 5));
+  EXPECT_TRUE(ReadCommand(port, FALSE, nullptr, 0));
+  EXPECT_EQ(2u, printer(port).calls(sim::Entry::WritePort).size());
+  EXPECT_TRUE(printer(port).documentBytes().empty());
+  EXPECT_FALSE(port->StatusReadFailed.load());
 }
 
 TEST_F(StatusQuery, LongGapsBetweenQueriesAreLoggedWhileIdle) {
