@@ -322,8 +322,11 @@ TEST_F(EventLogTest, PortsOfOnePrinterLoseNoLineAcrossTrims) {
   TestPort second = makeTestPort(widen(testName()));
   Writer writers[2] = {{port.get(), 1}, {second.get(), 2}};
   runWriters(writers);
-  // What a trim keeps of each port is the end of its lines, without a gap.
+  // What a trim keeps of each port is the end of its lines, without a gap. A port
+  // that finished well before the other may have had all its lines trimmed away;
+  // the one that wrote last always keeps its last line.
   int next[3] = {-1, -1, -1};
+  int last = 0;
   for (const std::string& text : entryTexts(readLogFile(path))) {
     int id = 0, entry = 0;
     ASSERT_EQ(2, sscanf(text.c_str(), "writer %d entry %d", &id, &entry)) << text;
@@ -332,9 +335,15 @@ TEST_F(EventLogTest, PortsOfOnePrinterLoseNoLineAcrossTrims) {
       EXPECT_EQ(next[id], entry) << "writer " << id;
     }
     next[id] = entry + 1;
+    last = id;
   }
-  EXPECT_EQ(100, next[1]);
-  EXPECT_EQ(100, next[2]);
+  ASSERT_NE(0, last);
+  EXPECT_EQ(100, next[last]);
+  for (int id = 1; id <= 2; ++id) {
+    if (next[id] >= 0) {
+      EXPECT_EQ(100, next[id]) << "writer " << id;
+    }
+  }
 }
 
 TEST(StateText, NamesEveryPrinterState) {
