@@ -77,6 +77,7 @@ struct XoffScript {
 struct Document {
   std::string printerName;
   DWORD jobId = 0;
+  uint64_t startSeq = 0;   // the seq of the StartDocPort call that opened it
   std::vector<BYTE> data;  // job data only: no serial requests, no firmware bytes
   unsigned pages = 0;
   bool open = true;

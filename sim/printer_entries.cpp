@@ -276,6 +276,7 @@ BOOL Printer::startDocPort(LPWSTR printerName, DWORD jobId, DWORD level) {
     Document doc;
     doc.printerName = call.printerName;
     doc.jobId = jobId;
+    doc.startSeq = call.seq;
     documents_.push_back(std::move(doc));
     s_.scanner.reset();
   }

@@ -1,5 +1,5 @@
 // A firmware transfer runs from the write of the image's first chunk to the
-// end-of-transfer request. In between the port sees the image's chunks in order and,
+// end-of-transfer request (or the close of the port that cuts it). In between the port sees the image's chunks in order and,
 // on a serial link, the reads of its flow control and the setting of its time-outs:
 // nothing else (no status request, no watchdog, no job data, no document start or
 // end, no read on a link where reads are status exchanges).
@@ -46,8 +46,13 @@ void checkFlash(const CheckInput& in) {
         continue;
       }
       if (endOfTransfer(c)) {
+        ++in.record->exercised.transfers;
         inTransfer = false;  // a retry starts again from the first chunk
         continue;
+      }
+      if (c.entry == sim::Entry::ClosePort) {
+        ++in.record->exercised.transfers;  // cut by the port's close
+        break;
       }
       if (chunkAt(c, image, offset)) {
         offset += std::min(kChunk, image.size() - offset);

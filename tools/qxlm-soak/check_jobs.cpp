@@ -1,15 +1,20 @@
-// The job invariants. A job's bytes reach its own printer at most once and in order:
-// the document the printer received for it is the start of the job's data (then the
-// 3-byte status request that every end of document writes, or the start of it). A job the spooler was
-// told is printed, whose writes all succeeded, had every byte accepted, or the event
-// log holds an error line from the job's time (or since the port's last job that came
-// through whole), or the last state it logged before the job was an error. Each write
-// call of the spooler that completed a page is followed by one end-of-page request,
-// sent after the lower port accepted the bytes with the ESC e; no other end-of-page
-// request reaches the printer.
+// The job invariants, per attempt at a job (a restarted job is judged per start).
+// Bytes: what the printer received for the attempt is the start of the job's data,
+// each byte once and in order, on the job's own port; after a job cut short only the
+// padding of a cut block and the end request may follow. Reported: the spooler is
+// told a job is printed at most once, and only when every byte it handed over
+// reached the printer, after the lower port took the last of them and after the end
+// of the document was called, before it returned; a job handed over whole and
+// received whole on a printer that showed nothing wrong meanwhile must be told.
+// Outcome: a job that ended without being told printed has its record in the
+// system's event log, whatever the diagnostic log's setting. Pages: each write call
+// that completed a page is followed by one end-of-page request, sent after the
+// lower port accepted the bytes with the ESC e; no other end-of-page request
+// reaches the printer.
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
-#include <map>
 
 #include "checks.h"
 #include "sim/page_scanner.h"
@@ -24,18 +29,27 @@ bool isPrefix(const std::vector<BYTE>& part, const std::vector<BYTE>& whole) {
   return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
-// The job's bytes in a document: the data without the end request written after it
-// (or the part of that request a short write took). Data that is all the job's own
-// is taken as such: a job may end in ESC itself, with none of the request taken.
-std::vector<BYTE> jobBytesIn(const sim::Document& doc, const std::vector<BYTE>& job) {
-  const std::vector<BYTE>& data = doc.data;
-  if (isPrefix(data, job)) return data;
+// Padding a monitor may write to finish a raster block a cut job left open: at most
+// the largest block's data.
+const size_t kMostPadding = 2 * (8 * 255 + 255);
+
+// The job's bytes among the bytes the printer received for an attempt: without the
+// end request written after them (or the part of it a short write took) and, after a
+// job cut short, without the padding before it. Data that is all the job's own is
+// taken as such: a job may end in ESC itself, with none of the request taken.
+std::vector<BYTE> jobBytesIn(const std::vector<BYTE>& data, const JobRecord& job) {
+  const std::vector<BYTE>& whole = job.data;
+  if (isPrefix(data, whole)) return data;
   for (size_t n = 3; n > 0; --n) {
     if (data.size() < n || !std::equal(kEndRequest, kEndRequest + n, data.end() - static_cast<std::ptrdiff_t>(n))) {
       continue;
     }
     std::vector<BYTE> without(data.begin(), data.end() - static_cast<std::ptrdiff_t>(n));
-    if (isPrefix(without, job)) return without;
+    if (isPrefix(without, whole)) return without;
+    const std::vector<BYTE> handed(whole.begin(), whole.begin() + job.handedOver);
+    if (job.handedOver < whole.size() && without.size() - handed.size() <= kMostPadding && isPrefix(handed, without)) {
+      return handed;
+    }
   }
   return data;
 }
@@ -67,13 +81,6 @@ std::string describeMismatch(const std::vector<BYTE>& got, const std::vector<BYT
   return text;
 }
 
-bool reportedPrinted(const CheckInput& in, DWORD jobId) {
-  for (const sim::SpoolerRecord& r : in.spooler) {
-    if (r.call == sim::SpoolerCall::SetJob && r.jobId == jobId && r.command == JOB_CONTROL_LAST_PAGE_EJECTED) return true;
-  }
-  return false;
-}
-
 bool abortSentDuring(const Record& record, const JobRecord& job) {
   for (const auto& a : record.abortsSent) {
     if (a.first == job.port && a.second >= job.startAt && a.second <= job.endAt) return true;
@@ -81,118 +88,162 @@ bool abortSentDuring(const Record& record, const JobRecord& job) {
   return false;
 }
 
-// The log's size after the first spooler call on the port that returned at or after t.
-size_t logSizeAfter(const Record& record, unsigned port, DWORD t) {
-  for (const LogMark& m : record.logMarks) {
-    if (m.port == port && m.at >= t) return m.size;
+// What the printer received for one attempt: the documents of its job id opened by
+// the attempt's own calls.
+struct Received {
+  bool any = false;
+  std::vector<BYTE> data;
+};
+
+Received receivedFor(const CheckInput& in, const JobRecord& job) {
+  Received r;
+  const std::vector<sim::Call>& calls = in.calls[job.port];
+  if (job.firstCall >= calls.size() || job.endCall <= job.firstCall) return r;
+  const uint64_t first = calls[job.firstCall].seq;
+  const uint64_t last = calls[std::min(job.endCall, calls.size()) - 1].seq;
+  for (const sim::Document& d : in.documents[job.port]) {
+    if (d.jobId != job.plan.id || d.startSeq < first || d.startSeq > last) continue;
+    r.any = true;
+    r.data.insert(r.data.end(), d.data.begin(), d.data.end());
   }
-  return SIZE_MAX;
+  return r;
 }
 
-// The log's size after the last spooler call on the port that returned by t.
-size_t logSizeBefore(const Record& record, unsigned port, DWORD t) {
-  size_t size = 0;
-  for (const LogMark& m : record.logMarks) {
-    if (m.port == port && m.at <= t) size = m.size;
+// The printer's index of the last write of the job's data that the lower port took
+// bytes of (0 when none did).
+size_t lastDataCall(const CheckInput& in, const JobRecord& job) {
+  const std::vector<sim::Call>& calls = in.calls[job.port];
+  size_t last = 0;
+  for (const CallRange& range : job.writeCalls) {
+    for (size_t i = range.first; i < range.second && i < calls.size(); ++i) {
+      if (calls[i].entry == sim::Entry::WritePort && calls[i].count > 0) last = i;
+    }
   }
-  return size;
+  return last;
 }
 
-// A line saying the printer was ready. The state report of a pipe request for one
-// field says "Ready" whatever the printer's state (it carries no status bits), so
-// those lines do not count.
-bool isReadyLine(const std::string& line) {
-  if (line.size() < 8 || line.compare(1, 4, "0021") != 0 || line.find(",\"Ready") == std::string::npos) return false;
-  const size_t request = line.find("Pipe Request (");
-  if (request == std::string::npos) return true;
-  for (const char* kind : {"(Short)", "(Normal)", "(Extended)", "(Complete)"}) {
-    if (line.find(kind, request) != std::string::npos) return true;
+// Whether the printer showed anything but a ready state while the attempt ran, or
+// a planned fault fired in its calls: a job it stopped may end not printed. Busy
+// counts only when it lasts longer than a page's busy time.
+bool troubled(const CheckInput& in, const JobRecord& job) {
+  const std::vector<sim::Call>& calls = in.calls[job.port];
+  for (size_t i = job.firstCall; i < job.endCall && i < calls.size(); ++i) {
+    if (!calls[i].fault.empty()) return true;
   }
-  return false;
-}
-
-// Whether the last line before `to` that tells the printer's state is an error line:
-// a condition logged before the job that still held. A log that two ports share
-// (a pooled printer) mixes their states: any error line counts there.
-bool errorStillLogged(const std::string& log, size_t to, bool shared, bool lowPaperStops) {
-  bool error = false;
-  to = std::min(to, log.size());
-  for (size_t at = 0; at < to;) {
-    size_t end = log.find('\n', at);
-    if (end == std::string::npos) end = log.size();
-    const std::string line = log.substr(at, end - at);
-    if (isErrorLine(line, lowPaperStops)) error = true;
-    if (isReadyLine(line) && !shared) error = false;
-    at = end + 1;
-  }
-  return error;
-}
-
-bool errorLoggedBetween(const std::string& log, size_t from, size_t to, bool lowPaperStops) {
-  to = std::min(to, log.size());
-  for (size_t at = from; at < to;) {
-    size_t end = log.find('\n', at);
-    if (end == std::string::npos) end = log.size();
-    if (isErrorLine(log.substr(at, end - at), lowPaperStops)) return true;
-    at = end + 1;
+  if (job.writeFailed || job.startFailures > 0 || abortSentDuring(*in.record, job)) return true;
+  unsigned busyRun = 0;
+  for (const Sample& s : in.record->samples) {
+    if (s.port != job.port || s.at + 200 < job.startAt || s.at > job.endAt + 200) continue;
+    if (s.status1 != 0 || !s.answers || (s.status2 & ~sim::status2::Busy) != 0) return true;
+    busyRun = (s.status2 & sim::status2::Busy) != 0 ? busyRun + 1 : 0;
+    if (busyRun >= 30) return true;
   }
   return false;
 }
 
-void checkBytes(const CheckInput& in, const JobRecord& job, const sim::Document* doc) {
+std::string idText(const JobRecord& job) {
+  return "job " + std::to_string(job.plan.id) + (job.attempt > 0 ? " (restarted)" : "");
+}
+
+void checkBytes(const CheckInput& in, const JobRecord& job, const Received& got) {
   Record& record = *in.record;
   const int port = static_cast<int>(job.port);
-  for (size_t other = 0; other < in.documents.size(); ++other) {
-    if (other == job.port) continue;
-    for (const sim::Document& d : in.documents[other]) {
-      if (d.jobId == job.plan.id) {
-        record.addBreach(Check::Bytes, job.endAt, port,
-                         "job " + std::to_string(job.plan.id) + " reached the printer of port " +
-                             in.scenario->ports[other].name);
+  if (job.attempt == 0) {
+    for (size_t other = 0; other < in.documents.size(); ++other) {
+      if (other == job.port) continue;
+      for (const sim::Document& d : in.documents[other]) {
+        if (d.jobId == job.plan.id) {
+          record.addBreach(Check::Bytes, job.endAt, port,
+                           "job " + std::to_string(job.plan.id) + " reached the printer of port " +
+                               in.scenario->ports[other].name);
+        }
       }
     }
   }
-  if (doc == nullptr) return;
-  const std::vector<BYTE> got = jobBytesIn(*doc, job.data);
-  if (!isPrefix(got, job.data)) {
-    record.addBreach(Check::Bytes, job.endAt, port,
-                     "job " + std::to_string(job.plan.id) + ": " + describeMismatch(got, job.data));
+  if (!got.any) return;
+  const std::vector<BYTE> bytes = jobBytesIn(got.data, job);
+  if (!isPrefix(bytes, job.data)) {
+    record.addBreach(Check::Bytes, job.endAt, port, idText(job) + ": " + describeMismatch(bytes, job.data));
   }
 }
 
-void checkReported(const CheckInput& in, const JobRecord& job, const sim::Document* doc, DWORD windowStart) {
+// The reports of the job's LAST_PAGE_EJECTED that belong to this attempt: made
+// after its start and before the next attempt's.
+std::vector<JobReport> reportsOf(const CheckInput& in, const JobRecord& job, uint64_t nextStartSeq) {
+  std::vector<JobReport> out;
+  for (const JobReport& r : in.record->reports) {
+    if (r.jobId == job.plan.id && r.command == JOB_CONTROL_LAST_PAGE_EJECTED && r.seq > job.startSeq &&
+        r.seq < nextStartSeq) {
+      out.push_back(r);
+    }
+  }
+  return out;
+}
+
+void checkReported(const CheckInput& in, const JobRecord& job, const Received& got, uint64_t nextStartSeq) {
   Record& record = *in.record;
-  if (!job.started || job.writeFailed || job.cancelled || abortSentDuring(record, job)) return;
-  if (!reportedPrinted(in, job.plan.id)) return;
-  const size_t accepted = doc == nullptr ? 0 : jobBytesIn(*doc, job.data).size();
-  if (accepted >= job.data.size()) return;
-  const std::string& log = in.logs[job.port];
-  const size_t from = windowStart == 0 ? 0 : logSizeAfter(record, job.port, windowStart);
-  const size_t to = logSizeAfter(record, job.port, job.endAt);
-  const bool lowPaperStops = (in.scenario->setup.lpMode & 1) != 0;
-  if (from != SIZE_MAX && errorLoggedBetween(log, from, to, lowPaperStops)) return;
-  bool shared = false;
-  for (unsigned other = 0; other < in.logs.size(); ++other) {
-    shared = shared || (other != job.port && in.scenario->ports[other].printerName == in.scenario->ports[job.port].printerName);
+  const int port = static_cast<int>(job.port);
+  const std::vector<JobReport> reports = reportsOf(in, job, nextStartSeq);
+  const size_t delivered = got.any ? jobBytesIn(got.data, job).size() : 0;
+  const bool deliveredAll = isPrefix(jobBytesIn(got.data, job), job.data) && delivered == job.handedOver;
+  char text[256];
+  ++record.exercised.jobs;
+  if (reports.size() > 1) {
+    std::snprintf(text, sizeof text, "%s was reported printed %zu times", idText(job).c_str(), reports.size());
+    record.addBreach(Check::Reported, job.endAt, port, text);
   }
-  if (errorStillLogged(log, logSizeBefore(record, job.port, job.startAt), shared, lowPaperStops)) return;
-  char text[200];
-  std::snprintf(text, sizeof text,
-                "job %u was reported printed with %zu of its %zu bytes accepted, and the event log holds no error "
-                "line for it",
-                static_cast<unsigned>(job.plan.id), accepted, job.data.size());
-  record.addBreach(Check::Reported, job.endAt, static_cast<int>(job.port), text);
+  if (!reports.empty()) {
+    ++record.exercised.reported;
+    const JobReport& r = reports.front();
+    if (!job.started || !deliveredAll) {
+      std::snprintf(text, sizeof text,
+                    "%s was reported printed with %zu of the %u bytes handed over received by the printer",
+                    idText(job).c_str(), delivered, static_cast<unsigned>(job.handedOver));
+      record.addBreach(Check::Reported, r.at, port, text);
+    } else if (!job.ended || r.seq < job.endDocSeq || r.seq > job.endSeq) {
+      std::snprintf(text, sizeof text, "%s was reported printed %s", idText(job).c_str(),
+                    !job.ended                ? "although its document never ended (the port closed)"
+                    : r.seq < job.endDocSeq   ? "before the spooler ended its document"
+                                              : "after its end of document had returned");
+      record.addBreach(Check::Reported, r.at, port, text);
+    } else if (r.calls <= lastDataCall(in, job)) {
+      std::snprintf(text, sizeof text, "%s was reported printed before the lower port took its last bytes",
+                    idText(job).c_str());
+      record.addBreach(Check::Reported, r.at, port, text);
+    }
+    return;
+  }
+  if (job.started && job.ended && !job.cancelled && deliveredAll && delivered == job.data.size() &&
+      !troubled(in, job)) {
+    std::snprintf(text, sizeof text,
+                  "%s: all %zu bytes reached a printer that showed nothing wrong, and the spooler was never told it "
+                  "printed",
+                  idText(job).c_str(), delivered);
+    record.addBreach(Check::Reported, job.endAt, port, text);
+  }
 }
 
-bool clean(const CheckInput& in, const JobRecord& job, const sim::Document* doc) {
-  if (!job.started || job.writeFailed || job.cancelled || doc == nullptr) return false;
-  if (jobBytesIn(*doc, job.data).size() != job.data.size()) return false;
-  if (abortSentDuring(*in.record, job)) return false;
-  const std::vector<sim::Call>& calls = in.calls[job.port];
-  for (size_t i = job.firstCall; i < job.endCall && i < calls.size(); ++i) {
-    if (!calls[i].fault.empty()) return false;
+// Whether a line of the system's event log names the job: its id as a word.
+bool namesJob(const std::string& log, DWORD id) {
+  const std::string word = std::to_string(id);
+  for (size_t at = log.find(word); at != std::string::npos; at = log.find(word, at + 1)) {
+    const bool before = at == 0 || !std::isdigit(static_cast<unsigned char>(log[at - 1]));
+    const size_t end = at + word.size();
+    const bool after = end >= log.size() || !std::isdigit(static_cast<unsigned char>(log[end]));
+    if (before && after) return true;
   }
-  return true;
+  return false;
+}
+
+// A job that ended without being told printed leaves its record.
+void checkOutcome(const CheckInput& in, const JobRecord& job, uint64_t nextStartSeq) {
+  if (!job.started || !job.ended || !reportsOf(in, job, nextStartSeq).empty()) return;
+  ++in.record->exercised.notPrinted;
+  if (namesJob(in.systemEvents, job.plan.id)) return;
+  in.record->addBreach(Check::Outcome, job.endAt, static_cast<int>(job.port),
+                       idText(job) + " ended not printed (" + std::to_string(job.handedOver) + " of " +
+                           std::to_string(job.data.size()) +
+                           " bytes handed over) and the system's event log holds no record of it");
 }
 
 // Walks the printer's calls of one job: each write call that completed a page owes
@@ -233,6 +284,7 @@ void checkPages(const CheckInput& in, const JobRecord& job, bool isClean) {
                                "that was not told already (" + describeCall(c) + ")");
       continue;
     }
+    ++in.record->exercised.pages;
     owed.erase(owed.begin());
   }
   if (isClean && !owed.empty()) {
@@ -245,17 +297,22 @@ void checkPages(const CheckInput& in, const JobRecord& job, bool isClean) {
 }  // namespace
 
 void checkJobs(const CheckInput& in) {
-  std::map<unsigned, DWORD> lastWholeJobEnd;  // per port
-  for (const JobRecord& job : in.record->jobs) {
-    const sim::Document* doc = nullptr;
-    for (const sim::Document& d : in.documents[job.port]) {
-      if (d.jobId == job.plan.id) doc = &d;
+  const std::vector<JobRecord>& jobs = in.record->jobs;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    const JobRecord& job = jobs[i];
+    uint64_t nextStartSeq = UINT64_MAX;
+    for (size_t k = i + 1; k < jobs.size(); ++k) {
+      if (jobs[k].plan.id == job.plan.id) {
+        nextStartSeq = jobs[k].startSeq;
+        break;
+      }
     }
-    checkBytes(in, job, doc);
-    checkReported(in, job, doc, lastWholeJobEnd[job.port]);
-    const bool isClean = clean(in, job, doc);
-    checkPages(in, job, isClean);
-    if (doc != nullptr && jobBytesIn(*doc, job.data).size() == job.data.size()) lastWholeJobEnd[job.port] = job.endAt;
+    const Received got = receivedFor(in, job);
+    checkBytes(in, job, got);
+    checkReported(in, job, got, nextStartSeq);
+    checkOutcome(in, job, nextStartSeq);
+    const bool whole = got.any && jobBytesIn(got.data, job).size() == job.data.size();
+    checkPages(in, job, whole && !troubled(in, job) && job.ended);
   }
 }
 

@@ -30,7 +30,7 @@ struct Stretch {
 
 void judge(const CheckInput& in, unsigned port, const Stretch& st) {
   if (!st.reached) return;
-  ++in.record->statusJudged;
+  ++in.record->exercised.statusSamples;
   if (st.shownDue) return;
   const Sample& s = *st.last;
   const DWORD expected = expectedPortStatus(s.status1, s.status2, s.answers, in.scenario->setup.lpMode);

@@ -20,12 +20,14 @@ struct CheckInput {
   std::vector<std::vector<sim::Document>> documents;  // per port
   std::vector<sim::SpoolerRecord> spooler;
   std::vector<std::string> logs;  // per port: the content of its event log file at the end
+  std::string systemEvents;       // the system's event log (the stand-in's file) at the end
 
   DWORD runTime(DWORD tick) const { return tick - startTick; }
 };
 
-// Bytes at most once, in order, on their own port; what was reported printed; page
-// ends told once and after their ESC e.
+// Bytes at most once, in order, on their own port; reported printed exactly when
+// complete; a record for every job not printed; page ends told once and after
+// their ESC e.
 void checkJobs(const CheckInput& in);
 // Nothing foreign between the start and the end of a firmware transfer.
 void checkFlash(const CheckInput& in);

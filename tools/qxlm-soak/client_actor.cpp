@@ -126,7 +126,9 @@ void runClient(RunContext& ctx, unsigned port) {
     ctx.waitUntil(e.at);
     const RequestPlan& q = e.request;
     if (!connected) {
-      const ctl::Outcome opened = client.open(ctx.portName(port), ctx.realMs(2000, 200));
+      // The client lends its identity, so that the monitor can open a firmware file
+      // as the client (an update can then really run).
+      const ctl::Outcome opened = client.open(ctx.portName(port), ctx.realMs(2000, 200), ctl::Identity::Lend);
       if (opened != ctl::Outcome::Ok) {
         ctx.trace.add(p, "client: no connection (" + std::to_string(static_cast<int>(opened)) + ", error " +
                              std::to_string(client.lastError()) + ")");
@@ -171,6 +173,11 @@ void runClient(RunContext& ctx, unsigned port) {
       ctx.trace.add(p, "client: answer " + letterName(response.type) + " " +
                            hexBytes(response.payload.data(), response.payload.size(), 24));
       const std::string wrong = judge(ctx, port, q, response);
+      {
+        std::lock_guard<std::mutex> held(ctx.record.lock);
+        ++ctx.record.exercised.answers;
+        if (q.code == GET_REAL_TIME_STATUS && !q.badFrame) ++ctx.record.exercised.liveStatus;
+      }
       if (!wrong.empty()) ctx.record.addBreach(Check::Replies, ctx.trace.now(), p, wrong);
       // A reply the printer itself cut or garbled is passed on as it came.
       if (q.code == GET_REAL_TIME_STATUS && !q.badFrame && ctx.printer(port).faultsFired() == faultsBefore) {

@@ -6,6 +6,7 @@ const char* checkName(Check check) {
   switch (check) {
     case Check::Bytes: return "bytes";
     case Check::Reported: return "reported";
+    case Check::Outcome: return "outcome";
     case Check::Pages: return "pages";
     case Check::Flash: return "flash";
     case Check::Replies: return "replies";
@@ -19,7 +20,7 @@ const char* checkName(Check check) {
 }
 
 const std::vector<Check>& allChecks() {
-  static const std::vector<Check> checks = {Check::Bytes,      Check::Reported, Check::Pages,  Check::Flash,
+  static const std::vector<Check> checks = {Check::Bytes,      Check::Reported, Check::Outcome, Check::Pages,  Check::Flash,
                                             Check::Replies,    Check::LiveStatus, Check::Bounds, Check::Status,
                                             Check::Leaks,      Check::Log};
   return checks;

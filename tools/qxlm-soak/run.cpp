@@ -85,7 +85,7 @@ bool prepareRegistry(const MonitorSetup& s, bool monitorTrace) {
                   setValue(key, "USBPacketSize", s.usbPacketSize) &&
                   setValue(key, "EOJEjectSendLastPage", s.eojEjectSendLastPage) &&
                   setValue(key, "USBAbortOnWriteTimeout", s.usbAbortOnWriteTimeout) && setValue(key, "LPmode", s.lpMode) &&
-                  setValue(key, "USBWDGlobalEnable", s.usbWdGlobalEnable) && setValue(key, "DRWenable", 1) &&
+                  setValue(key, "USBWDGlobalEnable", s.usbWdGlobalEnable) && setValue(key, "DRWenable", s.drwEnable) &&
                   setValue(key, "DRWdebugMask", s.drwDebugMask) && setValue(key, "DRWpollTime", 1) &&
                   setValue(key, "EnableDiags", diags);
   RegCloseKey(key);
@@ -167,6 +167,12 @@ void observeSpooler(RunContext& ctx) {
     }
     for (const auto& jp : jobPorts) {
       if (r.call == sim::SpoolerCall::SetJob && jp.first == r.jobId) port = static_cast<int>(jp.second);
+    }
+    if (r.call == sim::SpoolerCall::SetJob && port != kNoPort) {
+      JobReport report{r.jobId, r.command, ++ctx.seq, ctx.printer(static_cast<unsigned>(port)).callCount(),
+                       ctx.trace.now()};
+      std::lock_guard<std::mutex> held(ctx.record.lock);
+      ctx.record.reports.push_back(report);
     }
     ctx.trace.add(port, text);
   });
@@ -262,7 +268,28 @@ void checkAfterClose(RunContext& ctx, const Baseline& before) {
   }
 }
 
+// With every port closed between runs the counts are those of the first run's start:
+// a leak too slow for one run still adds up over many.
+void checkBetweenRuns(RunContext& ctx, const Baseline& now) {
+  static const Baseline first = now;
+  ++ctx.record.exercised.idleLeakSamples;
+  if (now.threads > first.threads || now.handles > first.handles || now.blocks != first.blocks) {
+    ctx.record.addBreach(Check::Leaks, 0, kNoPort,
+                         "between runs, with every port closed: " + std::to_string(now.threads) + " threads, " +
+                             std::to_string(now.handles) + " handles, " + std::to_string(now.blocks) +
+                             " allocations where the first run started with " + std::to_string(first.threads) + ", " +
+                             std::to_string(first.handles) + ", " + std::to_string(first.blocks));
+  }
+}
+
 }  // namespace
+
+// The system's event log of the stand-in, which the monitor writes its job records to.
+std::string systemEventLogPath() {
+  char windows[MAX_PATH] = "";
+  GetWindowsDirectoryA(windows, sizeof windows);
+  return std::string(windows) + "\\Temp\\qxlm-events.log";
+}
 
 RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out) {
   RunContext ctx(scenario, options);
@@ -281,7 +308,9 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
     preparePrinter(ctx.printer(i), scenario.seed);
   }
   sim::spooler().reset();
+  DeleteFileA(systemEventLogPath().c_str());
   const Baseline before{threadCount(), platformHandleCount(), AllocSplMemBlocks()};
+  if (options.skipped.count(Check::Leaks) == 0) checkBetweenRuns(ctx, before);
   ctx.trace.start();
   observeSpooler(ctx);
 
@@ -296,6 +325,7 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
   for (unsigned i = 0; i < scenario.ports.size(); ++i) {
     actors.push_back(actor([&ctx, i] { runSpooler(ctx, i); }));
     actors.push_back(actor([&ctx, i] { runClient(ctx, i); }));
+    actors.push_back(actor([&ctx, i] { runReader(ctx, i); }));
   }
   actors.push_back(actor([&ctx] { runPrinterFaults(ctx); }));
   std::thread sampler(runSampler, std::ref(ctx));
@@ -325,6 +355,7 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
     in.documents.push_back(ctx.printer(i).documents());
     in.logs.push_back(ctx.ports[i]->logPath.empty() ? std::string() : readLogFile(ctx.ports[i]->logPath));
   }
+  in.systemEvents = readLogFile(systemEventLogPath());
   checkJobs(in);
   checkFlash(in);
   checkStatus(in);
@@ -334,7 +365,9 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
     if (options.skipped.count(b.check) == 0) outcome.breaches.push_back(b);
   }
   for (const JobRecord& j : ctx.record.jobs) outcome.jobs += j.started ? 1 : 0;
-  outcome.statusJudged = ctx.record.statusJudged;
+  outcome.exercised = ctx.record.exercised;
+  outcome.events = in.spooler.size();
+  for (const auto& calls : in.calls) outcome.events += calls.size();
   for (unsigned i = 0; i < scenario.ports.size(); ++i) outcome.pages += ctx.printer(i).pagesPrinted();
   for (const Event& e : scenario.events) {
     outcome.requests += e.step == Step::Request;

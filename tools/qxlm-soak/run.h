@@ -39,11 +39,13 @@ struct RunOutcome {
   unsigned pages = 0;
   unsigned requests = 0;
   unsigned faults = 0;
-  unsigned statusJudged = 0;
+  uint64_t events = 0;  // the calls the printers served and the spooler records: what the checks read
+  Exercised exercised;
 };
 
 // What the actors share while the run goes on.
 struct PortState {
+  std::mutex readLock;        // held by the second thread's read, and by the close while it takes the record
   std::mutex lock;            // held while the record is set, cleared or read by the sampler
   INIPORT* record = nullptr;  // while the port is open
   std::string logPath;
@@ -66,6 +68,7 @@ struct RunContext {
   Record record;
   std::vector<std::unique_ptr<PortState>> ports;
   std::atomic<bool> actorsDone{false};
+  std::atomic<uint64_t> seq{0};  // orders the spooler's calls and what the spooler was told
 
   sim::Printer& printer(unsigned port) const;
   const std::string& portName(unsigned port) const { return scenario.ports[port].name; }
@@ -81,6 +84,8 @@ std::string readLogFile(const std::string& path);
 
 // The actors; each returns when its part of the scenario is done.
 void runSpooler(RunContext& ctx, unsigned port);
+void runReader(RunContext& ctx, unsigned port);
+void closePort(RunContext& ctx, unsigned port);
 void runClient(RunContext& ctx, unsigned port);
 void runPrinterFaults(RunContext& ctx);
 void runSampler(RunContext& ctx);

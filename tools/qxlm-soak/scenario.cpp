@@ -61,6 +61,7 @@ MonitorSetup drawSetup(Rng& rng) {
   s.usbAbortOnWriteTimeout = rng.percent(50) ? 1 : 0;
   s.lpMode = rng.percent(20) ? 1 : 0;
   s.usbWdGlobalEnable = rng.percent(50) ? 1 : 0;
+  s.drwEnable = rng.percent(70) ? 1 : 0;
   s.drwDebugMask = 0x01;
   for (DWORD bit : {0x02u, 0x04u, 0x08u, 0x10u, 0x20u}) {
     if (rng.percent(50)) s.drwDebugMask |= bit;
@@ -93,6 +94,9 @@ void drawSpooler(Rng& rng, unsigned port, DWORD length, DWORD& nextJobId, std::v
       e.job.size = rng.percent(20) ? rng.range(1, 600) : rng.range(600, 30000);
       e.job.chunk = rng.percent(30) ? rng.range(1, 20000) : rng.pick(std::vector<DWORD>{64, 512, 4096, 8192, 16384});
       e.job.cancelAt = rng.percent(8) ? rng.below(e.job.size) : e.job.size;
+      e.job.patienceMs = rng.percent(80) ? rng.range(20000, 60000) : rng.range(1000, 8000);
+      e.job.restart = rng.percent(5);
+      e.job.closeInDoc = e.job.cancelAt < e.job.size && rng.percent(30);
       out.push_back(e);
       t += rng.range(500, 8000);
     } else if (r < 72) {
@@ -100,7 +104,7 @@ void drawSpooler(Rng& rng, unsigned port, DWORD length, DWORD& nextJobId, std::v
       t += rng.range(300, 6000);
       out.push_back(event(port, t, Step::Open));
       t += rng.range(200, 3000);
-    } else if (r < 77) {
+    } else if (r < 75) {
       out.push_back(event(port, t, Step::MemoryQuery));
       t += rng.range(200, 3000);
     } else {
@@ -108,6 +112,12 @@ void drawSpooler(Rng& rng, unsigned port, DWORD length, DWORD& nextJobId, std::v
     }
   }
   out.push_back(event(port, length, Step::Close));
+}
+
+// The second thread's reads, on about half of the ports, often enough to meet jobs.
+void drawReader(Rng& rng, unsigned port, DWORD length, std::vector<Event>& out) {
+  if (!rng.percent(50)) return;
+  for (DWORD t = rng.range(500, 3000); t < length; t += rng.range(300, 4000)) out.push_back(event(port, t, Step::ForeignRead));
 }
 
 RequestPlan drawRequest(Rng& rng) {
@@ -295,7 +305,9 @@ Scenario drawScenario(uint64_t seed) {
     Rng spooler = rng.fork(3 * i + 1);
     Rng client = rng.fork(3 * i + 2);
     Rng printer = rng.fork(3 * i + 3);
+    Rng reader = rng.fork(1000 + i);
     drawSpooler(spooler, i, s.length, nextJobId, s.events);
+    drawReader(reader, i, s.length, s.events);
     drawClient(client, i, s.length, s.events);
     drawPrinter(printer, i, s.length, s.events);
   }
@@ -321,10 +333,13 @@ std::string Event::describe() const {
     case Step::Open: return "open";
     case Step::Close: return "close";
     case Step::MemoryQuery: return "memory query";
+    case Step::ForeignRead: return "a second thread reads the port";
     case Step::Job:
       std::snprintf(text, sizeof text, "job %u: %u bytes in %u-byte buffers%s", static_cast<unsigned>(job.id),
                     static_cast<unsigned>(job.size), static_cast<unsigned>(job.chunk),
-                    job.cancelAt < job.size ? ", cancelled part-way" : "");
+                    job.cancelAt < job.size ? (job.closeInDoc ? ", port closed part-way" : ", cancelled part-way")
+                    : job.restart           ? ", restarted once"
+                                            : "");
       return text;
     case Step::Request:
       std::snprintf(text, sizeof text, "pipe request %u%s%s%s", request.code, request.badFrame ? " (bad checksum)" : "",

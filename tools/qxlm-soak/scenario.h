@@ -30,7 +30,8 @@ struct MonitorSetup {
   DWORD usbAbortOnWriteTimeout = 1;
   DWORD lpMode = 0;
   DWORD usbWdGlobalEnable = 1;
-  DWORD drwDebugMask = 1;  // always with the error class: the checks read the log
+  DWORD drwEnable = 1;     // 0 (the default) in some runs: the job checks must not need the log
+  DWORD drwDebugMask = 1;  // always with the error class when the log is on
 };
 
 // A firmware file the pipe clients may name. Files that do not exist are named too.
@@ -46,6 +47,7 @@ enum class Step {
   Close,
   Job,
   MemoryQuery,
+  ForeignRead,  // a second thread of the spooler's reads the port
   // a pipe client
   Request,
   // the printer and its lower port
@@ -62,6 +64,9 @@ struct JobPlan {
   DWORD size = 0;
   DWORD chunk = 0;     // the spooler's buffer size
   DWORD cancelAt = 0;  // the spooler stops handing data over here (size: never)
+  DWORD patienceMs = 0;  // how long the user lets a job stand in error before cancelling it
+  bool restart = false;  // the spooler restarts the job once it ended: all of it again
+  bool closeInDoc = false;  // at cancelAt the port is closed with the document open
 };
 
 struct RequestPlan {

@@ -83,10 +83,13 @@ void openPort(RunContext& ctx, unsigned port) {
   markLog(ctx, port);
 }
 
+}  // namespace
+
 void closePort(RunContext& ctx, unsigned port) {
   PortState& ps = *ctx.ports[port];
   INIPORT* record = nullptr;
   {
+    std::lock_guard<std::mutex> reading(ps.readLock);
     std::lock_guard<std::mutex> held(ps.lock);
     record = ps.record;
     ps.record = nullptr;
@@ -101,12 +104,94 @@ void closePort(RunContext& ctx, unsigned port) {
   markLog(ctx, port);
 }
 
+namespace {
+
 INIPORT* openRecord(RunContext& ctx, unsigned port) {
   std::lock_guard<std::mutex> held(ctx.ports[port]->lock);
   return ctx.ports[port]->record;
 }
 
-void printJob(RunContext& ctx, unsigned port, const JobPlan& plan) {
+// Starts the document as the spooler does: a start that fails is tried again after
+// a pause, a few times.
+bool startDocument(RunContext& ctx, unsigned port, INIPORT* record, JobRecord& job) {
+  WideString printerName = widen(ctx.scenario.ports[port].printerName);
+  WideString docName = widen("soak ticket job");
+  DOC_INFO_1W info = {&docName[0], nullptr, nullptr};
+  for (;;) {
+    const BOOL ok = timed(ctx, port, EntryPoint::StartDoc, [&] {
+      return ctx.table->Monitor.pfnStartDocPort(record, &printerName[0], job.plan.id, 1, reinterpret_cast<LPBYTE>(&info));
+    });
+    if (ok) return true;
+    ctx.trace.add(static_cast<int>(port), "spooler: start of job " + std::to_string(job.plan.id) + " failed, error " +
+                                              std::to_string(GetLastError()));
+    if (++job.startFailures > 3) return false;
+    clockSleep(1000);
+  }
+}
+
+// Hands the job's data over in the spooler's buffers. A write that fails keeps the
+// rest: the job stands in error, and the same rest is written again after a pause,
+// until it is taken or the user's patience ends (the job is cancelled). A write
+// that takes nothing without failing is tried again a bounded number of times.
+void handOver(RunContext& ctx, unsigned port, INIPORT* record, JobRecord& job) {
+  const JobPlan& plan = job.plan;
+  const int p = static_cast<int>(port);
+  sim::Printer& printer = ctx.printer(port);
+  char text[160];
+  DWORD offset = 0;
+  unsigned idle = 0;
+  DWORD inErrorSince = 0;
+  bool inError = false;
+  while (offset < plan.size && offset < plan.cancelAt) {
+    const DWORD n = std::min(plan.chunk, plan.size - offset);
+    std::vector<BYTE> buffer(job.data.begin() + offset, job.data.begin() + offset + n);
+    DWORD written = 0;
+    const size_t before = printer.callCount();
+    const BOOL ok = timed(ctx, port, EntryPoint::Write, [&] {
+      return ctx.table->Monitor.pfnWritePort(record, buffer.data(), n, &written);
+    });
+    const DWORD error = GetLastError();
+    job.writeCalls.push_back(CallRange(before, printer.callCount()));
+    if (written > n) {
+      std::snprintf(text, sizeof text, "WritePort reported %u bytes written of the %u it was given",
+                    static_cast<unsigned>(written), static_cast<unsigned>(n));
+      ctx.record.addBreach(Check::Bytes, ctx.trace.now(), p, text);
+      written = n;
+    }
+    offset += written;
+    if (ok) {
+      inError = false;
+      if (written != 0) {
+        idle = 0;
+        continue;
+      }
+      // A monitor that keeps taking nothing would hold the spooler for ever.
+      if (++idle >= 20) {
+        ctx.trace.add(p, "spooler: the monitor took nothing 20 times in a row; the job is cancelled");
+        break;
+      }
+      clockSleep(100);
+      continue;
+    }
+    job.writeFailed = true;
+    std::snprintf(text, sizeof text, "spooler: write of %u bytes at %u failed (%u taken), error %u; the job is in error",
+                  static_cast<unsigned>(n), static_cast<unsigned>(offset - written), static_cast<unsigned>(written),
+                  static_cast<unsigned>(error));
+    ctx.trace.add(p, text);
+    if (!inError) inErrorSince = ctx.trace.now();
+    inError = true;
+    if (jobDeleted(plan.id) || ctx.trace.now() - inErrorSince >= plan.patienceMs) {
+      ctx.trace.add(p, "spooler: job " + std::to_string(plan.id) + " cancelled while in error");
+      break;
+    }
+    clockSleep(1000);
+  }
+  job.handedOver = offset;
+  job.cancelled = offset < plan.size;
+}
+
+// One attempt at the job: start, hand over, end (or a close with the document open).
+void printAttempt(RunContext& ctx, unsigned port, const JobPlan& plan, unsigned attempt) {
   PortState& ps = *ctx.ports[port];
   INIPORT* record = openRecord(ctx, port);
   const int p = static_cast<int>(port);
@@ -115,73 +200,39 @@ void printJob(RunContext& ctx, unsigned port, const JobPlan& plan) {
   JobRecord job;
   job.plan = plan;
   job.port = port;
+  job.attempt = attempt;
   job.data = ticketData(plan.dataSeed, plan.size);
   job.firstCall = printer.callCount();
   job.startAt = ctx.trace.now();
+  job.startSeq = ++ctx.seq;
 
   ps.inDoc = true;
   ++ps.docEpoch;
-  WideString printerName = widen(ctx.scenario.ports[port].printerName);
-  WideString docName = widen("soak ticket job");
-  DOC_INFO_1W info = {&docName[0], nullptr, nullptr};
   char text[160];
-  std::snprintf(text, sizeof text, "spooler: job %u starts (%u bytes, %u-byte buffers)", static_cast<unsigned>(plan.id),
-                static_cast<unsigned>(plan.size), static_cast<unsigned>(plan.chunk));
+  std::snprintf(text, sizeof text, "spooler: job %u %s (%u bytes, %u-byte buffers)", static_cast<unsigned>(plan.id),
+                attempt == 0 ? "starts" : "restarts", static_cast<unsigned>(plan.size),
+                static_cast<unsigned>(plan.chunk));
   ctx.trace.add(p, text);
-  job.started = timed(ctx, port, EntryPoint::StartDoc, [&] {
-    return ctx.table->Monitor.pfnStartDocPort(record, &printerName[0], plan.id, 1, reinterpret_cast<LPBYTE>(&info));
-  });
-  if (!job.started) {
-    ctx.trace.add(p, "spooler: start of job " + std::to_string(plan.id) + " failed, error " +
-                         std::to_string(GetLastError()));
-  } else {
-    DWORD offset = 0;
-    unsigned failures = 0;
-    unsigned idle = 0;
-    while (offset < plan.size && offset < plan.cancelAt) {
-      const DWORD n = std::min(plan.chunk, plan.size - offset);
-      std::vector<BYTE> buffer(job.data.begin() + offset, job.data.begin() + offset + n);
-      DWORD written = 0;
-      const size_t before = printer.callCount();
-      const BOOL ok = timed(ctx, port, EntryPoint::Write, [&] {
-        return ctx.table->Monitor.pfnWritePort(record, buffer.data(), n, &written);
-      });
-      job.writeCalls.push_back(CallRange(before, printer.callCount()));
-      if (ok) {
-        if (written > n) {
-          std::snprintf(text, sizeof text, "WritePort reported %u bytes written of the %u it was given",
-                        static_cast<unsigned>(written), static_cast<unsigned>(n));
-          ctx.record.addBreach(Check::Bytes, ctx.trace.now(), p, text);
-          written = n;
-        }
-        offset += written;
-        failures = 0;
-        // A monitor that keeps taking nothing would hold the spooler for ever.
-        if (written == 0 && ++idle >= 20) {
-          ctx.trace.add(p, "spooler: the monitor took nothing 20 times in a row; the job is given up");
-          break;
-        }
-        if (written != 0) idle = 0;
-      } else {
-        job.writeFailed = true;
-        const DWORD error = GetLastError();
-        std::snprintf(text, sizeof text, "spooler: write of %u bytes at %u failed, error %u", static_cast<unsigned>(n),
-                      static_cast<unsigned>(offset), static_cast<unsigned>(error));
-        ctx.trace.add(p, text);
-        // The spooler stops when the job was deleted, and gives up after a few tries.
-        if (jobDeleted(plan.id) || ++failures > 2) break;
-      }
-    }
-    job.handedOver = offset;
-    job.cancelled = offset < plan.size;
-    std::snprintf(text, sizeof text, "spooler: job %u handed over %u of %u bytes; end of document",
-                  static_cast<unsigned>(plan.id), static_cast<unsigned>(offset), static_cast<unsigned>(plan.size));
+  job.started = startDocument(ctx, port, record, job);
+  if (job.started) {
+    handOver(ctx, port, record, job);
+    std::snprintf(text, sizeof text, "spooler: job %u handed over %u of %u bytes", static_cast<unsigned>(plan.id),
+                  static_cast<unsigned>(job.handedOver), static_cast<unsigned>(plan.size));
     ctx.trace.add(p, text);
-    const BOOL reported = timed(ctx, port, EntryPoint::EndDoc, [&] { return ctx.table->Monitor.pfnEndDocPort(record); });
-    ctx.trace.add(p, std::string("spooler: end of job ") + std::to_string(plan.id) + " returned " +
-                         (reported ? "TRUE" : "FALSE"));
-    job.ended = true;
+    if (job.cancelled && plan.closeInDoc) {
+      job.closedInDoc = true;
+      job.endDocSeq = ++ctx.seq;
+      closePort(ctx, port);
+    } else {
+      job.endDocSeq = ++ctx.seq;
+      const BOOL reported =
+          timed(ctx, port, EntryPoint::EndDoc, [&] { return ctx.table->Monitor.pfnEndDocPort(record); });
+      ctx.trace.add(p, std::string("spooler: end of job ") + std::to_string(plan.id) + " returned " +
+                           (reported ? "TRUE" : "FALSE"));
+      job.ended = true;
+    }
   }
+  job.endSeq = ++ctx.seq;
   job.endAt = ctx.trace.now();
   job.endCall = printer.callCount();
   ps.inDoc = false;
@@ -191,6 +242,11 @@ void printJob(RunContext& ctx, unsigned port, const JobPlan& plan) {
     ctx.record.jobs.push_back(std::move(job));
   }
   markLog(ctx, port);
+}
+
+void printJob(RunContext& ctx, unsigned port, const JobPlan& plan) {
+  printAttempt(ctx, port, plan, 0);
+  if (plan.restart) printAttempt(ctx, port, plan, 1);
 }
 
 void memoryQuery(RunContext& ctx, unsigned port) {
