@@ -2,8 +2,10 @@
 // idle and polled with the heartbeat on, nothing is planned to fail, and the printer
 // shows one steady condition, the spooler must show that condition's status once the
 // printer has served a few status exchanges: counted in exchanges rather than in
-// time, so that a loaded machine cannot fail the check.
+// time, so that a loaded machine cannot fail the check. And every status posted
+// is one the printer showed shortly before.
 #include <cstdio>
+#include <string>
 
 #include "checks.h"
 #include "expected_status.h"
@@ -44,6 +46,48 @@ void judge(const CheckInput& in, unsigned port, const Stretch& st) {
   in.record->addBreach(Check::Status, s.at, static_cast<int>(port), text);
 }
 
+// How long a posted status may lag the printer: the slowest heartbeat a client may
+// set, and the status thread's confirming read.
+const DWORD kPostLagMs = 5000 + 1000;
+
+bool nearOpenOrClose(const CheckInput& in, unsigned port, DWORD at) {
+  for (const PortCallSpan& span : in.record->opensAndCloses) {
+    if (span.port == port && at + 200 >= span.from && at <= span.to + 200) return true;
+  }
+  return false;
+}
+
+// Every status the monitor posts for an open, idle port is one the printer showed
+// within the lag before it, unless a planned fault (a garbled reply, say) fired
+// meanwhile or a firmware update or an open or close of the port was under way. In
+// a document the monitor marks the printer's replies itself: posts there are not
+// judged.
+void checkPosted(const CheckInput& in, unsigned port) {
+  const std::string& name = in.scenario->ports[port].name;
+  for (const sim::SpoolerRecord& r : in.spooler) {
+    if (r.call != sim::SpoolerCall::SetPort || !r.result || r.name != name) continue;
+    const DWORD at = in.runTime(r.time);
+    if (at < kPostLagMs || nearOpenOrClose(in, port, at)) continue;
+    const Sample* first = nullptr;
+    bool seen = false;
+    bool excused = false;
+    for (const Sample& s : in.record->samples) {
+      if (s.port != port || s.at + kPostLagMs < at || s.at > at + 100) continue;
+      if (first == nullptr) first = &s;
+      excused = excused || !s.open || s.inDoc || s.flashing || s.faultsFired != first->faultsFired;
+      seen = seen || expectedPortStatus(s.status1, s.status2, s.answers, in.scenario->setup.lpMode) == r.status;
+    }
+    if (first == nullptr || excused) continue;
+    ++in.record->exercised.statusPosts;
+    if (seen) continue;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "port status %u was posted, which the printer did not show at any moment of the %u ms before",
+                  static_cast<unsigned>(r.status), static_cast<unsigned>(kPostLagMs));
+    in.record->addBreach(Check::Status, at, static_cast<int>(port), text);
+  }
+}
+
 }  // namespace
 
 void checkStatus(const CheckInput& in) {
@@ -64,6 +108,7 @@ void checkStatus(const CheckInput& in) {
       if ((s.shown ? *s.shown : 0) == expected) st.shownDue = true;
     }
     judge(in, port, st);
+    checkPosted(in, port);
   }
 }
 

@@ -62,6 +62,7 @@ void add(soak::Exercised& total, const soak::Exercised& e) {
   total.pages += e.pages;
   total.transfers += e.transfers;
   total.statusSamples += e.statusSamples;
+  total.statusPosts += e.statusPosts;
   total.answers += e.answers;
   total.liveStatus += e.liveStatus;
   total.foreignReads += e.foreignReads;
@@ -74,6 +75,7 @@ std::string exercisedText(const soak::Exercised& e, std::string* quiet) {
   const std::pair<const char*, unsigned> counts[] = {
       {"jobs", e.jobs},           {"reported", e.reported},       {"not printed", e.notPrinted},
       {"page ends", e.pages},     {"transfers", e.transfers},     {"status stretches", e.statusSamples},
+      {"status posts", e.statusPosts},
       {"answers", e.answers},     {"live status", e.liveStatus},  {"foreign reads", e.foreignReads},
       {"idle leak samples", e.idleLeakSamples}};
   std::string text;

@@ -75,6 +75,7 @@ struct Exercised {
   unsigned pages = 0;       // page ends judged
   unsigned transfers = 0;   // firmware transfers checked from first chunk to end
   unsigned statusSamples = 0;  // steady stretches of port status judged
+  unsigned statusPosts = 0;    // port statuses posted and judged against the printer
   unsigned answers = 0;     // pipe answers judged
   unsigned liveStatus = 0;  // live status answers judged
   unsigned foreignReads = 0;  // ReadPort calls of the second thread during jobs
@@ -107,6 +108,16 @@ struct Sample {
   unsigned faultsFired = 0;
   size_t exchanges = 0;   // status exchanges the printer has served
   std::optional<DWORD> shown;  // the spooler's port status
+  bool open = false;
+  bool inDoc = false;
+  bool flashing = false;  // a firmware update runs on the port
+};
+
+// A spooler call on a port that changes what the port may show: its open or close.
+struct PortCallSpan {
+  unsigned port = 0;
+  DWORD from = 0;
+  DWORD to = 0;
 };
 
 class Record {
@@ -121,6 +132,7 @@ class Record {
   std::vector<LogMark> logMarks;
   std::vector<Sample> samples;
   std::vector<JobReport> reports;
+  std::vector<PortCallSpan> opensAndCloses;
   Exercised exercised;
 
  private:

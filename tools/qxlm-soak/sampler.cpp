@@ -38,6 +38,9 @@ void runSampler(RunContext& ctx) {
         s.at = ctx.trace.now();
         const INIPORT* record = ps.record;
         // A closed port breaks a steady stretch: the next open starts over.
+        s.open = record != nullptr;
+        s.inDoc = ps.inDoc;
+        s.flashing = record != nullptr && record->FlashInProgress;
         s.eligible = record != nullptr && !ps.inDoc && (record->flags & PP_STATUS_LOOP) != 0 &&
                      !record->FlashInProgress && HeartbeatOn && !faultCanStrike(ctx, port, printer);
         s.status1 = printer.status1();

@@ -51,6 +51,11 @@ void markLog(RunContext& ctx, unsigned port) {
   ctx.record.logMarks.push_back(LogMark{port, ctx.trace.now(), size});
 }
 
+void noteSpan(RunContext& ctx, unsigned port, DWORD from) {
+  std::lock_guard<std::mutex> held(ctx.record.lock);
+  ctx.record.opensAndCloses.push_back(PortCallSpan{port, from, ctx.trace.now()});
+}
+
 bool jobDeleted(DWORD jobId) {
   for (const sim::SpoolerRecord& r : sim::spooler().calls(sim::SpoolerCall::SetJob)) {
     if (r.jobId == jobId && r.command == JOB_CONTROL_DELETE) return true;
@@ -64,9 +69,11 @@ void openPort(RunContext& ctx, unsigned port) {
   WideString name = widen(plan.name);
   WideString printerName = widen(plan.printerName);
   HANDLE handle = nullptr;
+  const DWORD from = ctx.trace.now();
   const BOOL ok = timed(ctx, port, EntryPoint::Open, [&] {
     return ctx.table->Monitor.pfnOpenPortEx(&name[0], &printerName[0], &handle, &ps.lower);
   });
+  noteSpan(ctx, port, from);
   if (!ok) {
     ctx.trace.add(static_cast<int>(port), "spooler: open failed, error " + std::to_string(GetLastError()));
     return;
@@ -97,7 +104,9 @@ void closePort(RunContext& ctx, unsigned port) {
   if (record == nullptr) return;
   ctx.trace.add(static_cast<int>(port), "spooler: closing the port");
   ps.closing = record;
+  const DWORD from = ctx.trace.now();
   const BOOL ok = timed(ctx, port, EntryPoint::Close, [&] { return ctx.table->Monitor.pfnClosePort(record); });
+  noteSpan(ctx, port, from);
   ps.closing = nullptr;
   ctx.trace.add(static_cast<int>(port), ok ? "spooler: port closed"
                                            : "spooler: close failed, error " + std::to_string(GetLastError()));
