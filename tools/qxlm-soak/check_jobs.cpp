@@ -235,10 +235,18 @@ bool namesJob(const std::string& log, DWORD id) {
   return false;
 }
 
-// A job that ended without being told printed leaves its record.
-void checkOutcome(const CheckInput& in, const JobRecord& job, uint64_t nextStartSeq) {
+// A job that ended without being told printed leaves its record, and had a cause
+// the run produced: it was cut short, or the printer or its link showed trouble.
+void checkOutcome(const CheckInput& in, const JobRecord& job, const Received& got, uint64_t nextStartSeq) {
   if (!job.started || !job.ended || !reportsOf(in, job, nextStartSeq).empty()) return;
   ++in.record->exercised.notPrinted;
+  if (!job.cancelled && !troubled(in, job)) {
+    const size_t delivered = got.any ? jobBytesIn(got.data, job).size() : 0;
+    in.record->addBreach(Check::Outcome, job.endAt, static_cast<int>(job.port),
+                         idText(job) + " ended not printed with " + std::to_string(delivered) + " of its " +
+                             std::to_string(job.data.size()) +
+                             " bytes received, on a printer and link that showed no trouble meanwhile");
+  }
   if (namesJob(in.systemEvents, job.plan.id)) return;
   in.record->addBreach(Check::Outcome, job.endAt, static_cast<int>(job.port),
                        idText(job) + " ended not printed (" + std::to_string(job.handedOver) + " of " +
@@ -310,7 +318,7 @@ void checkJobs(const CheckInput& in) {
     const Received got = receivedFor(in, job);
     checkBytes(in, job, got);
     checkReported(in, job, got, nextStartSeq);
-    checkOutcome(in, job, nextStartSeq);
+    checkOutcome(in, job, got, nextStartSeq);
     const bool whole = got.any && jobBytesIn(got.data, job).size() == job.data.size();
     checkPages(in, job, whole && !troubled(in, job) && job.ended);
   }

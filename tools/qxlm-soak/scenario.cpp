@@ -81,7 +81,7 @@ std::vector<Firmware> drawFirmware(Rng& rng) {
   return files;
 }
 
-void drawSpooler(Rng& rng, unsigned port, DWORD length, DWORD& nextJobId, std::vector<Event>& out) {
+void drawSpooler(Rng& rng, unsigned port, Link link, DWORD length, DWORD& nextJobId, std::vector<Event>& out) {
   DWORD t = rng.range(0, 3000);
   out.push_back(event(port, t, Step::Open));
   t += rng.range(200, 3000);
@@ -94,7 +94,9 @@ void drawSpooler(Rng& rng, unsigned port, DWORD length, DWORD& nextJobId, std::v
       e.job.size = rng.percent(20) ? rng.range(1, 600) : rng.range(600, 30000);
       e.job.chunk = rng.percent(30) ? rng.range(1, 20000) : rng.pick(std::vector<DWORD>{64, 512, 4096, 8192, 16384});
       e.job.cancelAt = rng.percent(8) ? rng.below(e.job.size) : e.job.size;
-      e.job.patienceMs = rng.percent(80) ? rng.range(20000, 60000) : rng.range(1000, 8000);
+      // A serial port takes no job data through the monitor: its jobs stand in error
+      // until the user gives up on them, soon.
+      e.job.patienceMs = rng.percent(80) && link != Link::Serial ? rng.range(20000, 60000) : rng.range(1000, 4000);
       e.job.restart = rng.percent(5);
       e.job.closeInDoc = e.job.cancelAt < e.job.size && rng.percent(30);
       out.push_back(e);
@@ -306,7 +308,7 @@ Scenario drawScenario(uint64_t seed) {
     Rng client = rng.fork(3 * i + 2);
     Rng printer = rng.fork(3 * i + 3);
     Rng reader = rng.fork(1000 + i);
-    drawSpooler(spooler, i, s.length, nextJobId, s.events);
+    drawSpooler(spooler, i, s.ports[i].link, s.length, nextJobId, s.events);
     drawReader(reader, i, s.length, s.events);
     drawClient(client, i, s.length, s.events);
     drawPrinter(printer, i, s.length, s.events);
