@@ -21,15 +21,20 @@ namespace {
 // The spooler opens a port right before its first job, so that job usually starts
 // before the status thread's first reply; a heartbeat read may also have failed on
 // the wire. Until a read succeeds the printer is sent no request, and the job would
-// go without its start, its page ends and its counts. One status query of the
-// document's own opens the way when the link is good.
+// go without its start, its page ends and its counts. The document's own status
+// query opens the way when the link answers, tried a few times as any query is.
+#define LINK_CHECK_TRIES 3
+
 void checkLinkBeforeDocument(INIPORT* pIniPort) {
-  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
-  DebugTrace(pIniPort, TRACE_INFO, "MonStartDoc - No good exchange with the printer yet, reading status");
-  ReadCommand(pIniPort, FALSE, nullptr, 0);
-  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
-  DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Printer link still bad, the printer is not told of the document");
-  if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
+  for (int tries = 0; !pIniPort->goodCommWithPrinter; ++tries) {
+    if (tries == LINK_CHECK_TRIES) {
+      DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Printer link still bad, the printer is not told of the document");
+      if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
+      return;
+    }
+    DebugTrace(pIniPort, TRACE_INFO, "MonStartDoc - No good exchange with the printer yet, reading status");
+    ReadCommand(pIniPort, FALSE, nullptr, 0);
+  }
 }
 
 // The printer's ticket counter before the job, for the page count in the log; it
@@ -137,6 +142,9 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
     DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Firmware update still running, port busy");
     return abandonDocument(pIniPort, job, ERROR_BUSY);
   }
+  // A link failure belongs to the document whose write met it; each document
+  // starts with the link believed good until its own writes say otherwise.
+  pIniPort->UsbCrcError = FALSE;
   checkLinkBeforeDocument(pIniPort);
 
   sendEnableWatchDog(pIniPort, TRUE);

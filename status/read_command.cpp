@@ -26,10 +26,9 @@ void traceRequest(INIPORT* pIniPort, const BYTE* request, DWORD requestLength) {
   DebugTrace(pIniPort, TRACE_INFO, text);
 }
 
-void recordUsbError(INIPORT* pIniPort, DWORD error) {
+void recordReadError(INIPORT* pIniPort, DWORD error) {
   pIniPort->LastWinError = error;
   pIniPort->StatusReadFailed = TRUE;
-  if (error == ERROR_CRC || error == ERROR_GEN_FAILURE) pIniPort->UsbCrcError = TRUE;
 }
 
 void recordGoodRead(INIPORT* pIniPort) {
@@ -72,7 +71,7 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
   DWORD count = 0;
   if (!PJLMonReadPort(pIniPort, reply, STATUS_READ_MAX, &count)) {
     const DWORD error = GetLastError();
-    recordUsbError(pIniPort, error);
+    recordReadError(pIniPort, error);
     count = qxMakeFakeStatus(pIniPort, reply);
     SetLastError(error);
     traceLastError(pIniPort, "ReadCommand Checking for busy Error (set busy) - ");
@@ -121,7 +120,7 @@ BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* reques
     if (!readOk) {
       const DWORD error = GetLastError();
       traceLastError(pIniPort, "ReadCommandParallel - ");
-      recordUsbError(pIniPort, error);
+      recordReadError(pIniPort, error);
       setLastStatusLength(pIniPort, 0);
       DebugTrace(pIniPort, TRACE_ERROR, "ReadCommandParallelUSB - Monitor read port failed, status length = 0");
       count = qxMakeFakeStatus(pIniPort, reply);

@@ -119,13 +119,10 @@ BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcb
     pIniPort->goodCommWithPrinter = FALSE;
   }
 
-  if (pIniPort->PortType == 2) {
-    if (readOk) {
-      if (count > 2 && (pBuffer[0] == 'S' || pBuffer[0] == 'C')) takeWatchdogBytes(pIniPort, pBuffer);
-      pIniPort->UsbCrcError = FALSE;
-    } else if (readError == ERROR_CRC || readError == ERROR_GEN_FAILURE) {
-      pIniPort->UsbCrcError = TRUE;
-    }
+  // A read says nothing of the job data already written, so it leaves the write
+  // path's link verdict (UsbCrcError) alone.
+  if (pIniPort->PortType == 2 && readOk && count > 2 && (pBuffer[0] == 'S' || pBuffer[0] == 'C')) {
+    takeWatchdogBytes(pIniPort, pBuffer);
   }
 
   if (!readOk || pcbRead == nullptr) {
