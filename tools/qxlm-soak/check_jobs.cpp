@@ -17,6 +17,7 @@
 #include <cstdio>
 
 #include "checks.h"
+#include "platform/system_event_log.h"
 #include "sim/page_scanner.h"
 #include "sim/printer_codes.h"
 
@@ -223,14 +224,21 @@ void checkReported(const CheckInput& in, const JobRecord& job, const Received& g
   }
 }
 
-// Whether a line of the system's event log names the job: its id as a word.
-bool namesJob(const std::string& log, DWORD id) {
+// Whether a not-printed record of the system's event log ("<type> <id> <text>")
+// names the job: its id as a word of the text.
+bool namesJob(const std::vector<std::string>& records, DWORD id) {
   const std::string word = std::to_string(id);
-  for (size_t at = log.find(word); at != std::string::npos; at = log.find(word, at + 1)) {
-    const bool before = at == 0 || !std::isdigit(static_cast<unsigned char>(log[at - 1]));
-    const size_t end = at + word.size();
-    const bool after = end >= log.size() || !std::isdigit(static_cast<unsigned char>(log[end]));
-    if (before && after) return true;
+  const std::string notPrinted = " " + std::to_string(QX_EVENT_JOB_NOT_PRINTED) + " ";
+  for (const std::string& r : records) {
+    const size_t text = r.find(' ');
+    if (text == std::string::npos || r.compare(text, notPrinted.size(), notPrinted) != 0) continue;
+    for (size_t at = r.find(word, text); at != std::string::npos; at = r.find(word, at + 1)) {
+      const size_t end = at + word.size();
+      if (!std::isdigit(static_cast<unsigned char>(r[at - 1])) &&
+          (end >= r.size() || !std::isdigit(static_cast<unsigned char>(r[end])))) {
+        return true;
+      }
+    }
   }
   return false;
 }

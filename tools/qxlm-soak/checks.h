@@ -20,7 +20,7 @@ struct CheckInput {
   std::vector<std::vector<sim::Document>> documents;  // per port
   std::vector<sim::SpoolerRecord> spooler;
   std::vector<std::string> logs;  // per port: the content of its event log file at the end
-  std::string systemEvents;       // the system's event log (the stand-in's file) at the end
+  std::vector<std::string> systemEvents;  // the system's event log (the stand-in's records) at the end
 
   DWORD runTime(DWORD tick) const { return tick - startTick; }
 };

@@ -22,6 +22,7 @@
 #include "platform/handle_count.h"
 #include "report.h"
 #include "sim/lower_monitor.h"
+#include "sim/recording_event_log.h"
 #include "sim/recording_spooler.h"
 
 namespace soak {
@@ -284,13 +285,6 @@ void checkBetweenRuns(RunContext& ctx, const Baseline& now) {
 
 }  // namespace
 
-// The system's event log of the stand-in, which the monitor writes its job records to.
-std::string systemEventLogPath() {
-  char windows[MAX_PATH] = "";
-  GetWindowsDirectoryA(windows, sizeof windows);
-  return std::string(windows) + "\\Temp\\qxlm-events.log";
-}
-
 RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std::ostream& out) {
   RunContext ctx(scenario, options);
   RunOutcome outcome;
@@ -308,7 +302,7 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
     preparePrinter(ctx.printer(i), scenario.seed);
   }
   sim::spooler().reset();
-  DeleteFileA(systemEventLogPath().c_str());
+  sim::clearRecordedEvents();
   const Baseline before{threadCount(), platformHandleCount(), AllocSplMemBlocks()};
   if (options.skipped.count(Check::Leaks) == 0) checkBetweenRuns(ctx, before);
   ctx.trace.start();
@@ -355,7 +349,7 @@ RunOutcome runScenario(const Scenario& scenario, const RunOptions& options, std:
     in.documents.push_back(ctx.printer(i).documents());
     in.logs.push_back(ctx.ports[i]->logPath.empty() ? std::string() : readLogFile(ctx.ports[i]->logPath));
   }
-  in.systemEvents = readLogFile(systemEventLogPath());
+  in.systemEvents = sim::recordedEvents();
   checkJobs(in);
   checkFlash(in);
   checkStatus(in);
