@@ -1,6 +1,6 @@
 // How long each entry point the spooler calls may take, in protocol milliseconds,
 // given what a soak run draws (pipe clients wait at most 3 s for a live status, a
-// firmware image is at most 9000 bytes, a persistent lower-port fault lasts at
+// firmware image is at most 80000 bytes, a persistent lower-port fault lasts at
 // most 10 s, a printer stays busy at most 90 s). Each bound is the worst case of
 // the protocol's own pauses on that path with room to spare:
 //   open       10 s   settings, two threads started

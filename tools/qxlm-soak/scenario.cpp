@@ -76,7 +76,8 @@ std::vector<Firmware> drawFirmware(Rng& rng) {
   for (int i = 0; i < FirmwareKinds; ++i) {
     files[i].fileName = names[i];
     files[i].exists = i != Missing;
-    if (files[i].exists) files[i].bytes = firmwareImage(rng.next(), rng.range(600, 9000));
+    // Images of tens of chunks: a transfer lasts long enough to meet the heartbeat.
+    if (files[i].exists) files[i].bytes = firmwareImage(rng.next(), rng.range(600, 80000));
   }
   return files;
 }
