@@ -4,6 +4,7 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/document.h"
+#include "monitor/job_outcome.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
@@ -175,10 +176,10 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   }
 
   job->JobId = JobId;
+  beginJobOutcome(pIniPort);
   EnterCriticalSection(&SplSem);
   job->pNext = pIniPort->pIniJob;
   pIniPort->pIniJob = job;
-  if (pIniPort->flags & PP_IS_PJL) job->jobFlags |= JOB_FIRST_WRITE_PENDING;
   LeaveCriticalSection(&SplSem);
 
   WaitForSingleObject(pIniPort->PortFree, INFINITE);

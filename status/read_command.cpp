@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/port_entry_points.h"
@@ -93,6 +94,8 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
 }  // namespace
 
 BOOL ReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
+  // The request and its replies are one exchange: no other reader takes a reply meant for it.
+  LinkLockHold link(pIniPort);
   if (pIniPort->PortType == 1) return SerialReadCommand(pIniPort, specific, request, requestLength);
   if (specific) return ReadCommandParallelUSB(pIniPort, specific, request, requestLength);
   // The first heartbeat read drains a reply the printer had queued.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/port_entry_points.h"
@@ -98,6 +99,8 @@ BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pc
 }
 
 BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead, BOOL keepCopies) {
+  // A ReadPort of the spooler's, or another thread's, waits for the exchange under way.
+  LinkLockHold link(pIniPort);
   const BOOL readOk = pIniPort->fn.pfnReadPort(pIniPort->hPort, pBuffer, cbBuf, pcbRead);
   const DWORD readError = readOk ? ERROR_SUCCESS : GetLastError();
   // A lower monitor that claims more bytes than the buffer holds is not believed:
