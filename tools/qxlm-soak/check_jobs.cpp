@@ -1,7 +1,7 @@
 // The job invariants, per attempt at a job (a restarted job is judged per start).
 // Bytes: what the printer received for the attempt is the start of the job's data,
-// each byte once and in order, on the job's own port; after a job cut short only the
-// padding of a cut block and the end request may follow. Reported: the spooler is
+// each byte once and in order, on the job's own port; only the zeros that finish a
+// raster block the job left open and the end request may follow. Reported: the spooler is
 // told a job is printed at most once, and only when every byte it handed over
 // reached the printer, after the lower port took the last of them and after the end
 // of the document was called, before it returned; a job handed over whole and
@@ -30,25 +30,28 @@ bool isPrefix(const std::vector<BYTE>& part, const std::vector<BYTE>& whole) {
   return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
-// Padding a monitor may write to finish a raster block a cut job left open: at most
-// the largest block's data.
+// Zeros a monitor writes to finish a raster block a job left open before its end
+// request: at most the largest block's data.
 const size_t kMostPadding = 2 * (8 * 255 + 255);
 
 // The job's bytes among the bytes the printer received for an attempt: without the
-// end request written after them (or the part of it a short write took) and, after a
-// job cut short, without the padding before it. Data that is all the job's own is
-// taken as such: a job may end in ESC itself, with none of the request taken.
+// end request written after them (or the part of it a short write took) and the
+// padding before it. Data that is all the job's own is taken as such: a job may end
+// in ESC itself, with none of the request taken.
 std::vector<BYTE> jobBytesIn(const std::vector<BYTE>& data, const JobRecord& job) {
   const std::vector<BYTE>& whole = job.data;
   if (isPrefix(data, whole)) return data;
-  for (size_t n = 3; n > 0; --n) {
+  // The end request may be missing too: a write of it that failed.
+  for (size_t n = 4; n-- > 0;) {
     if (data.size() < n || !std::equal(kEndRequest, kEndRequest + n, data.end() - static_cast<std::ptrdiff_t>(n))) {
       continue;
     }
     std::vector<BYTE> without(data.begin(), data.end() - static_cast<std::ptrdiff_t>(n));
     if (isPrefix(without, whole)) return without;
     const std::vector<BYTE> handed(whole.begin(), whole.begin() + job.handedOver);
-    if (job.handedOver < whole.size() && without.size() - handed.size() <= kMostPadding && isPrefix(handed, without)) {
+    if (without.size() > handed.size() && without.size() - handed.size() <= kMostPadding && isPrefix(handed, without) &&
+        std::all_of(without.begin() + static_cast<std::ptrdiff_t>(handed.size()), without.end(),
+                    [](BYTE b) { return b == 0; })) {
       return handed;
     }
   }
