@@ -167,7 +167,8 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   if (Settings.DRWenable) TextLogFile(pIniPort, "Start Doc", "0023", DRW_DOCUMENTS);
   pIniPort->AbortPending = FALSE;
   pIniPort->AbortDoc = FALSE;
-  pIniPort->EOPFound = FALSE;
+  // EOPFound stays: a page that ended the last document still owes its wait for the
+  // printer, or this job's first bytes reach a printer busy with it and are lost.
   if (pIniPort->PortType == 1) setSerialTimeouts(pIniPort);
   if (!(pIniPort->flags & PP_RUN_THREAD)) {
     // A memory query stopped the threads it started; the document needs both again.

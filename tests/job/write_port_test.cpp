@@ -1,6 +1,7 @@
 // The write entry through the function table: packets, page ends found in the data
 // and told to the printer, the wait for a busy printer, and what each kind of write
 // failure does to the document.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "job_test_support.h"
@@ -169,6 +170,25 @@ TEST_F(JobWrite, AfterAPageTheNextWriteWaitsForTheBusyPrinter) {
   writeAll(port, more);
   EXPECT_TRUE(endDoc(port));
   expectIdle(port);
+}
+
+// The wait after a page end carries over the end of the document: a job that starts
+// while the printer is still busy with the last page of the one before waits too,
+// or its first bytes are lost.
+TEST_F(JobWrite, AJobAfterAPageEndWaitsForTheBusyPrinter) {
+  INIPORT* port = openPort("USB209");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  printer.setBusyAfterPage(20000);
+  ASSERT_TRUE(printJob(port, 44, ticket(1)));
+  const Bytes next = ticket(2);
+  ASSERT_TRUE(printJob(port, 45, next));
+  // Every byte of the second job reached the printer (the end request after its
+  // last page may not: the end of the document does not wait for the page).
+  Bytes got = printer.documents().back().data;
+  got.resize(std::min(got.size(), next.size()));
+  EXPECT_EQ(got, next);
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{44, 45}));
 }
 
 TEST_F(JobWrite, PurgeAndClientAbortEndTheWaitAndSwallowTheDocument) {
