@@ -35,24 +35,22 @@ bool isPrefix(const std::vector<BYTE>& part, const std::vector<BYTE>& whole) {
 const size_t kMostPadding = 2 * (8 * 255 + 255);
 
 // The job's bytes among the bytes the printer received for an attempt: without the
-// end request written after them (or the part of it a short write took) and the
-// padding before it. Data that is all the job's own is taken as such: a job may end
-// in ESC itself, with none of the request taken.
+// end request written after them (or the part of it a short write took, or none of
+// it when its write failed) and the zeros before it that finish a raster block the
+// job's last bytes left open. Data that is all the job's own is taken as such: a job
+// may end in ESC itself, with none of the request taken.
 std::vector<BYTE> jobBytesIn(const std::vector<BYTE>& data, const JobRecord& job) {
   const std::vector<BYTE>& whole = job.data;
   if (isPrefix(data, whole)) return data;
-  // The end request may be missing too: a write of it that failed.
   for (size_t n = 4; n-- > 0;) {
     if (data.size() < n || !std::equal(kEndRequest, kEndRequest + n, data.end() - static_cast<std::ptrdiff_t>(n))) {
       continue;
     }
-    std::vector<BYTE> without(data.begin(), data.end() - static_cast<std::ptrdiff_t>(n));
-    if (isPrefix(without, whole)) return without;
-    const std::vector<BYTE> handed(whole.begin(), whole.begin() + job.handedOver);
-    if (without.size() > handed.size() && without.size() - handed.size() <= kMostPadding && isPrefix(handed, without) &&
-        std::all_of(without.begin() + static_cast<std::ptrdiff_t>(handed.size()), without.end(),
-                    [](BYTE b) { return b == 0; })) {
-      return handed;
+    const auto end = data.end() - static_cast<std::ptrdiff_t>(n);
+    const auto own = std::mismatch(data.begin(), end, whole.begin(), whole.end()).first;
+    if (own == end) return std::vector<BYTE>(data.begin(), end);
+    if (static_cast<size_t>(end - own) <= kMostPadding && std::all_of(own, end, [](BYTE b) { return b == 0; })) {
+      return std::vector<BYTE>(data.begin(), own);
     }
   }
   return data;
