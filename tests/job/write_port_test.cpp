@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "job_test_support.h"
-#include "sim/recording_event_log.h"
 #include "platform/clock.h"
 #include "sim/page_scanner.h"
+#include "sim/recording_event_log.h"
 
 namespace {
 
