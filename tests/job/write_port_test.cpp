@@ -384,7 +384,8 @@ TEST_F(JobWrite, SerialPortsTakeNoJobDataThroughTheMonitor) {
   EXPECT_FALSE(write(port, ticket(1), &written));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_TRUE(printerOf(port).documentBytes().empty());
-  endDoc(port);
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_EQ(spooler().jobStatusTexts(62), std::vector<std::string>{"Not printed: serial port takes no job data"});
 }
 
 }  // namespace
