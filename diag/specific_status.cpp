@@ -2,9 +2,9 @@
 // temperature). The status thread makes them after the query that asked for them,
 // under StatusNotInProgress; their replies answer no status query and stay out of
 // the port's status copies.
-#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
 #include "platform/clock.h"

@@ -4,12 +4,12 @@
 // whole transfer when it does not.
 #include <cstdio>
 
-#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "flash/flash_codes.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_record.h"
 #include "platform/clock.h"
 #include "status/status_reply.h"

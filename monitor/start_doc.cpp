@@ -69,18 +69,19 @@ void setSerialTimeouts(INIPORT* pIniPort) {
                 : "MonStartDoc - Serial Port timeouts FAILED FAILED FAILED FAILED ");
 }
 
-// An update running on the port owns the printer until it ends. Its every step is
-// bounded, but a lower port that ignores its time-outs would hold it for good: past
-// any update a printer needs, the job is refused as busy and the spooler retries it.
-#define FLASH_WAIT_LIMIT 1800000u
+// An update running on the port owns the printer until it ends. The spooler's
+// thread waits for it a bounded time, without the pipe's status handle so that
+// clients can follow the update meanwhile; past that the job is refused as busy and
+// the spooler retries it.
+#define FLASH_WAIT_LIMIT 10000u
 
 BOOL waitForFlashToEnd(INIPORT* pIniPort) {
+  if (!pIniPort->FlashInProgress) return TRUE;
+  ReleaseMutex(pIniPort->hPipeDoingStatus);
   const DWORD start = clockTickCount();
-  while (pIniPort->FlashInProgress) {
-    if (clockTickCount() - start >= FLASH_WAIT_LIMIT) return FALSE;
-    clockSleep(100);
-  }
-  return TRUE;
+  while (pIniPort->FlashInProgress && clockTickCount() - start < FLASH_WAIT_LIMIT) clockSleep(100);
+  WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
+  return !pIniPort->FlashInProgress;
 }
 
 // Undoes the marking of the port for a document that does not start.
@@ -129,9 +130,8 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
     return FALSE;
   }
 
-  pIniPort->eopState = 0;
-  pIniPort->eopCount = 0;
-
+  // The page scanner is not reset: the end of the last document finished any block
+  // it cut, and the printer's own parser carries over just the same.
   WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
   const BOOL statusLocked = WaitForSingleObject(pIniPort->StatusNotInProgress, INFINITE) == WAIT_OBJECT_0;
   pIniPort->flags |= PP_IN_DOC;
@@ -160,6 +160,8 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pPrinterName, JobId, 1, pDocInfo)) {
     const DWORD error = GetLastError();
     DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Bad return from call to monitor start doc port");
+    // The port goes back to idle, its watchdog with the idle time-out again.
+    sendEnableWatchDog(pIniPort, FALSE);
     return abandonDocument(pIniPort, job, error);
   }
 

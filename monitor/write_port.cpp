@@ -36,8 +36,13 @@ BOOL swallow(DWORD cbBuf, LPDWORD pcbWritten) {
 
 // The job goes back to the spooler to be tried again: FALSE with the bytes the
 // printer took, and the condition as last error.
+// While held the printer may wait long for its operator: its watchdog gets the idle
+// time-out, and the printing one again when the job goes on.
 BOOL hold(INIPORT* pIniPort, DWORD error) {
-  if (!pIniPort->JobHeld) DebugTraceF(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Job held, error %u", static_cast<unsigned>(error));
+  if (!pIniPort->JobHeld) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Job held, error %u", static_cast<unsigned>(error));
+    sendEnableWatchDog(pIniPort, FALSE);
+  }
   pIniPort->JobHeld = TRUE;
   SetLastError(error);
   return FALSE;
@@ -133,6 +138,7 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     if (pcbWritten != nullptr) *pcbWritten = accepted;
 
     if (ok) {
+      if (pIniPort->JobHeld) sendEnableWatchDog(pIniPort, TRUE);
       pIniPort->JobHeld = FALSE;
       DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Bytes written = %u", static_cast<unsigned>(accepted));
       return TRUE;

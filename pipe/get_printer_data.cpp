@@ -1,7 +1,7 @@
 // The spooler's GetPrinterDataFromPort: device queries with a control id go straight
 // to the lower port monitor; without one, the monitor answers the two memory keys.
-#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "pipe/memory_query.h"

@@ -1,7 +1,7 @@
 // The printer takes short vendor requests on its control channel; the monitor has no
 // device handle and sends them through the lower port monitor.
-#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"

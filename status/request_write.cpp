@@ -1,7 +1,7 @@
-#include "monitor/link_lock.h"
 #include "status/request_write.h"
 
 #include "diag/debug_trace.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_record.h"
 
 BOOL WriteWholeRequest(INIPORT* pIniPort, const BYTE* request, DWORD length) {

@@ -167,4 +167,43 @@ TEST_F(JobFlow, ALowerPortThatKeepsFailingHoldsTheJobAndAnAbortEndsIt) {
   expectIdle(port);
 }
 
+// A job cut inside a raster block: the block is finished with zero bytes before the
+// end-of-document request, so the printer reads that request, and the next job, as
+// commands again.
+TEST_F(JobFlow, AJobCutInsideABlockIsFinishedBeforeItsEnd) {
+  INIPORT* port = openPort("USB235");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  const Bytes cut = {ESC, 'd', 10, 0, '1', '2', '3'};
+  EXPECT_TRUE(printJob(port, 100, cut));
+  Bytes expected = cut;
+  expected.insert(expected.end(), 7, 0);
+  EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(expected));
+  EXPECT_TRUE(printJob(port, 101, ticket(1)));
+  EXPECT_EQ(printer.pagesPrinted(), 1u);
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{100, 101}));
+}
+
+// A ReadPort of another thread in the middle of a job, even one that fails on the
+// link, changes nothing of what the job's writes do.
+TEST_F(JobFlow, AForeignReadDuringAJobLeavesItsWritesAlone) {
+  INIPORT* port = openPort("USB236");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  ASSERT_TRUE(startDoc(port, 102));
+  writeAll(port, ticket(1));
+  printer.addFault(sim::Fault::failRead(1, ERROR_CRC));
+  BYTE reply[64];
+  DWORD count = 0;
+  std::thread reader([&] { table()->Monitor.pfnReadPort(port, reply, sizeof reply, &count); });
+  reader.join();
+  writeAll(port, ticket(2));
+  EXPECT_TRUE(endDoc(port));
+  Bytes job = ticket(1);
+  const Bytes second = ticket(2);
+  job.insert(job.end(), second.begin(), second.end());
+  EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(job));
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{102});
+}
+
 }  // namespace

@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "job_test_support.h"
-#include "status/status_query.h"
 #include "monitor/document.h"
 #include "platform/clock.h"
+#include "status/status_query.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "job_test_support.h"
-#include "sim/recording_event_log.h"
 #include "platform/clock.h"
 #include "sim/page_scanner.h"
+#include "sim/recording_event_log.h"
 
 namespace {
 
@@ -404,7 +404,8 @@ TEST_F(JobWrite, SerialPortsTakeNoJobDataThroughTheMonitor) {
   EXPECT_FALSE(write(port, ticket(1), &written));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_TRUE(printerOf(port).documentBytes().empty());
-  endDoc(port);
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_EQ(spooler().jobStatusTexts(62), std::vector<std::string>{"Not printed: serial port takes no job data"});
 }
 
 }  // namespace
