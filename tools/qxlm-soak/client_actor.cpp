@@ -91,6 +91,12 @@ std::string judge(const RunContext& ctx, unsigned port, const RequestPlan& q, co
       return r.type == 'P' && commas >= 4 ? "" : "progress answered with " + letterName(r.type) + " " + t;
     }
     case ABORT_DOCUMENT: return isText(r, 'P', "Abort Document") ? "" : "abort answered with " + text(r);
+    case GET_JOB_OUTCOMES: {
+      const std::string t = text(r);
+      return r.type == 'P' && t.compare(0, 5, "held=") == 0 && t.find("\njobs.printed=") != std::string::npos
+                 ? ""
+                 : "job outcomes answered with " + letterName(r.type) + " " + t;
+    }
     case SET_REGISTRY_KEY: {
       const bool known = q.payload.size() > 4 && std::string(q.payload.begin() + 4, q.payload.end() - 1) != "NoSuchSetting";
       const char* expected = known ? "SET REGISTRY KEY PASS" : "SET REGISTRY KEY FAIL";

@@ -178,11 +178,13 @@ RequestPlan drawRequest(Rng& rng) {
     q.payload = {static_cast<BYTE>(rng.percent(60) ? 'T' : 'N')};
   } else if (r < 90) {
     q.code = GET_FLASH_PROGRESS;
-  } else if (r < 95) {
+  } else if (r < 94) {
     q.code = GET_DPRINT_STATE;
     q.badFrame = true;
+  } else if (r < 97) {
+    q.code = GET_JOB_OUTCOMES;
   } else {
-    q.code = static_cast<BYTE>(rng.range(13, 255));
+    q.code = static_cast<BYTE>(rng.range(GET_JOB_OUTCOMES + 1, 255));
   }
   q.vanish = rng.percent(10);
   q.hangUp = rng.percent(30);
