@@ -23,13 +23,18 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
     ReadCommand(pIniPort, FALSE, nullptr, 0);
     clockSleep(5);
     // The verdict rests on the latest S/N/E/C reply, which a silent printer never
-    // replaces: count unreadable passes as the write path does.
-    if (ReadCommand(pIniPort, FALSE, nullptr, 0)) {
-      unreadable = 0;
-    } else if (++unreadable >= MAX_FAILED_STATUS_READS) {
-      DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer not answering, holding the job");
-      return ERROR_NOT_READY;
+    // replaces: a pass without a reply of its own says nothing, not even "not busy"
+    // (data sent to a busy printer is lost). Unreadable passes are counted as the
+    // write path does.
+    if (!ReadCommand(pIniPort, FALSE, nullptr, 0)) {
+      if (++unreadable >= MAX_FAILED_STATUS_READS) {
+        DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer not answering, holding the job");
+        return ERROR_NOT_READY;
+      }
+      clockSleep(100);
+      continue;
     }
+    unreadable = 0;
     BYTE b1 = 0;
     BYTE b2 = 0;
     snecStatusBytes(pIniPort, &b1, &b2);

@@ -115,7 +115,12 @@ TEST_F(FlashOverPipe, DocumentStartedDuringAnUpdateWaitsForItsEnd) {
   std::atomic<bool> started{false};
   std::string progressAtStart;
   std::thread spooler([&] {
-    EXPECT_TRUE(startDoc(port, 4012));
+    // Each start waits a bounded time for the update and is refused as busy after it;
+    // the spooler tries again after a pause.
+    while (!startDoc(port, 4012)) {
+      EXPECT_EQ(static_cast<DWORD>(ERROR_BUSY), GetLastError());
+      Sleep(20);
+    }
     progressAtStart = currentProgress(port);
     started = true;
   });
