@@ -70,6 +70,8 @@ TEST_F(JobEnd, ThePrinterIsWaitedForABoundedTime) {
   // asked while it cannot answer, and the end takes the 12 s recovery pause.
   printer.holdDocInProgress(0, false);
   ASSERT_TRUE(startDoc(port, 11));
+  // The first write waits for the page job 10 ended, while the link still answers.
+  writeAll(port, plainData(10));
   printer.addFault(sim::Fault::failWrite(1, ERROR_CRC, true));
   printer.addFault(sim::Fault::failRead(1, ERROR_CRC, true));
   writeAll(port, ticket(2));
