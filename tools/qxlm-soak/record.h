@@ -90,13 +90,6 @@ struct FlashStart {
   size_t firstCall = 0;  // the printer's calls from the request on
 };
 
-// The size of a log file after a spooler call on a port returned.
-struct LogMark {
-  unsigned port = 0;
-  DWORD at = 0;
-  size_t size = 0;
-};
-
 // One look at a port by the sampler.
 struct Sample {
   DWORD at = 0;
@@ -129,7 +122,6 @@ class Record {
   std::vector<JobRecord> jobs;
   std::vector<std::pair<unsigned, DWORD>> abortsSent;  // port, time
   std::vector<FlashStart> flashes;
-  std::vector<LogMark> logMarks;
   std::vector<Sample> samples;
   std::vector<JobReport> reports;
   std::vector<PortCallSpan> opensAndCloses;

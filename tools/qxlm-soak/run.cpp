@@ -39,15 +39,6 @@ DWORD RunContext::realMs(DWORD protocolMs, DWORD minimum) const {
   return std::max(real, minimum);
 }
 
-size_t RunContext::logSize(unsigned port) {
-  std::string path;
-  {
-    std::lock_guard<std::mutex> held(ports[port]->lock);
-    path = ports[port]->logPath;
-  }
-  return readLogFile(path).size();
-}
-
 // The log is read through the platform, which knows the monitor's path names; the
 // monitor may hold it open meanwhile.
 std::string readLogFile(const std::string& path) {

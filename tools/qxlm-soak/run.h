@@ -76,8 +76,6 @@ struct RunContext {
   void waitUntil(DWORD at) const;
   // Real milliseconds for protocol ones, never less than minimum.
   DWORD realMs(DWORD protocolMs, DWORD minimum) const;
-  // The size of the port's event log file now (0 when there is none).
-  size_t logSize(unsigned port);
 };
 
 std::string readLogFile(const std::string& path);

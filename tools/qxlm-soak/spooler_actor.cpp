@@ -45,12 +45,6 @@ BOOL timed(RunContext& ctx, unsigned port, EntryPoint entry, F f) {
   return result;
 }
 
-void markLog(RunContext& ctx, unsigned port) {
-  const size_t size = ctx.logSize(port);
-  std::lock_guard<std::mutex> held(ctx.record.lock);
-  ctx.record.logMarks.push_back(LogMark{port, ctx.trace.now(), size});
-}
-
 void noteSpan(RunContext& ctx, unsigned port, DWORD from) {
   std::lock_guard<std::mutex> held(ctx.record.lock);
   ctx.record.opensAndCloses.push_back(PortCallSpan{port, from, ctx.trace.now()});
@@ -87,7 +81,6 @@ void openPort(RunContext& ctx, unsigned port) {
     ps.logPath = path;
   }
   ctx.trace.add(static_cast<int>(port), "spooler: port open");
-  markLog(ctx, port);
 }
 
 }  // namespace
@@ -110,7 +103,6 @@ void closePort(RunContext& ctx, unsigned port) {
   ps.closing = nullptr;
   ctx.trace.add(static_cast<int>(port), ok ? "spooler: port closed"
                                            : "spooler: close failed, error " + std::to_string(GetLastError()));
-  markLog(ctx, port);
 }
 
 namespace {
@@ -250,7 +242,6 @@ void printAttempt(RunContext& ctx, unsigned port, const JobPlan& plan, unsigned 
     std::lock_guard<std::mutex> held(ctx.record.lock);
     ctx.record.jobs.push_back(std::move(job));
   }
-  markLog(ctx, port);
 }
 
 void printJob(RunContext& ctx, unsigned port, const JobPlan& plan) {
@@ -269,7 +260,6 @@ void memoryQuery(RunContext& ctx, unsigned port) {
                                                          reinterpret_cast<LPWSTR>(&value), sizeof value, &returned);
   });
   ctx.trace.add(static_cast<int>(port), std::string("spooler: memory query returned ") + (ok ? "TRUE" : "FALSE"));
-  markLog(ctx, port);
 }
 
 }  // namespace
