@@ -5,10 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "ctl_command_line.h"
 #include "ctl_service.h"
 
 namespace ctl {
 namespace {
+
+// A wide literal of a macro's text.
+#define CTL_WIDE(text) WSTR(text)
 
 // Event ids of the program's message table (1 information, 2 warning, 3 error),
 // each "%1".
@@ -94,9 +98,9 @@ DWORD WINAPI onControl(DWORD control, DWORD, LPVOID, LPVOID) {
 }
 
 void WINAPI serviceMain(DWORD, LPWSTR*) {
-  statusHandle = RegisterServiceCtrlHandlerExW(WSTR(CTL_WATCH_SERVICE_NAME), onControl, nullptr);
+  statusHandle = RegisterServiceCtrlHandlerExW(CTL_WIDE(CTL_WATCH_SERVICE_NAME), onControl, nullptr);
   if (statusHandle == nullptr) return;
-  HANDLE source = RegisterEventSourceW(nullptr, WSTR(CTL_WATCH_SERVICE_NAME));
+  HANDLE source = RegisterEventSourceW(nullptr, CTL_WIDE(CTL_WATCH_SERVICE_NAME));
   setStatus(SERVICE_RUNNING);
   {
     EventLogLines outLines(source, EVENTLOG_INFORMATION_TYPE, kEventInformation);
@@ -119,7 +123,7 @@ BOOL WINAPI onConsoleControl(DWORD) {
 
 int runService(const FleetInvocation& inv, const Console& console) {
   serviceInvocation = &inv;
-  WCHAR name[] = WSTR(CTL_WATCH_SERVICE_NAME);
+  WCHAR name[] = CTL_WIDE(CTL_WATCH_SERVICE_NAME);
   SERVICE_TABLE_ENTRYW table[] = {{name, serviceMain}, {nullptr, nullptr}};
   if (StartServiceCtrlDispatcherW(table)) return serviceExit;
   if (GetLastError() != ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
