@@ -232,6 +232,25 @@ bool watcherService(WatcherService* watcher) {
   return found;
 }
 
+// The delays of the service's restart actions, in milliseconds.
+std::vector<DWORD> watcherRestartDelays() {
+  std::vector<DWORD> delays;
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager != nullptr ? OpenServiceW(manager, kWatcher, SERVICE_QUERY_CONFIG) : nullptr;
+  DWORD size = 0;
+  if (service != nullptr) QueryServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size != 0 && QueryServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, buffer.data(), size, &size)) {
+    const SERVICE_FAILURE_ACTIONSW* failure = reinterpret_cast<const SERVICE_FAILURE_ACTIONSW*>(buffer.data());
+    for (DWORD i = 0; i < failure->cActions; ++i) {
+      if (failure->lpsaActions[i].Type == SC_ACTION_RESTART) delays.push_back(failure->lpsaActions[i].Delay);
+    }
+  }
+  if (service != nullptr) CloseServiceHandle(service);
+  if (manager != nullptr) CloseServiceHandle(manager);
+  return delays;
+}
+
 bool waitForWatcherState(DWORD state) {
   WatcherService watcher;
   for (int i = 0; i < 600 && (!watcherService(&watcher) || watcher.state != state); ++i) Sleep(100);
@@ -426,6 +445,12 @@ TEST_F(SetupSpooler, TheWatcherServiceRunsAsLocalServiceWritesTheMetricsAndGoesW
   EXPECT_EQ(L"\"" + program + L"\" service --metrics \"" + metrics + L"\"", watcher.commandLine);
   EXPECT_EQ(systemDll(), eventMessageFile(L"qxlm"));
   EXPECT_EQ(program, eventMessageFile(L"qxlm-watch"));
+  // Wine's service manager keeps no recovery actions, and setup says so.
+  if (says(installed, "Recovery: restart after")) {
+    EXPECT_EQ((std::vector<DWORD>{10000, 60000, 300000}), watcherRestartDelays());
+  } else {
+    EXPECT_TRUE(says(installed, "warning: the service manager did not keep the recovery actions")) << installed.output;
+  }
   // Wine lists no pipes, so the service watches no port there; the file still comes.
   bool written = false;
   for (int i = 0; i < 600 && !(written = fileShows(metrics, "# TYPE qxlm_port_up gauge\n")); ++i) Sleep(100);
