@@ -9,6 +9,7 @@
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_record.h"
 #include "platform/clock.h"
 #include "status/status_reply.h"
@@ -81,6 +82,7 @@ Transfer sendFile(INIPORT* pIniPort) {
     if (!ReadFile(pIniPort->hFlashFile, chunk, want, &read, nullptr) || read == 0) break;
     clockSleep(25);
     DWORD written = 0;
+    LinkLockHold link(pIniPort);
     BOOL wrote = pIniPort->fn.pfnWritePort(pIniPort->hPort, chunk, read, &written);
     if (written > read) written = read;
     if (pIniPort->PortType == 1 && !waitForXon(pIniPort)) wrote = FALSE;

@@ -2,6 +2,7 @@
 
 #include "diag/debug_trace.h"
 #include "flash/printer_query.h"
+#include "monitor/link_lock.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
@@ -16,6 +17,8 @@ namespace {
 const BYTE kSerialDeviceIdRequest[] = {'<', 'S', 'A', '0', '8', '>'};
 
 BOOL readDeviceId(INIPORT* pIniPort, LPBYTE pReply, LPDWORD pcbReply) {
+  // The request and its reply are one exchange on the lower port.
+  LinkLockHold link(pIniPort);
   if (pIniPort->PortType == 1) {
     // The start and the write may fail on a printer that still answers: the read decides.
     pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr);

@@ -3,6 +3,7 @@
 
 #include "diag/debug_trace.h"
 #include "flash/flash_progress.h"
+#include "monitor/job_outcome.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
@@ -111,6 +112,12 @@ void runCommand(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answe
     case SET_REGISTRY_KEY:
       answerSetRegistryKey(pIniPort, request, answer);
       break;
+    case GET_JOB_OUTCOMES: {
+      char text[sizeof answer->data];
+      formatJobOutcomes(pIniPort, text, sizeof text);
+      answerText(answer, PIPE_ANSWER_PASS, text);
+      break;
+    }
     default:
       DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - UNKNOWN STATUS command");
       answerText(answer, PIPE_ANSWER_UNKNOWN, "Unknown status Language Monitor command");

@@ -20,6 +20,7 @@ struct INIPORT;
 #define GET_FLASH_PROGRESS 10
 #define ABORT_DOCUMENT 11
 #define SET_REGISTRY_KEY 12
+#define GET_JOB_OUTCOMES 13  // read-only: the port's last jobs and counters, name=value lines
 
 // Payload bounds of the commands that carry arguments: a real-time request holds
 // the 2 time-out bytes and at most 128 bytes of status request; a flash request

@@ -49,13 +49,15 @@ TEST_F(DemoTest, SerialPortTakesNoJobDataThroughTheMonitor) {
   EXPECT_FALSE(outcome.seen.ended);
 }
 
-TEST_F(DemoTest, PaperOutAndJamMidJobAreShownAndAbandonTheRest) {
+TEST_F(DemoTest, PaperOutHoldsTheJobUntilReloadedAndAJamIsNeverReportedPrinted) {
   demo::Options paperOut = fast("USB072", demo::Fault::PaperOut);
   paperOut.tickets = 4;
   demo::Outcome outcome = demo::runDemo(paperOut);
   EXPECT_EQ(outcome.exitCode, demo::kExitExpected);
   EXPECT_TRUE(outcome.seen.paperOutShown);
-  EXPECT_LT(outcome.seen.pagesPrinted, 4u);
+  EXPECT_GT(outcome.seen.holds, 0u);
+  EXPECT_EQ(outcome.seen.pagesPrinted, 4u);
+  EXPECT_EQ(outcome.seen.reportsPrinted, 1u);
 
   outcome = demo::runDemo(fast("USB072", demo::Fault::Jam));
   EXPECT_EQ(outcome.exitCode, demo::kExitExpected);
@@ -119,9 +121,12 @@ TEST(DemoJudge, AJobThatEndedOtherwiseIsNotAsExpected) {
   demo::Observed unreported = seen;
   unreported.reportedPrinted = false;
   EXPECT_FALSE(demo::judge(fast("USB001"), unreported, notes));
-  // A paper-out run in which every ticket came out did not meet its fault.
+  // A paper-out run that was never held did not meet its fault.
   seen.paperOutShown = true;
+  seen.reportsPrinted = 1;
   EXPECT_FALSE(demo::judge(fast("USB001", demo::Fault::PaperOut), seen, notes));
+  seen.holds = 2;
+  EXPECT_TRUE(demo::judge(fast("USB001", demo::Fault::PaperOut), seen, notes));
   EXPECT_FALSE(demo::judge(fast("USB001", demo::Fault::UsbCrcError), seen, notes));
 
   // An abandoned job reported to the spooler is said to be done for the spooler,

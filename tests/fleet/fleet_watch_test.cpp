@@ -166,6 +166,8 @@ TEST_F(FleetWatch, SeesPaperOutAndBackUntilReady) {
   EXPECT_EQ(45, valueOf(samples, "qxlm_head_temperature_celsius", port));
   EXPECT_EQ(1, valueOf(samples, "qxlm_firmware_update", {{"port", name}, {"outcome", "none"}}));
   EXPECT_EQ(1, valueOf(samples, "qxlm_printer_info", {{"port", name}, {"printer", "Pipe Test Printer"}}));
+  EXPECT_EQ(0, valueOf(samples, "qxlm_jobs_total", {{"port", name}, {"outcome", "not_printed"}}));
+  EXPECT_EQ(0, valueOf(samples, "qxlm_job_held", port));
   DeleteFileA(metrics.c_str());
 }
 

@@ -4,7 +4,9 @@
 #include "flash/flash_progress.h"
 #include "monitor/monitor_state.h"
 #include "monitor/settings.h"
+#include "monitor/job_outcome.h"
 #include "pipe/pipe_commands.h"
+#include "ctl_port_view.h"
 #include "pipe_test_support.h"
 #include "status/status_reply.h"
 #include "status/status_thread.h"
@@ -94,6 +96,20 @@ TEST_F(PipeCommands, RealTimeStatusWithoutAStatusThreadTimesOutAtOnce) {
   const DWORD start = GetTickCount();
   EXPECT_EQ('T', request(name, GET_REAL_TIME_STATUS, realTime(0xFF, 0xFF, kNormalStatus)).type);
   EXPECT_LT(GetTickCount() - start, 30000u);  // far below the client's 65 s
+}
+
+TEST_F(PipeCommands, JobOutcomesAreAnsweredAsNameValueLines) {
+  const std::string name = portName("JOBS");
+  INIPORT* port = open(name);
+  ASSERT_NE(nullptr, port);
+  recordJobDropped(port, 41);
+  const ctl::Response answer = request(name, GET_JOB_OUTCOMES, {});
+  ASSERT_EQ('P', answer.type);
+  const std::map<std::string, std::string> values = ctl::parseNameValues(ctl::responseText(answer));
+  EXPECT_EQ("0", values.at("held"));
+  EXPECT_EQ("0", values.at("jobs.printed"));
+  EXPECT_EQ("1", values.at("jobs.not_printed"));
+  EXPECT_EQ("id 41, handed 0, delivered 0, page ends 0, tickets unknown, not printed: port_closed", values.at("job0"));
 }
 
 TEST_F(PipeCommands, NamesAndDocumentState) {
@@ -195,7 +211,7 @@ TEST_F(PipeCommands, DuringAFlashOnlyProgressAbortAndSettingsAreServed) {
   EXPECT_TRUE(registryValue("HeartBeatRate", &stored));
   EXPECT_EQ(20000u, stored);
   EXPECT_EQ(20000u, Settings.HeartBeatRate.load());
-  EXPECT_EQ('N', request(name, 0x0D).type);
+  EXPECT_EQ('N', request(name, 0x0E).type);
   port->FlashInProgress = FALSE;
 }
 
@@ -209,7 +225,7 @@ TEST_F(PipeCommands, UnknownSettingNameIsRefusedAndNothingWritten) {
   DWORD value = 0;
   EXPECT_FALSE(registryValue("NoSuch", &value));
 
-  const ctl::Response unknown = request(name, 0x0D);
+  const ctl::Response unknown = request(name, 0x0E);
   EXPECT_EQ('N', unknown.type);
   EXPECT_EQ("Unknown status Language Monitor command", ctl::responseText(unknown));
 }

@@ -63,7 +63,7 @@ TEST_F(PipePacket, ChecksumCoversEveryByteBeforeIt) {
 
   // 300 bytes of 0xFF sum past 65535: the comparison is modulo 65536.
   std::vector<BYTE> payload(300, 0xFF);
-  std::vector<BYTE> unknown = ctl::buildRequest(0x0D, payload);
+  std::vector<BYTE> unknown = ctl::buildRequest(0x0E, payload);
   DWORD sum = 0;
   for (size_t i = 0; i + 2 < unknown.size(); ++i) sum += unknown[i];
   ASSERT_GT(sum, 65535u);
@@ -73,12 +73,12 @@ TEST_F(PipePacket, ChecksumCoversEveryByteBeforeIt) {
 
 TEST_F(PipePacket, DeclaredLengthNeverReachesPastWhatArrived) {
   expectBad({0x03, 0x00});                                        // shorter than any packet
-  expectBad({0x03, 0x00, 0x00, 0x05, 0x0D, 1, 2, 0x00, 0x18});   // declares 5, carries 2
+  expectBad({0x03, 0x00, 0x00, 0x05, 0x0E, 1, 2, 0x00, 0x18});   // declares 5, carries 2
   std::vector<BYTE> oversized(PIPE_REQUEST_SIZE, 0);
   oversized[0] = 0x03;
   oversized[2] = 0xFF;  // 65535 bytes declared in a 2048-byte message
   oversized[3] = 0xFF;
-  oversized[4] = 0x0D;
+  oversized[4] = 0x0E;
   expectBad(oversized);
   // Trailing bytes after a whole packet are not read as part of it.
   EXPECT_EQ('P', respond({0x03, 0x00, 0x00, 0x00, 0x08, 0x00, 0x0B, 0x99}).type);
@@ -98,7 +98,7 @@ TEST_F(PipePacket, ResponsesAreFramedWithTheirNul) {
   buildPacket('O', nullptr, 0, out, &length, port);
   EXPECT_EQ(std::vector<BYTE>({0x03, 0x00, 0x00, 0x00, 0x4F, 0x00, 0x52}), std::vector<BYTE>(out, out + length));
 
-  const ctl::Response unknown = respond(ctl::buildRequest(0x0D, {}));
+  const ctl::Response unknown = respond(ctl::buildRequest(0x0E, {}));
   EXPECT_EQ('N', unknown.type);
   ASSERT_FALSE(unknown.payload.empty());
   EXPECT_EQ(0, unknown.payload.back());

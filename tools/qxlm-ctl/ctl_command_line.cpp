@@ -156,6 +156,8 @@ const CommandSpec kCommands[] = {
      flashPayload},
     {"progress", GET_FLASH_PROGRESS, 0, 0, "progress [PORT]", "the progress text of the firmware update", noPayload},
     {"abort", ABORT_DOCUMENT, 0, 0, "abort [PORT]", "abort the document being printed", noPayload},
+    {"jobs", GET_JOB_OUTCOMES, 0, 0, "jobs [PORT]",
+     "the port's last jobs (bytes handed and delivered, page ends, outcome) and its job counters", noPayload},
     {"set", SET_REGISTRY_KEY, 2, 2, "set [PORT] NAME VALUE", "store one of the monitor's settings and apply it",
      setPayload},
 };

@@ -102,6 +102,26 @@ std::string metricsText(const std::vector<PortMetrics>& ports) {
     if (p.hasHeadTemperature) temperature.sample(p.view, "", std::to_string(p.headTempC));
   }
 
+  Family jobs(&out, "qxlm_jobs_total", "counter", "The port's jobs by outcome since the monitor opened it.");
+  for (const PortMetrics& p : ports) {
+    for (const char* o : {"printed", "not_printed"}) {
+      if (!p.view.jobs.empty()) jobs.sample(p.view, label("outcome", o), std::to_string(p.view.jobCount(std::string("jobs.") + o)));
+    }
+  }
+  Family jobTickets(&out, "qxlm_job_tickets_total", "counter",
+                    "The tickets of the port's jobs by outcome (the printer's count, else the page ends).");
+  for (const PortMetrics& p : ports) {
+    for (const char* o : {"printed", "not_printed"}) {
+      if (!p.view.jobs.empty()) {
+        jobTickets.sample(p.view, label("outcome", o), std::to_string(p.view.jobCount(std::string("tickets.") + o)));
+      }
+    }
+  }
+  Family held(&out, "qxlm_job_held", "gauge", "1 while the port's job is held, waiting for the printer.");
+  for (const PortMetrics& p : ports) {
+    if (!p.view.jobs.empty()) held.sample(p.view, "", flag(p.view.jobCount("held") != 0));
+  }
+
   Family update(&out, "qxlm_firmware_update", "gauge",
                 "1 for the outcome of the port's last firmware update (none, running, success, failure).");
   for (const PortMetrics& p : ports) {

@@ -1,5 +1,7 @@
 #include "ctl_port_view.h"
 
+#include <cstdlib>
+
 #include "ctl_progress.h"
 #include "pipe/pipe_commands.h"
 
@@ -18,6 +20,28 @@ const BYTE kOffLineStandIn[] = {'S', '0', '0', 0xA0, 0x20};
 bool refusedForUpdate(const Response& response) { return response.type == 'F'; }
 
 }  // namespace
+
+std::map<std::string, std::string> parseNameValues(const std::string& text) {
+  std::map<std::string, std::string> values;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos && equals > 0) values[line.substr(0, equals)] = line.substr(equals + 1);
+    start = end + 1;
+  }
+  return values;
+}
+
+unsigned long PortView::jobCount(const std::string& name) const {
+  const auto it = jobs.find(name);
+  if (it == jobs.end() || it->second.empty()) return 0;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(it->second.c_str(), &end, 10);
+  return end != nullptr && *end == 0 ? value : 0;
+}
 
 PortView viewPort(const std::string& port, const PortQuestions& questions) {
   PortView view;
@@ -46,6 +70,7 @@ PortView viewPort(const std::string& port, const PortQuestions& questions) {
     view.hasStatus = decodeStatus(response.payload, &view.status) && view.status.hasStatusBytes;
   }
   if (ask(GET_DPRINT_STATE, {}, kAnswerLimitMs)) view.printing = response.type == 'D';
+  if (ask(GET_JOB_OUTCOMES, {}, kAnswerLimitMs) && response.type == 'P') view.jobs = parseNameValues(responseText(response));
   if (questions.live) {
     const DWORD ms = questions.liveTimeoutMs;
     const std::vector<BYTE> payload = {static_cast<BYTE>(ms >> 8), static_cast<BYTE>(ms & 0xFF), kCompleteStatus[0],

@@ -1,9 +1,10 @@
 // One look at one port through its pipe, on one connection, with only the
 // commands that never disturb printing: the progress of an update, the names, the
-// stored status and whether a document is open; and, where asked, a live complete
+// stored status, whether a document is open and the job outcomes; and, where asked, a live complete
 // status for the ticket counter and the head temperature.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ struct PortView {
   DecodedStatus status;
   bool hasLive = false;          // the live complete status was asked and answered
   DecodedStatus live;
+  // The port's job outcomes (command 13) as name=value, when the monitor answers it.
+  std::map<std::string, std::string> jobs;
+  // A number of the job outcomes, or 0 when the monitor did not give it.
+  unsigned long jobCount(const std::string& name) const;
 
   // The port's state words: the set bits of the stored status and the conditions
   // of the table that hold ("ready" when nothing else does).
@@ -42,6 +47,9 @@ struct PortView {
 };
 
 PortView viewPort(const std::string& port, const PortQuestions& questions);
+
+// "name=value" lines as a map; lines without a name and '=' are skipped.
+std::map<std::string, std::string> parseNameValues(const std::string& text);
 
 // The words' names joined by blanks.
 std::string wordsText(const std::vector<const StateWord*>& words);

@@ -151,6 +151,8 @@ Outcome runDemo(const Options& options) {
 
   seen.started = run.started;
   seen.writeRefused = run.writeRefused;
+  seen.holds = run.holds;
+  seen.reportsPrinted = spoolerView.jobReportsPrinted();
   seen.ended = run.ended;
   seen.reportedPrinted = spoolerView.jobReportedPrinted();
   seen.deleted = spoolerView.jobDeleted();

@@ -11,6 +11,7 @@ bool isSerial(const std::string& port) { return port.find("COM") != std::string:
 // The printer stays busy this long after each ticket, so the monitor holds the
 // next data back.
 const DWORD kBusyAfterTicketMs = 600;
+const DWORD kPaperReloadMs = 5000;
 
 void expect(bool holds, const std::string& finding, std::vector<std::string>& notes, bool& ok) {
   notes.push_back(std::string(holds ? "as expected: " : "NOT as expected: ") + finding);
@@ -49,7 +50,8 @@ void scriptPrinter(sim::Printer& printer, const Options& options, const std::vec
     case Fault::None:
       break;
     case Fault::PaperOut:
-      printer.addCondition({sim::status1::OutOfPaper, 0, half, 0, 0});
+      // The operator reloads paper 5 s after it ran out.
+      printer.addCondition({sim::status1::OutOfPaper, 0, half, 0, kPaperReloadMs});
       break;
     case Fault::Jam:
       printer.addCondition({sim::status1::CutterJam, 0, half, 0, 0});
@@ -79,7 +81,7 @@ std::vector<std::string> resultLines(const Observed& seen, DWORD ticketCounter) 
     lines.push_back("the spooler was told the job ended (last page ejected), so that it counts the job done and "
                     "does not print it again");
   } else {
-    lines.push_back("the spooler was told nothing of the job's end: the job stays in its queue");
+    lines.push_back("the spooler was told the job did not print (its status says why): it stays in the queue");
   }
   if (incomplete && (seen.deleted || seen.reportedPrinted)) {
     lines.push_back(std::to_string(seen.jobPages - seen.pagesPrinted) + " of the job's " +
@@ -111,15 +113,20 @@ bool judge(const Options& options, const Observed& seen, std::vector<std::string
       break;
     case Fault::PaperOut:
       expect(seen.paperOutShown, "the spooler showed the port out of paper", notes, ok);
-      expect(seen.pagesPrinted < seen.jobPages, "the rest of the job was abandoned", notes, ok);
+      expect(seen.holds > 0, "the job was held while the paper was out", notes, ok);
+      expect(seen.jobBytesIntact && seen.pagesPrinted == seen.jobPages,
+             "once paper was reloaded every ticket printed, each once", notes, ok);
+      expect(seen.reportsPrinted == 1, "the spooler was told once that the job's last page left", notes, ok);
       break;
     case Fault::Jam:
       expect(seen.jamShown, "the spooler showed a paper jam", notes, ok);
-      expect(seen.pagesPrinted < seen.jobPages, "the rest of the job was abandoned", notes, ok);
+      expect(seen.pagesPrinted < seen.jobPages, "the jam was never cleared: the rest did not print", notes, ok);
+      expect(!seen.reportedPrinted, "the job was not reported printed", notes, ok);
       break;
     case Fault::UsbCrcError:
       expect(seen.crcErrorLogged, "the USB error is in the event log (0002)", notes, ok);
       expect(seen.bytesAtPrinter < seen.jobBytes, "the rest of the job was abandoned", notes, ok);
+      expect(!seen.reportedPrinted, "the job was not reported printed", notes, ok);
       break;
     case Fault::SilentPrinter:
       expect(seen.offlineShown, "the spooler showed the port offline", notes, ok);

@@ -21,7 +21,9 @@ void scriptPrinter(sim::Printer& printer, const Options& options, const std::vec
 
 struct Observed {
   bool started = false;
-  bool writeRefused = false;
+  bool writeRefused = false;   // the last write returned FALSE
+  unsigned holds = 0;          // writes that returned FALSE (the job held)
+  unsigned reportsPrinted = 0; // LAST_PAGE_EJECTED told for the job
   BOOL ended = FALSE;
   bool reportedPrinted = false;
   bool deleted = false;

@@ -1,6 +1,7 @@
 #include "spooler_job.h"
 
 #include "narrator.h"
+#include "platform/clock.h"
 
 namespace demo {
 namespace {
@@ -14,6 +15,9 @@ std::basic_string<WCHAR> widen(const std::string& text) {
 // A write that takes nothing this many times in a row ends the sending, as a
 // spooler gives up on a port that makes no progress.
 const int kMaxEmptyWrites = 100;
+// A held job is tried again after this pause (protocol ms), this many times.
+const DWORD kHoldPauseMs = 1000;
+const unsigned kMaxHolds = 20;
 
 }  // namespace
 
@@ -47,20 +51,36 @@ JobRun SpoolerPort::print(DWORD jobId, const std::vector<BYTE>& job) {
 
   std::vector<BYTE> piece;
   int emptyWrites = 0;
-  for (size_t offset = 0; offset < job.size() && !run.writeRefused && emptyWrites < kMaxEmptyWrites;) {
+  for (size_t offset = 0; offset < job.size() && !run.cancelled && emptyWrites < kMaxEmptyWrites;) {
     // The spooler passes what is not yet taken of its piece until all of it is.
     const size_t pieceEnd = offset - offset % kSpoolerPieceBytes + kSpoolerPieceBytes;
     const size_t end = pieceEnd < job.size() ? pieceEnd : job.size();
     piece.assign(job.begin() + static_cast<std::ptrdiff_t>(offset), job.begin() + static_cast<std::ptrdiff_t>(end));
     DWORD written = 0;
-    if (!table_->Monitor.pfnWritePort(handle_, piece.data(), static_cast<DWORD>(piece.size()), &written)) {
-      say("spooler: write refused by the monitor");
-      run.writeRefused = true;
-    }
+    const BOOL ok = table_->Monitor.pfnWritePort(handle_, piece.data(), static_cast<DWORD>(piece.size()), &written);
+    const DWORD error = GetLastError();
     if (written > piece.size()) written = static_cast<DWORD>(piece.size());
-    emptyWrites = written == 0 ? emptyWrites + 1 : 0;
     offset += written;
     run.bytesTaken += written;
+    if (ok) {
+      if (run.holds > 0 && written > 0 && run.writeRefused) {
+        say("spooler: the printer takes data again: the job goes on where it stopped");
+        run.writeRefused = false;
+      }
+      emptyWrites = written == 0 ? emptyWrites + 1 : 0;
+      continue;
+    }
+    if (!run.writeRefused) {
+      say("spooler: job in error (write returned FALSE, error " + std::to_string(error) + ", " +
+          std::to_string(run.bytesTaken) + " bytes taken): the spooler keeps the rest and tries again");
+    }
+    run.writeRefused = true;
+    if (++run.holds > kMaxHolds) {
+      say("spooler: the job stayed in error too long: the spooler cancels it");
+      run.cancelled = true;
+      break;
+    }
+    clockSleep(kHoldPauseMs);
   }
   run.ended = table_->Monitor.pfnEndDocPort(handle_);
   say(std::string("spooler: document ended, ") + (run.ended ? "the monitor told the spooler the job's last page left"

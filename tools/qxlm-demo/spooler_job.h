@@ -1,7 +1,9 @@
 // The print spooler's side of one job: the monitor's function table called the way
 // the spooler calls it — open the port with the lower port monitor's table, start
 // the document, hand over the job's bytes piece by piece until each piece is
-// taken, end the document, close the port.
+// taken, end the document, close the port. A write that returns FALSE puts the job
+// in error: the spooler keeps the rest, pauses and writes it again, until the job
+// goes on or it gives up.
 #pragma once
 
 #include <string>
@@ -16,7 +18,9 @@ const DWORD kSpoolerPieceBytes = 4096;
 
 struct JobRun {
   bool started = false;
-  bool writeRefused = false;  // a write returned FALSE: the spooler stops sending
+  bool writeRefused = false;  // a write returned FALSE: the job was held
+  unsigned holds = 0;         // writes that returned FALSE
+  bool cancelled = false;     // the spooler gave up on the held job
   DWORD bytesTaken = 0;       // what the monitor reported written
   BOOL ended = FALSE;         // the end of document's result
 };

@@ -64,7 +64,7 @@ SpoolerView::SpoolerView(const std::string& portName, DWORD jobId) : port_(portN
         shown_.insert(record.status);
       } else if (record.call == sim::SpoolerCall::SetJob && record.jobId == jobId_) {
         if (record.command == JOB_CONTROL_LAST_PAGE_EJECTED) {
-          printed_ = true;
+          ++printed_;
           line = "spooler: told job " + std::to_string(jobId_) +
                  " has its last page ejected: the spooler counts the job done, whatever came out";
         } else if (record.command == JOB_CONTROL_DELETE) {
@@ -89,6 +89,11 @@ bool SpoolerView::statusShown(DWORD status) const {
 }
 
 bool SpoolerView::jobReportedPrinted() const {
+  std::lock_guard<std::mutex> held(lock_);
+  return printed_ != 0;
+}
+
+unsigned SpoolerView::jobReportsPrinted() const {
   std::lock_guard<std::mutex> held(lock_);
   return printed_;
 }

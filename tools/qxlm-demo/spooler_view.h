@@ -22,6 +22,7 @@ class SpoolerView {
 
   bool statusShown(DWORD status) const;  // posted at any time during the run
   bool jobReportedPrinted() const;       // JOB_CONTROL_LAST_PAGE_EJECTED for the job
+  unsigned jobReportsPrinted() const;    // how often
   bool jobDeleted() const;               // JOB_CONTROL_DELETE for the job
 
  private:
@@ -32,7 +33,7 @@ class SpoolerView {
   DWORD lastStatus_ = 0;
   DWORD lastSeverity_ = 0;
   std::set<DWORD> shown_;
-  bool printed_ = false;
+  unsigned printed_ = 0;
   bool deleted_ = false;
 };
 
