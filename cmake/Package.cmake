@@ -9,6 +9,8 @@ install(TARGETS qxlm qxlm-setup qxlm-ctl qxlm-demo
   ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
 install(FILES docs/INSTALL.txt docs/qxlm-example.inf DESTINATION .)
 install(FILES docs/driver-package.md docs/settings.md docs/pipe-protocol.md DESTINATION docs)
+install(FILES contrib/prometheus/qxlm-alerts.yml contrib/prometheus/qxlm-alerts.test.yml DESTINATION contrib/prometheus)
+install(FILES contrib/grafana/qxlm-dashboard.json DESTINATION contrib/grafana)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME qxlm)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the builds and the fuzz targets need on a fresh Debian machine (run as root).
+# Installs what the builds, the fuzz targets and the checks of contrib/ (promtool,
+# python3 with yaml) need on a fresh Debian machine (run as root).
 set -euo pipefail
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix wine64 googletest libbenchmark-dev unzip locales
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev prometheus python3 python3-yaml)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

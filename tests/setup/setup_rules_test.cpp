@@ -25,6 +25,11 @@ TEST(SetupCommandLine, CommandsPrintersAndMonitorNames) {
   EXPECT_EQ("Ticket LM", invocation.monitorName);
   EXPECT_EQ("Gate 3 Printer", invocation.printer);
 
+  EXPECT_FALSE(invocation.watcher);
+  ASSERT_TRUE(parse({"install", "--watcher", "--metrics-folder", "D:\\metrics"}, &invocation, &error));
+  EXPECT_TRUE(invocation.watcher);
+  EXPECT_EQ("D:\\metrics", invocation.metricsFolder);
+
   ASSERT_TRUE(parse({"status", "--help"}, &invocation, &error));
   EXPECT_EQ(Action::Help, invocation.action);
 }
@@ -38,6 +43,9 @@ TEST(SetupCommandLine, WhatItDoesNotUnderstandIsNamed) {
       {{"install", "--name"}, "--name needs the monitor's name"},
       {{"install", "--force"}, "unknown option --force"},
       {{"remove"}, "unknown command remove"},
+      {{"uninstall", "--watcher"}, "--watcher and --metrics-folder belong to install"},
+      {{"install", "--metrics-folder", "D:\\m"}, "--metrics-folder needs --watcher"},
+      {{"install", "--watcher", "--metrics-folder"}, "--metrics-folder needs a folder"},
   };
   for (const auto& c : cases) {
     Invocation invocation;

@@ -37,11 +37,12 @@ Wide systemDll() {
   return Wide(folder) + L"\\qxlm.dll";
 }
 
-// A folder holding qxlm-setup.exe and a qxlm.dll; a non-zero extra byte makes the
+// A folder holding qxlm-setup.exe, qxlm-ctl.exe and a qxlm.dll; a non-zero extra byte makes the
 // DLL a different file of the same version.
 Wide stage(const wchar_t* leaf, bool changedDll) {
   const Wide folder = tempFolder(leaf);
   EXPECT_TRUE(CopyFileW(QXLM_SETUP_EXE, (folder + L"qxlm-setup.exe").c_str(), FALSE));
+  EXPECT_TRUE(CopyFileW(QXLM_CTL_EXE, (folder + L"qxlm-ctl.exe").c_str(), FALSE));
   const Wide dll = folder + L"qxlm.dll";
   EXPECT_TRUE(CopyFileW(QXLM_MONITOR_DLL, dll.c_str(), FALSE));
   if (changedDll) {
@@ -196,7 +197,111 @@ void removePrinterWithDriver() {
   DeletePrinterDriverW(nullptr, nullptr, &driver[0]);
 }
 
-// Each test starts from a spooler without the monitor, its DLL or the test printer.
+const wchar_t kWatcher[] = L"qxlm-watch";
+const wchar_t kEventSources[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+
+// The watcher service's state and configuration; false when it is not installed.
+struct WatcherService {
+  DWORD state = 0;
+  DWORD startType = 0;
+  Wide account;
+  Wide commandLine;
+};
+bool watcherService(WatcherService* watcher) {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager != nullptr ? OpenServiceW(manager, kWatcher, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS)
+                                         : nullptr;
+  bool found = false;
+  if (service != nullptr) {
+    SERVICE_STATUS status = {};
+    QueryServiceStatus(service, &status);
+    watcher->state = status.dwCurrentState;
+    DWORD size = 0;
+    QueryServiceConfigW(service, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    QUERY_SERVICE_CONFIGW* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    found = size != 0 && QueryServiceConfigW(service, config, size, &size);
+    if (found) {
+      watcher->startType = config->dwStartType;
+      watcher->account = config->lpServiceStartName != nullptr ? config->lpServiceStartName : L"";
+      watcher->commandLine = config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"";
+    }
+    CloseServiceHandle(service);
+  }
+  if (manager != nullptr) CloseServiceHandle(manager);
+  return found;
+}
+
+// The delays of the service's restart actions, in milliseconds.
+std::vector<DWORD> watcherRestartDelays() {
+  std::vector<DWORD> delays;
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager != nullptr ? OpenServiceW(manager, kWatcher, SERVICE_QUERY_CONFIG) : nullptr;
+  DWORD size = 0;
+  if (service != nullptr) QueryServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size != 0 && QueryServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, buffer.data(), size, &size)) {
+    const SERVICE_FAILURE_ACTIONSW* failure = reinterpret_cast<const SERVICE_FAILURE_ACTIONSW*>(buffer.data());
+    for (DWORD i = 0; i < failure->cActions; ++i) {
+      if (failure->lpsaActions[i].Type == SC_ACTION_RESTART) delays.push_back(failure->lpsaActions[i].Delay);
+    }
+  }
+  if (service != nullptr) CloseServiceHandle(service);
+  if (manager != nullptr) CloseServiceHandle(manager);
+  return delays;
+}
+
+bool waitForWatcherState(DWORD state) {
+  WatcherService watcher;
+  for (int i = 0; i < 600 && (!watcherService(&watcher) || watcher.state != state); ++i) Sleep(100);
+  return watcher.state == state;
+}
+
+// The message file an event source names, or "(none)".
+Wide eventMessageFile(const Wide& source) {
+  wchar_t file[MAX_PATH] = L"(none)";
+  DWORD size = sizeof file;
+  RegGetValueW(HKEY_LOCAL_MACHINE, (Wide(kEventSources) + source).c_str(), L"EventMessageFile", RRF_RT_REG_SZ, nullptr,
+               file, &size);
+  return file;
+}
+
+Wide programFiles() {
+  wchar_t folder[MAX_PATH];
+  ExpandEnvironmentStringsW(L"%ProgramFiles%", folder, MAX_PATH);
+  return folder;
+}
+
+bool fileShows(const Wide& path, const std::string& text) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::string content;
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(h, block, sizeof block, &got, nullptr) && got != 0) content.append(block, got);
+  CloseHandle(h);
+  return content.find(text) != std::string::npos;
+}
+
+void removeWatcher() {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = manager != nullptr ? OpenServiceW(manager, kWatcher, SERVICE_ALL_ACCESS) : nullptr;
+  if (service != nullptr) {
+    SERVICE_STATUS status = {};
+    ControlService(service, SERVICE_CONTROL_STOP, &status);
+    waitForWatcherState(SERVICE_STOPPED);
+    DeleteService(service);
+    CloseServiceHandle(service);
+  }
+  if (manager != nullptr) CloseServiceHandle(manager);
+  for (const wchar_t* source : {L"qxlm", L"qxlm-watch"}) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (Wide(kEventSources) + source).c_str());
+  }
+}
+
+// Each test starts from a spooler without the monitor, its DLL, the test printer or
+// the watcher service.
 class SetupSpooler : public ::testing::Test {
  protected:
   void SetUp() override { clean(); }
@@ -208,6 +313,7 @@ class SetupSpooler : public ::testing::Test {
     DeleteMonitorW(nullptr, nullptr, &name[0]);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorKey);
     DeleteFileW(systemDll().c_str());
+    removeWatcher();
   }
 };
 
@@ -319,6 +425,51 @@ TEST_F(SetupSpooler, ACopyTheSpoolerHoldsIsNeitherReplacedNorDeletedAtOnce) {
     RegCloseKey(key);
   }
   FreeLibrary(held);
+}
+
+TEST_F(SetupSpooler, TheWatcherServiceRunsAsLocalServiceWritesTheMetricsAndGoesWithUninstall) {
+  const Wide folder = stage(L"qxlm-setup-watcher", false);
+  const Wide metricsFolder = tempFolder(L"qxlm-setup-metrics") + L"textfile_inputs";
+  const Wide metrics = metricsFolder + L"\\qxlm.prom";
+  DeleteFileW(metrics.c_str());
+  const Wide program = programFiles() + L"\\qxlm\\qxlm-ctl.exe";
+  const SetupRun installed = runSetup(folder, L"install --watcher --metrics-folder \"" + metricsFolder + L"\"");
+  EXPECT_EQ(0u, installed.exitCode) << installed.output;
+  EXPECT_TRUE(says(installed, "Started the service qxlm-watch.")) << installed.output;
+
+  WatcherService watcher;
+  ASSERT_TRUE(watcherService(&watcher));
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), watcher.state);
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), watcher.startType);
+  EXPECT_EQ(Wide(L"NT AUTHORITY\\LocalService"), watcher.account);
+  EXPECT_EQ(L"\"" + program + L"\" service --metrics \"" + metrics + L"\"", watcher.commandLine);
+  EXPECT_EQ(systemDll(), eventMessageFile(L"qxlm"));
+  EXPECT_EQ(program, eventMessageFile(L"qxlm-watch"));
+  // Wine's service manager keeps no recovery actions, and setup says so.
+  if (says(installed, "Recovery: restart after")) {
+    EXPECT_EQ((std::vector<DWORD>{10000, 60000, 300000}), watcherRestartDelays());
+  } else {
+    EXPECT_TRUE(says(installed, "warning: the service manager did not keep the recovery actions")) << installed.output;
+  }
+  // Wine lists no pipes, so the service watches no port there; the file still comes.
+  bool written = false;
+  for (int i = 0; i < 600 && !(written = fileShows(metrics, "# TYPE qxlm_port_up gauge\n")); ++i) Sleep(100);
+  EXPECT_TRUE(written);
+
+  // Again: the running service is stopped, updated and started.
+  const SetupRun again = runSetup(folder, L"install --watcher --metrics-folder \"" + metricsFolder + L"\"");
+  EXPECT_EQ(0u, again.exitCode) << again.output;
+  EXPECT_TRUE(says(again, "Updated the service qxlm-watch")) << again.output;
+  EXPECT_TRUE(waitForWatcherState(SERVICE_RUNNING));
+
+  const SetupRun removed = runSetup(folder, L"uninstall");
+  EXPECT_EQ(0u, removed.exitCode) << removed.output;
+  EXPECT_TRUE(says(removed, "Removed the service qxlm-watch.")) << removed.output;
+  EXPECT_FALSE(watcherService(&watcher));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(program.c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(metrics.c_str()));
+  EXPECT_EQ(Wide(L"(none)"), eventMessageFile(L"qxlm"));
+  EXPECT_EQ(Wide(L"(none)"), eventMessageFile(L"qxlm-watch"));
 }
 
 }  // namespace

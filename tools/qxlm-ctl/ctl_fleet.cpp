@@ -1,6 +1,7 @@
 #include "ctl_fleet.h"
 
 #include "ctl_command_line.h"
+#include "ctl_service.h"
 
 namespace ctl {
 
@@ -16,6 +17,8 @@ int runFleet(const std::vector<std::string>& args, const Console& console) {
       return runWatch(invocation, console);
     case FleetCommand::Log:
       return runLog(invocation, console);
+    case FleetCommand::Service:
+      return runService(invocation, console);
     default:
       return runPorts(invocation, console);
   }

@@ -62,13 +62,16 @@ bool isFleetCommand(const std::vector<std::string>& args) {
     if (arg == "-h" || arg == "--help") return false;
   }
   const std::string word = commandWord(args);
-  return word == "ports" || word == "watch" || word == "log";
+  return word == "ports" || word == "watch" || word == "log" || word == "service";
 }
 
 bool parseFleetCommandLine(const std::vector<std::string>& args, FleetInvocation* inv, std::string* error) {
   *inv = FleetInvocation();
   const std::string command = commandWord(args);
-  inv->command = command == "watch" ? FleetCommand::Watch : command == "log" ? FleetCommand::Log : FleetCommand::Ports;
+  inv->command = command == "watch"     ? FleetCommand::Watch
+                 : command == "log"     ? FleetCommand::Log
+                 : command == "service" ? FleetCommand::Service
+                                        : FleetCommand::Ports;
   bool intervalGiven = false;
   bool commandSeen = false;
   std::vector<std::string> positional;
@@ -87,7 +90,8 @@ bool parseFleetCommandLine(const std::vector<std::string>& args, FleetInvocation
         return false;
       }
     }
-    const bool watch = inv->command == FleetCommand::Watch;
+    const bool service = inv->command == FleetCommand::Service;
+    const bool watch = inv->command == FleetCommand::Watch || service;
     const bool log = inv->command == FleetCommand::Log;
     if (arg == "--json") {
       inv->json = true;
@@ -111,13 +115,13 @@ bool parseFleetCommandLine(const std::vector<std::string>& args, FleetInvocation
       intervalGiven = true;
     } else if (arg == "--counters" && watch) {
       inv->counters = true;
-    } else if (name == "--until" && watch) {
+    } else if (name == "--until" && watch && !service) {
       if (!knownCondition(value)) {
         *error = "unknown condition '" + value + "' (ready, idle, processing, stopped, a condition or an IPP keyword)";
         return false;
       }
       inv->until = value;
-    } else if (name == "--until-timeout" && watch) {
+    } else if (name == "--until-timeout" && watch && !service) {
       if (!parseDuration(value, &inv->untilTimeoutMs)) {
         *error = "the time-out is a duration (90s, 5m; a bare number is seconds)";
         return false;
@@ -165,6 +169,10 @@ bool parseFleetCommandLine(const std::vector<std::string>& args, FleetInvocation
     return true;
   }
   inv->ports.insert(inv->ports.end(), positional.begin(), positional.end());
+  if (inv->command == FleetCommand::Service && inv->metricsPath.empty()) {
+    *error = "service needs --metrics FILE";
+    return false;
+  }
   return true;
 }
 
@@ -178,6 +186,10 @@ std::string fleetCommandsText() {
          "      appear and vanish, old -> new conditions; --until ends it once CONDITION holds on\n"
          "      every port (ready: not stopped; idle, processing, stopped; a condition or IPP\n"
          "      keyword); --counters and --metrics also ask each printer for its complete status\n"
+         "  service --metrics FILE [PORT|PATTERN...] [--interval D]\n"
+         "      watch with --metrics, unattended: the Windows service qxlm-watch (qxlm-setup install\n"
+         "      --watcher), which logs its start, stop, errors and each change to the event log;\n"
+         "      from a console it runs in the foreground until Ctrl-C and prints the same lines\n"
          "  log [PRINTER] [--code CODE,...] [--since WHEN] [--text TEXT] [--follow]\n"
          "      the monitor's event log lines on this machine, aligned or --json; --follow keeps\n"
          "      reading as lines come (WHEN: 2017/01/04 [14:05], 14:05, or 30m, 2h, 1d back)\n";
@@ -185,9 +197,9 @@ std::string fleetCommandsText() {
 
 std::string fleetOptionsText() {
   return "  --json              ports: one array; watch, log: one object per line\n"
-         "  --interval D        watch, log --follow: time between looks (500ms, 2s, 1m; bare: seconds)\n"
+         "  --interval D        watch, service, log -f: time between looks (500ms, 2s, 1m; bare: seconds)\n"
          "  --until-timeout D   watch --until: give up after this long (default 10m)\n"
-         "  --metrics FILE      watch: keep FILE current in the Prometheus text format\n";
+         "  --metrics FILE      watch, service: keep FILE current in the Prometheus text format\n";
 }
 
 std::string fleetExitCodesText() {

@@ -1,4 +1,4 @@
-// The command lines of qxlm-ctl's fleet commands: ports, watch and log.
+// The command lines of qxlm-ctl's fleet commands: ports, watch, log and service.
 #pragma once
 
 #include <string>
@@ -11,14 +11,14 @@ namespace ctl {
 // watch --until: the condition did not hold within its time-out.
 const int EXIT_CONDITION_TIMED_OUT = 8;
 
-enum class FleetCommand { Ports, Watch, Log };
+enum class FleetCommand { Ports, Watch, Log, Service };
 
 struct FleetInvocation {
   FleetCommand command = FleetCommand::Ports;
   bool json = false;
   // ports, watch: port names or patterns ("USB*"); all ports when empty.
   std::vector<std::string> ports;
-  // watch
+  // watch and service
   DWORD intervalMs = 2000;
   bool counters = false;
   std::string until;  // a condition, "ready", or a printer-state

@@ -32,6 +32,14 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
         return false;
       }
       invocation->monitorName = args[++i];
+    } else if (arg == "--watcher") {
+      invocation->watcher = true;
+    } else if (arg == "--metrics-folder") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        *error = "--metrics-folder needs a folder";
+        return false;
+      }
+      invocation->metricsFolder = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -54,6 +62,14 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
       *error = "unexpected argument " + words[expected];
       return false;
     }
+    if ((invocation->watcher || !invocation->metricsFolder.empty()) && known.action != Action::Install) {
+      *error = "--watcher and --metrics-folder belong to install";
+      return false;
+    }
+    if (!invocation->metricsFolder.empty() && !invocation->watcher) {
+      *error = "--metrics-folder needs --watcher";
+      return false;
+    }
     invocation->action = known.action;
     if (known.takesPrinter) invocation->printer = words[1];
     return true;
@@ -63,17 +79,23 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
 }
 
 std::string usageText() {
-  return "Usage: qxlm-setup COMMAND [--name MONITOR]\n"
+  return "Usage: qxlm-setup COMMAND [--name MONITOR] [--watcher [--metrics-folder DIR]]\n"
          "\n"
          "Puts the QX language monitor into the Windows print spooler and takes it out.\n"
          "Every command but status needs an elevated administrator.\n"
          "\n"
          "  install           copy qxlm.dll beside this program into the system folder,\n"
          "                    register the monitor and create its settings; harmless twice\n"
+         "  install --watcher [--metrics-folder DIR]\n"
+         "                    also install the watcher service qxlm-watch (qxlm-ctl.exe beside\n"
+         "                    this program, copied to %ProgramFiles%\\qxlm): it starts with\n"
+         "                    Windows as LocalService, is restarted when it fails, and keeps\n"
+         "                    DIR\\qxlm.prom current for the Windows exporter's text-file\n"
+         "                    collector (default DIR: " SETUP_DEFAULT_METRICS_FOLDER ")\n"
          "  attach PRINTER    make the driver of PRINTER name the monitor\n"
          "  detach PRINTER    make the driver of PRINTER name no language monitor\n"
-         "  uninstall         unregister the monitor and remove its DLL; refused while a\n"
-         "                    printer driver names it\n"
+         "  uninstall         unregister the monitor and remove its DLL and the watcher\n"
+         "                    service; refused while a printer driver names the monitor\n"
          "  status            the monitor, its DLL's version, the drivers and printers that\n"
          "                    use it, and its settings (defaults marked)\n"
          "\n"

@@ -22,11 +22,21 @@ enum class Action { Help, Install, Attach, Detach, Uninstall, Status };
 
 #define SETUP_DEFAULT_MONITOR_NAME "QX Language Monitor"
 #define SETUP_MONITOR_DLL "qxlm.dll"
+// The watcher service runs this program, which is also the message file of its
+// event source.
+#define SETUP_WATCHER_EXE "qxlm-ctl.exe"
+#define SETUP_WATCHER_SERVICE "qxlm-watch"
+#define SETUP_DEFAULT_METRICS_FOLDER "%ProgramFiles%\\windows_exporter\\textfile_inputs"
+#define SETUP_METRICS_FILE "qxlm.prom"
 
 struct Invocation {
   Action action = Action::Help;
   std::string monitorName = SETUP_DEFAULT_MONITOR_NAME;
   std::string printer;  // attach and detach
+  // install --watcher: also the watcher service, writing into metricsFolder (empty:
+  // the Windows exporter's text-file folder).
+  bool watcher = false;
+  std::string metricsFolder;
 };
 
 // Parses args (without the program name, UTF-8). false with *error set for a command

@@ -2,8 +2,10 @@
 // its settings.
 #include "setup_actions.h"
 #include "setup_errors.h"
+#include "setup_event_sources.h"
 #include "setup_settings.h"
 #include "setup_spooler.h"
+#include "setup_watcher.h"
 
 namespace setup {
 
@@ -104,6 +106,13 @@ int install(const Invocation& invocation, const Console& console) {
   console.out << "Settings: HKEY_LOCAL_MACHINE\\" << toUtf8(monitorKeyPath(name));
   if (written != 0) console.out << " (" << written << " written with their defaults)";
   console.out << ".\n";
+  error = registerEventSource(toWide(SETUP_MONITOR_EVENT_SOURCE), inSystemFolder(dllName));
+  if (error != ERROR_SUCCESS) return reportFailure(console.err, "Registering the event source " SETUP_MONITOR_EVENT_SOURCE, error);
+  console.out << "Event source: " SETUP_MONITOR_EVENT_SOURCE " (Application log).\n";
+  if (invocation.watcher) {
+    const int watcher = installWatcher(invocation, console);
+    if (watcher != EXIT_OK) return watcher;
+  }
   return placed;
 }
 
@@ -139,6 +148,8 @@ int uninstall(const Invocation& invocation, const Console& console) {
     return EXIT_REFUSED;
   }
 
+  const int watcher = removeWatcher(console);
+  if (watcher != EXIT_OK) return watcher;
   Wide nameCopy = name;
   if (!DeleteMonitorW(nullptr, nullptr, &nameCopy[0])) {
     return reportFailure(console.err, "Unregistering the monitor " + quoted(name), GetLastError());
@@ -147,6 +158,9 @@ int uninstall(const Invocation& invocation, const Console& console) {
   // have left of it goes too, so a later install starts from the defaults.
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, monitorKeyPath(name).c_str());
   console.out << "Unregistered the monitor " << quoted(name) << "; its settings went with it.\n";
+  if ((error = removeEventSource(toWide(SETUP_MONITOR_EVENT_SOURCE))) != ERROR_SUCCESS) {
+    return reportFailure(console.err, "Removing the event source " SETUP_MONITOR_EVENT_SOURCE, error);
+  }
 
   for (const MonitorEntry& other : monitors) {
     if (!sameName(other.name, name) && sameName(other.dll, dllName)) {
