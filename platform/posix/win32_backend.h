@@ -506,6 +506,7 @@ typedef struct _PRINTER_DEFAULTSW {
   void* pDevMode;
   ACCESS_MASK DesiredAccess;
 } PRINTER_DEFAULTSW, *PPRINTER_DEFAULTSW, *LPPRINTER_DEFAULTSW;
+#define PRINTER_ACCESS_ADMINISTER 0x00000004
 
 typedef struct _MONITOR {
   BOOL(WINAPI* pfnEnumPorts)(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
