@@ -63,10 +63,10 @@ void setSerialTimeouts(INIPORT* pIniPort) {
                 : "MonStartDoc - Serial Port timeouts FAILED FAILED FAILED FAILED ");
 }
 
-// An update running on the port owns the printer until it ends. Its every step is
-// bounded, but a lower port that ignores its time-outs would hold it for good: past
-// any update a printer needs, the job is refused as busy and the spooler retries it.
-#define FLASH_WAIT_LIMIT 1800000u
+// An update running on the port owns the printer until it ends. The spooler's
+// thread waits a minute at most: then the job is refused as busy and the spooler
+// tries it again after a pause.
+#define FLASH_WAIT_LIMIT 60000u
 
 BOOL waitForFlashToEnd(INIPORT* pIniPort) {
   const DWORD start = clockTickCount();
@@ -132,10 +132,16 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   ResetEvent(pIniPort->heartbeatRun);
   if (statusLocked) ReleaseMutex(pIniPort->StatusNotInProgress);
   // An update claimed before the port was marked goes first; one claimed later sees
-  // the mark and is refused.
-  if (!waitForFlashToEnd(pIniPort)) {
-    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Firmware update still running, port busy");
-    return abandonDocument(pIniPort, job, ERROR_BUSY);
+  // the mark and is refused. The pipe keeps answering meanwhile: with the mark set
+  // it answers from the saved status, without the printer.
+  if (pIniPort->FlashInProgress) {
+    ReleaseMutex(pIniPort->hPipeDoingStatus);
+    const BOOL ended = waitForFlashToEnd(pIniPort);
+    WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
+    if (!ended) {
+      DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Firmware update still running, port busy");
+      return abandonDocument(pIniPort, job, ERROR_BUSY);
+    }
   }
   checkLinkBeforeDocument(pIniPort);
 

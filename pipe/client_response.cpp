@@ -3,6 +3,7 @@
 
 #include "diag/debug_trace.h"
 #include "flash/flash_progress.h"
+#include "flash/flash_update.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
@@ -112,6 +113,7 @@ void runCommand(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answe
     case ABORT_DOCUMENT:
       DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - ABORT_DOCUMENT");
       pIniPort->AbortPending = TRUE;
+      cancelFlashUpdate(pIniPort);
       answerText(answer, PIPE_ANSWER_PASS, "Abort Document");
       break;
     case SET_REGISTRY_KEY:

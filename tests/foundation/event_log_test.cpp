@@ -10,6 +10,7 @@
 #include "foundation_helpers.h"
 #include "monitor/settings.h"
 #include "platform/debug_output.h"
+#include "planted_file.h"
 #include "tests/test_files.h"
 
 namespace {
@@ -227,6 +228,19 @@ TEST_F(EventLogTest, APlantedLinkIsRemovedAndTheFileItLeadsToIsNeverWritten) {
     EXPECT_EQ("not the log", readLogFile(victim));
   }
   deleteFile(victim);
+}
+
+// A user may create the log before the monitor does, to read, forge or hold it.
+TEST_F(EventLogTest, ALogAnotherUserMadeIsMovedAsideAndANewOneSaysSo) {
+  writeFile(path, "\"0023\",\"2017/01/04\",\"14:05:09\",\"forged\"\r\n");
+  if (!plantAsOtherUser(path)) GTEST_SKIP() << "no file of another user can be made here";
+  ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+  const std::vector<std::string> texts = entryTexts(readLogFile(path));
+  ASSERT_EQ(2u, texts.size());
+  EXPECT_EQ("DRWlogger - " + path + " was not the monitor's own file, moved to " + path + ".foreign", texts[0]);
+  EXPECT_EQ("Start Doc", texts[1]);
+  EXPECT_EQ(std::vector<std::string>({"forged"}), entryTexts(readLogFile(path + ".foreign")));
+  deleteFile(path + ".foreign");
 }
 
 TEST_F(EventLogTest, FileNameReplacesWhatCannotStandInAFileName) {
