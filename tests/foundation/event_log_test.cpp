@@ -258,6 +258,12 @@ TEST_F(EventLogTest, FileNameReplacesWhatCannotStandInAFileName) {
       std::string(windows) + "\\Temp\\qxlm_odd______-end_____" + "_" + computer + ".log";
   EXPECT_EQ(expected, path);
   EXPECT_TRUE(fileExists(expected));
+
+  // A name that would make a device's file name, or one too long for a path.
+  usePrinter(WSTR("nul .ticket"));
+  EXPECT_EQ(std::string(windows) + "\\Temp\\_nul .ticket_" + computer + ".log", path);
+  usePrinter(widen(std::string(300, 'p')));
+  EXPECT_EQ(std::string(windows) + "\\Temp\\" + std::string(100, 'p') + "_" + computer + ".log", path);
 }
 
 // A writer that runs inside another on the same thread (the debug output stands in
