@@ -2,6 +2,7 @@
 // temperature). The status thread makes them after the query that asked for them,
 // under StatusNotInProgress; their replies answer no status query and stay out of
 // the port's status copies.
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/port_record.h"
@@ -19,6 +20,7 @@ DWORD replyRoom(DWORD size) { return size < kMaxReply ? size : kMaxReply; }
 BOOL serialExchange(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
                     DWORD requestLength) {
   DebugTrace(pIniPort, TRACE_INFO, "DRGetSpecificStatus - Serial port");
+  LinkLockHold link(pIniPort);
   if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr)) {
     traceLastError(pIniPort, "DRGetSpecificStatusSerial - ");
     return FALSE;

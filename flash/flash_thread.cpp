@@ -4,6 +4,7 @@
 // whole transfer when it does not.
 #include <cstdio>
 
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "flash/flash_codes.h"
 #include "flash/flash_progress.h"
@@ -93,6 +94,7 @@ Transfer sendFile(INIPORT* pIniPort) {
     if (!ReadFile(pIniPort->hFlashFile, chunk, want, &read, nullptr) || read == 0) break;
     clockSleep(25);
     DWORD written = 0;
+    LinkLockHold link(pIniPort);
     BOOL wrote = pIniPort->fn.pfnWritePort(pIniPort->hPort, chunk, read, &written);
     if (written > read) written = read;
     if (pIniPort->PortType == 1 && !waitForXon(pIniPort)) wrote = FALSE;

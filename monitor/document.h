@@ -12,16 +12,20 @@
 #define DEFAULT_USB_PACKET_SIZE 4096u
 #define DEFAULT_SERIAL_PACKET_SIZE 512u
 
-// Consecutive unreadable statuses, or futile rewrites, after which a document is
-// abandoned rather than holding the spooler's thread.
+// Consecutive unreadable statuses, or futile rewrites, after which a write returns
+// the job to the spooler (held) rather than holding the spooler's thread.
 #define MAX_FAILED_STATUS_READS 10
 #define MAX_NOT_BUSY_POLLS 660
 
 BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten);
 BOOL MonEndDocPortUSB(INIPORT* pIniPort);
-BOOL updateSpoolerWithEODStatus(INIPORT* pIniPort);
 BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf);
-void waitForPrinterNotBusy(INIPORT* pIniPort);
+// The zero bytes that finish a block the job's data left cut; the scanner is idle after.
+DWORD rasterFillLength(INIPORT* pIniPort);
+// ERROR_SUCCESS when the printer is ready for the next page; else the condition that
+// holds the job (ERROR_OUT_OF_PAPER, ERROR_NOT_READY, ERROR_BUSY). A purge or an
+// abort loses the job instead (AbortDoc set).
+DWORD waitForPrinterNotBusy(INIPORT* pIniPort);
 void printLast4Bytes(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf);
 
 // Sends one framed document request: 35 ms, the 8-byte vendor request, 35 ms.
@@ -29,3 +33,6 @@ void sendDocumentRequest(INIPORT* pIniPort, BYTE code);
 
 // Whether a posted port status is one that stops printing.
 BOOL isPrinterErrorStatus(DWORD portStatus);
+// The last error a held write returns for a posted port status; ERROR_SUCCESS when
+// the status stops nothing.
+DWORD holdErrorForStatus(DWORD portStatus);

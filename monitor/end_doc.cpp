@@ -7,6 +7,7 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/document.h"
+#include "monitor/job_outcome.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
@@ -119,6 +120,19 @@ void waitForFreshStatusRead(INIPORT* pIniPort) {
   DebugTrace(pIniPort, TRACE_ERROR, "MonEndDocPortUSB - no fresh status read from the status thread");
 }
 
+// A document that ends inside a raster block would leave the printer reading the
+// end-of-document request, and the next job's first bytes, as raster data: the
+// block is finished with zero bytes first.
+void finishCutBlock(INIPORT* pIniPort) {
+  const DWORD fill = rasterFillLength(pIniPort);
+  if (fill == 0 || pIniPort->UsbCrcError) return;
+  DebugTraceF(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Finishing a cut block with %u bytes", static_cast<unsigned>(fill));
+  BYTE* zeros = static_cast<BYTE*>(AllocSplMem(fill));
+  if (zeros == nullptr) return;
+  WriteWholeRequest(pIniPort, zeros, fill);
+  FreeSplMem(zeros);
+}
+
 }  // namespace
 
 BOOL WINAPI MonEndDocPort(HANDLE hPort) { return MonEndDocPortUSB(static_cast<INIPORT*>(hPort)); }
@@ -135,6 +149,7 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   if (head == nullptr) DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - No jobs?");
   displayJobs(pIniPort);
 
+  if (pIniPort->PortType == 2) finishCutBlock(pIniPort);
   sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
   const BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
   WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest);
@@ -144,8 +159,6 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   waitForPrinterToFinish(pIniPort);
 
   pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
-  const BOOL reported = updateSpoolerWithEODStatus(pIniPort);
-
   if (pIniPort->UsbCrcError) {
     DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Start of CRC error wait");
     clockSleep(12000);
@@ -156,6 +169,16 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
   recordPageCounts(pIniPort);
 
+  // The job leaves the list here, settled once: printed or not, it is never
+  // reported later.
+  EnterCriticalSection(&SplSem);
+  INIJOB* job = pIniPort->pIniJob;
+  if (job != nullptr) pIniPort->pIniJob = job->pNext;
+  LeaveCriticalSection(&SplSem);
+  const BOOL reported = settleJobOutcome(pIniPort, job);
+  pIniPort->JobHeld = FALSE;
+  pIniPort->AbortDoc = FALSE;
+
   pIniPort->flags &= ~PP_IN_DOC;
   pIniPort->printerState = PRINTER_STATE_HEARTBEAT;
   SetEvent(pIniPort->heartbeatRun);
@@ -163,31 +186,4 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   waitForFreshStatusRead(pIniPort);
   ReleaseMutex(pIniPort->hPipeDoingStatus);
   return reported;
-}
-
-BOOL updateSpoolerWithEODStatus(INIPORT* pIniPort) {
-  // The job list is read under SplSem: the status thread empties it when it leaves.
-  EnterCriticalSection(&SplSem);
-  const INIJOB* head = pIniPort->pIniJob;
-  const BOOL hasJob = head != nullptr;
-  const DWORD jobId = hasJob ? head->JobId : 0;
-  const BOOL dataWritten = hasJob && (head->jobFlags & JOB_DATA_WRITTEN) != 0;
-  LeaveCriticalSection(&SplSem);
-
-  if (Settings.EOJEjectSendLastPage != 0) {
-    DebugTrace(pIniPort, TRACE_INFO, "updateSpoolerWithEODStatus - EOJ method 1, send EOJ even if error");
-    if (!dataWritten) return FALSE;
-  } else {
-    DebugTrace(pIniPort, TRACE_INFO,
-               "updateSpoolerWithEODStatus - EOJ method 0, only send EOJ if everything is okay");
-    if (isPrinterErrorStatus(pIniPort->PrinterStatus)) {
-      DebugTrace(pIniPort, TRACE_INFO,
-                 "updateSpoolerWithEODStatus - SendJobLastPageEjected - NOT SENT BECAUSE OF ERROR");
-      return FALSE;
-    }
-    if (!hasJob) return FALSE;
-  }
-  completeIniJobs(pIniPort, jobId, JOB_CONTROL_LAST_PAGE_EJECTED);
-  DebugTraceF(pIniPort, TRACE_INFO, "updateSpoolerWithEODStatus - Job ID = %u", static_cast<unsigned>(jobId));
-  return TRUE;
 }

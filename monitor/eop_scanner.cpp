@@ -61,6 +61,7 @@ BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf) {
           state = EOP_X_LARGE_1;
         } else if (b == 'e') {
           found = TRUE;
+          pIniPort->JobPageEnds = pIniPort->JobPageEnds + 1;
           DebugTrace(pIniPort, TRACE_INFO, "findEOP_PAPER - EndPage e command found **************");
           state = EOP_IDLE;
         } else {
@@ -96,4 +97,21 @@ BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf) {
   pIniPort->eopState = state;
   pIniPort->eopCount = count;
   return found;
+}
+
+DWORD rasterFillLength(INIPORT* pIniPort) {
+  // A header cut short is finished with zero bytes (a zero length, or a zero
+  // command byte), then the block's missing data bytes follow.
+  DWORD fill = 0;
+  const BYTE zero = 0;
+  while (pIniPort->eopState != EOP_IDLE && pIniPort->eopState != EOP_SKIP && fill < 4) {
+    findEOP_PAPER(pIniPort, &zero, 1);
+    ++fill;
+  }
+  if (pIniPort->eopState == EOP_SKIP) {
+    fill += pIniPort->eopCount;
+    pIniPort->eopCount = 0;
+    pIniPort->eopState = EOP_IDLE;
+  }
+  return fill;
 }

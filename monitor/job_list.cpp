@@ -91,7 +91,22 @@ void ClearPrinterStatusAndIniJobs(INIPORT* pIniPort) {
       DebugTrace(pIniPort, TRACE_ERROR, "ClearPrinterStatusAndIniJobs - SetPort failed to clear the port status");
     }
   }
-  completeIniJobs(pIniPort, static_cast<DWORD>(-1), JOB_CONTROL_LAST_PAGE_EJECTED);
+  // A job still listed never reached its end of document: it is not reported
+  // printed, and its record says why. A document under way settles its own job.
+  EnterCriticalSection(&SplSem);
+  if (pIniPort->flags & PP_IN_DOC) {
+    LeaveCriticalSection(&SplSem);
+    return;
+  }
+  INIJOB* pIniJob = pIniPort->pIniJob;
+  pIniPort->pIniJob = nullptr;
+  while (pIniJob != nullptr) {
+    INIJOB* pNext = pIniJob->pNext;
+    recordJobDropped(pIniPort, pIniJob->JobId);
+    FreeIniJob(pIniPort, pIniJob);
+    pIniJob = pNext;
+  }
+  LeaveCriticalSection(&SplSem);
 }
 
 void displayJobs(INIPORT* pIniPort) {

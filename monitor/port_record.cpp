@@ -60,6 +60,8 @@ INIPORT* CreatePortEntry(LPCWSTR pPortName) {
   InitializeCriticalSection(&pIniPort->StatusCopyLock);
   InitializeCriticalSection(&pIniPort->FlashLock);
   InitializeCriticalSection(&pIniPort->LogLock);
+  InitializeCriticalSection(&pIniPort->OutcomeLock);
+  InitializeCriticalSection(&pIniPort->LinkLock);
 
   pIniPort->signature = PJ_SIGNATURE;
   pIniPort->PortFree = portFree;
@@ -103,6 +105,8 @@ void RemovePortEntry(INIPORT* pIniPort) {
   DeleteCriticalSection(&pIniPort->StatusCopyLock);
   DeleteCriticalSection(&pIniPort->FlashLock);
   DeleteCriticalSection(&pIniPort->LogLock);
+  DeleteCriticalSection(&pIniPort->OutcomeLock);
+  DeleteCriticalSection(&pIniPort->LinkLock);
   FreeSplMem(pIniPort->pszFlashFileName);
   FreeSplMem(pIniPort->pszPortName);
   destroyRecord(pIniPort);

@@ -2,6 +2,7 @@
 // operations on the port list and job lists.
 #pragma once
 
+#include "monitor/job_outcome.h"
 #include "monitor/relaxed.h"
 #include "platform/win32_api.h"
 
@@ -14,9 +15,6 @@
 #define PP_IS_PJL 0x00000040u         // the port takes part in status exchanges
 #define PP_SHUTDOWN_PIPE 0x80000000u  // the pipe thread is to stop
 
-// INIJOB.jobFlags
-#define JOB_DATA_WRITTEN 0x00000010u
-#define JOB_FIRST_WRITE_PENDING 0x00000020u
 
 // The printer's activity, as the event log reports it.
 #define PRINTER_STATE_INITIALIZING 0
@@ -37,7 +35,6 @@ struct INIJOB {
   LPWSTR pPrinterName;  // the copy stored right after this record, in the same block
   HANDLE hPrinter;      // the job's own spooler printer handle
   DWORD JobId;
-  Relaxed<DWORD> jobFlags;
   DWORD EndTick;
 };
 
@@ -150,10 +147,21 @@ struct INIPORT {
   Relaxed<DWORD> eopState;
   Relaxed<DWORD> eopCount;
 
+  // The document's outcome so far, kept by the job path (job_outcome.h).
+  Relaxed<DWORD> JobBytesHanded;
+  Relaxed<DWORD> JobBytesDelivered;
+  Relaxed<DWORD> JobPageEnds;
+  Relaxed<DWORD> JobCause;
+  Relaxed<BOOL> JobHeld;  // the last write returned the job to the spooler to retry
+  JOBRING Jobs;           // under OutcomeLock
+
   // Locks this implementation adds around buffers that several threads touch.
   CRITICAL_SECTION StatusCopyLock;  // SNECStatus, SavedStatus, WDVersion
   CRITICAL_SECTION FlashLock;       // FlashProgress
   CRITICAL_SECTION LogLock;         // one log writer call at a time per port
+  CRITICAL_SECTION OutcomeLock;     // Jobs
+  // Every exchange on the lower port handle (monitor/link_lock.h).
+  CRITICAL_SECTION LinkLock;
 
   MONITOR fn;  // the lower port monitor's table
 };
@@ -185,5 +193,6 @@ INIJOB* AllocIniJob(LPCWSTR pPrinterName);
 void completeIniJobs(INIPORT* pIniPort, DWORD JobId, DWORD Command);
 void SendLastPageEjectedForIniJob(INIPORT* pIniPort, INIJOB* pIniJob, DWORD Command);
 void FreeIniJob(INIPORT* pIniPort, INIJOB* pIniJob);
+// Clears the posted status and frees the listed jobs without a report to the spooler.
 void ClearPrinterStatusAndIniJobs(INIPORT* pIniPort);
 void displayJobs(INIPORT* pIniPort);

@@ -4,6 +4,7 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/document.h"
+#include "monitor/job_outcome.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
@@ -21,15 +22,20 @@ namespace {
 // The spooler opens a port right before its first job, so that job usually starts
 // before the status thread's first reply; a heartbeat read may also have failed on
 // the wire. Until a read succeeds the printer is sent no request, and the job would
-// go without its start, its page ends and its counts. One status query of the
-// document's own opens the way when the link is good.
+// go without its start, its page ends and its counts. The document's own status
+// query opens the way when the link answers, tried a few times as any query is.
+#define LINK_CHECK_TRIES 3
+
 void checkLinkBeforeDocument(INIPORT* pIniPort) {
-  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
-  DebugTrace(pIniPort, TRACE_INFO, "MonStartDoc - No good exchange with the printer yet, reading status");
-  ReadCommand(pIniPort, FALSE, nullptr, 0);
-  if (pIniPort->goodCommWithPrinter && !pIniPort->UsbCrcError) return;
-  DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Printer link still bad, the printer is not told of the document");
-  if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
+  for (int tries = 0; !pIniPort->goodCommWithPrinter; ++tries) {
+    if (tries == LINK_CHECK_TRIES) {
+      DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Printer link still bad, the printer is not told of the document");
+      if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
+      return;
+    }
+    DebugTrace(pIniPort, TRACE_INFO, "MonStartDoc - No good exchange with the printer yet, reading status");
+    ReadCommand(pIniPort, FALSE, nullptr, 0);
+  }
 }
 
 // The printer's ticket counter before the job, for the page count in the log; it
@@ -64,17 +70,18 @@ void setSerialTimeouts(INIPORT* pIniPort) {
 }
 
 // An update running on the port owns the printer until it ends. The spooler's
-// thread waits a minute at most: then the job is refused as busy and the spooler
-// tries it again after a pause.
-#define FLASH_WAIT_LIMIT 60000u
+// thread waits for it a bounded time, without the pipe's status handle so that
+// clients can follow the update meanwhile; past that the job is refused as busy and
+// the spooler retries it.
+#define FLASH_WAIT_LIMIT 10000u
 
 BOOL waitForFlashToEnd(INIPORT* pIniPort) {
+  if (!pIniPort->FlashInProgress) return TRUE;
+  ReleaseMutex(pIniPort->hPipeDoingStatus);
   const DWORD start = clockTickCount();
-  while (pIniPort->FlashInProgress) {
-    if (clockTickCount() - start >= FLASH_WAIT_LIMIT) return FALSE;
-    clockSleep(100);
-  }
-  return TRUE;
+  while (pIniPort->FlashInProgress && clockTickCount() - start < FLASH_WAIT_LIMIT) clockSleep(100);
+  WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
+  return !pIniPort->FlashInProgress;
 }
 
 // Undoes the marking of the port for a document that does not start.
@@ -123,26 +130,22 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
     return FALSE;
   }
 
-  pIniPort->eopState = 0;
-  pIniPort->eopCount = 0;
-
+  // The page scanner is not reset: the end of the last document finished any block
+  // it cut, and the printer's own parser carries over just the same.
   WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
   const BOOL statusLocked = WaitForSingleObject(pIniPort->StatusNotInProgress, INFINITE) == WAIT_OBJECT_0;
   pIniPort->flags |= PP_IN_DOC;
   ResetEvent(pIniPort->heartbeatRun);
   if (statusLocked) ReleaseMutex(pIniPort->StatusNotInProgress);
   // An update claimed before the port was marked goes first; one claimed later sees
-  // the mark and is refused. The pipe keeps answering meanwhile: with the mark set
-  // it answers from the saved status, without the printer.
-  if (pIniPort->FlashInProgress) {
-    ReleaseMutex(pIniPort->hPipeDoingStatus);
-    const BOOL ended = waitForFlashToEnd(pIniPort);
-    WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
-    if (!ended) {
-      DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Firmware update still running, port busy");
-      return abandonDocument(pIniPort, job, ERROR_BUSY);
-    }
+  // the mark and is refused.
+  if (!waitForFlashToEnd(pIniPort)) {
+    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Firmware update still running, port busy");
+    return abandonDocument(pIniPort, job, ERROR_BUSY);
   }
+  // A link failure belongs to the document whose write met it; each document
+  // starts with the link believed good until its own writes say otherwise.
+  pIniPort->UsbCrcError = FALSE;
   checkLinkBeforeDocument(pIniPort);
 
   sendEnableWatchDog(pIniPort, TRUE);
@@ -157,6 +160,8 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pPrinterName, JobId, 1, pDocInfo)) {
     const DWORD error = GetLastError();
     DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Bad return from call to monitor start doc port");
+    // The port goes back to idle, its watchdog with the idle time-out again.
+    sendEnableWatchDog(pIniPort, FALSE);
     return abandonDocument(pIniPort, job, error);
   }
 
@@ -173,10 +178,10 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   }
 
   job->JobId = JobId;
+  beginJobOutcome(pIniPort);
   EnterCriticalSection(&SplSem);
   job->pNext = pIniPort->pIniJob;
   pIniPort->pIniJob = job;
-  if (pIniPort->flags & PP_IS_PJL) job->jobFlags |= JOB_FIRST_WRITE_PENDING;
   LeaveCriticalSection(&SplSem);
 
   WaitForSingleObject(pIniPort->PortFree, INFINITE);

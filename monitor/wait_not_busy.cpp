@@ -1,7 +1,9 @@
-// After a page the next data waits until the printer is no longer busy, or until
-// it shows an error, purges the document, stops answering or a client aborts.
+// After a page the next data waits until the printer is no longer busy; a printer
+// that shows a condition, stays busy or stops answering holds the job; a purge or
+// a client's abort loses it.
 #include "diag/debug_trace.h"
 #include "monitor/document.h"
+#include "monitor/job_outcome.h"
 #include "platform/clock.h"
 #include "status/status_copies.h"
 #include "status/status_query.h"
@@ -14,7 +16,7 @@ const BYTE STOPS_PRINTING =
 
 }  // namespace
 
-void waitForPrinterNotBusy(INIPORT* pIniPort) {
+DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
   int busy = 0;
   int unreadable = 0;
   for (;;) {
@@ -25,9 +27,8 @@ void waitForPrinterNotBusy(INIPORT* pIniPort) {
     if (ReadCommand(pIniPort, FALSE, nullptr, 0)) {
       unreadable = 0;
     } else if (++unreadable >= MAX_FAILED_STATUS_READS) {
-      DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer not answering, aborting document");
-      pIniPort->AbortDoc = TRUE;
-      return;
+      DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer not answering, holding the job");
+      return ERROR_NOT_READY;
     }
     BYTE b1 = 0;
     BYTE b2 = 0;
@@ -35,29 +36,29 @@ void waitForPrinterNotBusy(INIPORT* pIniPort) {
     DebugTraceF(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - Status = %X", b1 * 256u + b2);
 
     if ((b1 & SYSTEM_DIAG_ERROR) && (b2 & PRINTER_TIMEOUT)) {
-      pIniPort->AbortDoc = TRUE;
       for (int i = 0; i < 3; ++i) {
         DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - DETECTED PURGE SETTING ABORT DOCUMENT!");
       }
+      // What the printer held is gone: the job cannot be complete.
+      loseJob(pIniPort, JOB_CAUSE_PURGED);
+      return ERROR_SUCCESS;
     }
     if (b1 & STOPS_PRINTING) {
-      DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - ABORTING DOCUMENT");
-      pIniPort->AbortDoc = TRUE;
-      return;
+      DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer stopped, holding the job");
+      return (b1 & OUT_OF_PAPER) ? static_cast<DWORD>(ERROR_OUT_OF_PAPER) : static_cast<DWORD>(ERROR_NOT_READY);
     }
-    if (!(b2 & BUSY)) return;
+    if (!(b2 & BUSY)) return ERROR_SUCCESS;
 
     DebugTrace(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - Reading port is still busy");
     clockSleep(100);
     if (++busy >= MAX_NOT_BUSY_POLLS) {
-      DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - timeout, aborting document");
-      pIniPort->AbortDoc = TRUE;
-      return;
+      DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - timeout, holding the job");
+      return ERROR_BUSY;
     }
     if (pIniPort->AbortPending) {
       DebugTrace(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - FOUND PROGRAMTIC ABORT PENDING");
-      pIniPort->AbortDoc = TRUE;
-      return;
+      loseJob(pIniPort, JOB_CAUSE_ABORTED);
+      return ERROR_SUCCESS;
     }
   }
 }

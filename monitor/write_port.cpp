@@ -1,11 +1,13 @@
 // The write entry: job data to the lower port monitor in packets, page ends told to
-// the printer, and lower write failures turned into a swallowed document, a
-// deleted job or another try.
+// the printer, and lower write failures turned into a held job (the spooler keeps
+// the rest and tries again) or, when the link broke, a job that will not print.
 #include <cstdio>
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/document.h"
+#include "monitor/job_outcome.h"
+#include "monitor/link_lock.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
@@ -25,62 +27,38 @@ DWORD packetSize(INIPORT* pIniPort) {
   return size != 0 ? size : DEFAULT_SERIAL_PACKET_SIZE;
 }
 
+// The rest of a job that will not print is taken and dropped, so that the spooler
+// comes to the end of the document, where the job is settled as not printed.
 BOOL swallow(DWORD cbBuf, LPDWORD pcbWritten) {
   if (pcbWritten != nullptr) *pcbWritten = cbBuf;
   return TRUE;
 }
 
-// Gives up on a lower port that kept failing. Unless the user aborted, the error
-// log says why the job that is reported printed did not all print, as with a
-// time-out.
-BOOL abandon(INIPORT* pIniPort, DWORD error, DWORD cbBuf, LPDWORD pcbWritten) {
-  DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Abort");
-  pIniPort->AbortDoc = TRUE;
-  if (!pIniPort->AbortPending) {
-    pIniPort->LastWinError = error;
-    ErrorLogFile(pIniPort, 0, FALSE);
+// The job goes back to the spooler to be tried again: FALSE with the bytes the
+// printer took, and the condition as last error.
+// While held the printer may wait long for its operator: its watchdog gets the idle
+// time-out, and the printing one again when the job goes on.
+BOOL hold(INIPORT* pIniPort, DWORD error) {
+  if (!pIniPort->JobHeld) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Job held, error %u", static_cast<unsigned>(error));
+    sendEnableWatchDog(pIniPort, FALSE);
   }
-  return swallow(cbBuf, pcbWritten);
+  pIniPort->JobHeld = TRUE;
+  SetLastError(error);
+  return FALSE;
 }
 
-enum RetryOutcome { RETRY_WRITE, RETRY_ABANDON, RETRY_DELETE_JOB };
-
-// After a write failure that is not a USB error: read status to learn whether the
-// printer is in error (the job is deleted), unreadable (the document is abandoned)
-// or fine (the write is tried again).
-RetryOutcome readStatusAfterWriteFailure(INIPORT* pIniPort) {
+// After a write failure that is not a link failure: read status to learn whether
+// the printer shows a condition the operator clears (the job is held), does not
+// answer (held too), or is fine (the write is tried again).
+DWORD readStatusAfterWriteFailure(INIPORT* pIniPort) {
   for (int failures = 0; failures < MAX_FAILED_STATUS_READS;) {
-    if (ReadCommand(pIniPort, FALSE, nullptr, 0)) {
-      if (isPrinterErrorStatus(pIniPort->PrinterStatus)) return RETRY_DELETE_JOB;
-      return RETRY_WRITE;
-    }
+    if (ReadCommand(pIniPort, FALSE, nullptr, 0)) return holdErrorForStatus(pIniPort->PrinterStatus);
     ++failures;
     clockSleep(100);
     DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Retry read = %d", failures);
   }
-  return RETRY_ABANDON;
-}
-
-// The job list is read under SplSem: the status thread empties it when it leaves.
-void markFirstWrite(INIPORT* pIniPort) {
-  EnterCriticalSection(&SplSem);
-  INIJOB* head = pIniPort->pIniJob;
-  if (head != nullptr && (head->jobFlags & JOB_FIRST_WRITE_PENDING)) {
-    head->jobFlags &= ~JOB_FIRST_WRITE_PENDING;
-    head->jobFlags |= JOB_DATA_WRITTEN;
-  }
-  LeaveCriticalSection(&SplSem);
-}
-
-// The spooler is told to delete the job, but the document stays open and the port
-// stays its own until the end of document: the rest of the data is swallowed, and
-// neither the heartbeat nor a pipe request talks to the printer in between.
-void deleteJobOnPrinterError(INIPORT* pIniPort) {
-  DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Error");
-  EnterCriticalSection(&SplSem);
-  if (pIniPort->pIniJob != nullptr) completeIniJobs(pIniPort, pIniPort->pIniJob->JobId, JOB_CONTROL_DELETE);
-  LeaveCriticalSection(&SplSem);
-  pIniPort->AbortDoc = TRUE;
+  return ERROR_NOT_READY;
 }
 
 }  // namespace
@@ -103,27 +81,36 @@ BOOL WINAPI MonWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbW
     return FALSE;
   }
   if (pIniPort->PortType == 2) return MonWritePortUSBPaper(pIniPort, pBuffer, cbBuf, pcbWritten);
-  // Serial ports take no job data through the monitor.
+  // Serial ports take no job data through the monitor: a job with data cannot print.
+  if (pcbWritten != nullptr) *pcbWritten = 0;
+  if (pIniPort->flags & PP_IN_DOC) {
+    noteBytesHanded(pIniPort, cbBuf);
+    if (cbBuf > 0) loseJob(pIniPort, JOB_CAUSE_NO_DATA_PATH);
+  }
   return FALSE;
 }
 
 BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
   DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Entry, bytes to write = %u", static_cast<unsigned>(cbBuf));
+  if (pcbWritten != nullptr) *pcbWritten = 0;
+  noteBytesHanded(pIniPort, cbBuf);
+  // A client's abort is honoured at the next write, whatever the job was doing.
+  if (pIniPort->AbortPending && pIniPort->JobCause == JOB_CAUSE_NONE) loseJob(pIniPort, JOB_CAUSE_ABORTED);
   if (pIniPort->AbortDoc || pIniPort->UsbCrcError) {
     DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Abort");
     return swallow(cbBuf, pcbWritten);
   }
 
-  markFirstWrite(pIniPort);
-
   if (pIniPort->EOPFound) {
-    pIniPort->EOPFound = FALSE;
-    waitForPrinterNotBusy(pIniPort);
-    clockSleep(35);
+    const DWORD verdict = waitForPrinterNotBusy(pIniPort);
     if (pIniPort->AbortDoc) {
       DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Abort after wait for printer");
       return swallow(cbBuf, pcbWritten);
     }
+    // The page end stays pending: the next call waits for the printer again.
+    if (verdict != ERROR_SUCCESS) return hold(pIniPort, verdict);
+    pIniPort->EOPFound = FALSE;
+    clockSleep(35);
   }
 
   const DWORD packet = packetSize(pIniPort);
@@ -134,18 +121,25 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
   for (int rewrites = 0;; ++rewrites) {
     printLast4Bytes(pIniPort, pBuffer, cbBuf);
     DWORD written = 0;
-    const BOOL ok = pIniPort->fn.pfnWritePort(pIniPort->hPort, pBuffer, piece, &written);
-    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    BOOL ok = FALSE;
+    DWORD error = ERROR_SUCCESS;
+    {
+      LinkLockHold link(pIniPort);
+      ok = pIniPort->fn.pfnWritePort(pIniPort->hPort, pBuffer, piece, &written);
+      error = ok ? ERROR_SUCCESS : GetLastError();
+    }
     // Only what the port took is on its way to the printer, and the spooler passes
     // the rest again: the scanner sees each byte once, in order, and the printer
     // hears of a page end only once the ESC e is on the wire.
     const DWORD accepted = written < piece ? written : piece;
+    pIniPort->JobBytesDelivered = pIniPort->JobBytesDelivered + accepted;
     pIniPort->EOPFound = findEOP_PAPER(pIniPort, pBuffer, accepted);
     if (pIniPort->EOPFound) sendDocumentRequest(pIniPort, VENDOR_END_OF_PAGE);
     if (pcbWritten != nullptr) *pcbWritten = accepted;
 
     if (ok) {
-      pIniPort->UsbCrcError = FALSE;
+      if (pIniPort->JobHeld) sendEnableWatchDog(pIniPort, TRUE);
+      pIniPort->JobHeld = FALSE;
       DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Bytes written = %u", static_cast<unsigned>(accepted));
       return TRUE;
     }
@@ -155,34 +149,39 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     traceLastError(pIniPort, "MonWritePortUSBPaper - Write failed - ");
 
     if (error == ERROR_CRC || error == ERROR_GEN_FAILURE) {
+      // How much the printer took is unknown: the rest is dropped rather than
+      // printed as garbage, and the job will not be reported printed.
       pIniPort->UsbCrcError = TRUE;
       pIniPort->LastWinError = error;
+      loseJob(pIniPort, JOB_CAUSE_LINK_FAILED);
       if (Settings.DRWenable) TextLogFile(pIniPort, "WritePortPaper - CRC Error", "0002", DRW_ERRORS);
       ErrorLogFile(pIniPort, 0, FALSE);
       return swallow(cbBuf, pcbWritten);
     }
+
+    const DWORD condition = readStatusAfterWriteFailure(pIniPort);
+    if (pIniPort->AbortPending) {
+      loseJob(pIniPort, JOB_CAUSE_ABORTED);
+      return swallow(cbBuf, pcbWritten);
+    }
+    if (condition != ERROR_SUCCESS) {
+      DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Error");
+      return hold(pIniPort, condition);
+    }
     if (error == ERROR_TIMEOUT && pIniPort->AbortOnWriteTimeout) {
-      pIniPort->UsbCrcError = TRUE;
       DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - USB BAD ERROR - WRITE PORT TIMEOUT");
-      // The rest of the job is swallowed and the job still reported printed: the
-      // error log must say why, so the error is kept for it as a CRC error is.
+      pIniPort->UsbCrcError = TRUE;
       pIniPort->LastWinError = error;
+      loseJob(pIniPort, JOB_CAUSE_WRITE_TIMEOUT);
       ErrorLogFile(pIniPort, 0, FALSE);
       return swallow(cbBuf, pcbWritten);
     }
-
-    const RetryOutcome outcome = readStatusAfterWriteFailure(pIniPort);
-    if (outcome == RETRY_DELETE_JOB) {
-      deleteJobOnPrinterError(pIniPort);
-      return FALSE;
-    }
-    if (outcome == RETRY_ABANDON || pIniPort->AbortPending) return abandon(pIniPort, error, cbBuf, pcbWritten);
     // Bytes the port took before failing are not written again: the spooler passes
     // the rest, and the next call waits for the printer if they ended a page.
     if (accepted > 0) return TRUE;
-    // A lower port that keeps failing while the printer shows no error (a job
-    // cancelled below us, say) must not hold the spooler's thread for ever.
-    if (rewrites + 1 >= MAX_FAILED_STATUS_READS) return abandon(pIniPort, error, cbBuf, pcbWritten);
+    // A lower port that keeps failing while the printer shows no error goes back to
+    // the spooler, which shows the job in error and tries again: each call is bounded.
+    if (rewrites + 1 >= MAX_FAILED_STATUS_READS) return hold(pIniPort, error);
     DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Write port finds printer busy with No error");
   }
 }

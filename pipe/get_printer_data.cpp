@@ -1,5 +1,6 @@
 // The spooler's GetPrinterDataFromPort: device queries with a control id go straight
 // to the lower port monitor; without one, the monitor answers the two memory keys.
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
@@ -36,6 +37,7 @@ BOOL WINAPI MonGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pVal
     }
     DebugTrace(pIniPort, TRACE_INFO, "MonGetPrinterDataFromPort - Good read");
     // The lower monitor's answer and last error reach the spooler untouched.
+    LinkLockHold link(pIniPort);
     return pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, ControlID, pValueName, lpInBuffer, cbInBuffer,
                                                   lpOutBuffer, cbOutBuffer, lpcbReturned);
   }

@@ -1,5 +1,6 @@
 // The printer takes short vendor requests on its control channel; the monitor has no
 // device handle and sends them through the lower port monitor.
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
@@ -29,6 +30,7 @@ BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
 
   DebugTrace(pIniPort, TRACE_INFO, "sendVendorCommand - sending IOCTL");
   DWORD returned = 0;
+  LinkLockHold link(pIniPort);
   // The lower entry's in-buffer is typed as wide text but carries the request bytes.
   LPWSTR pIn = reinterpret_cast<LPWSTR>(const_cast<BYTE*>(pRequest));
   if (pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, IOCTL_USBPRINT_VENDOR_SET_COMMAND, nullptr, pIn,

@@ -105,9 +105,10 @@ std::optional<Fault> FaultPlan::next(Fault::Op op) {
   for (Planned& p : planned_) {
     if (p.fault.op != op || p.spent) continue;
     ++p.seen;
-    const bool due = p.fault.persistent ? p.seen >= p.fault.nth : p.seen == p.fault.nth;
+    const unsigned last = p.fault.nth + (p.fault.times > 1 ? p.fault.times - 1 : 0);
+    const bool due = p.fault.persistent ? p.seen >= p.fault.nth : p.seen >= p.fault.nth && p.seen <= last;
     if (!due) continue;
-    if (!p.fault.persistent) p.spent = true;
+    if (!p.fault.persistent && p.seen == last) p.spent = true;
     // One fault per call: a one-shot plan that comes due on a call another plan
     // already fails stays due and fires on the next call of its kind.
     if (!fired) {

@@ -29,6 +29,7 @@ struct Fault {
   Kind kind = Kind::Error;
   unsigned nth = 1;         // the first call that fails, 1 = the next one
   bool persistent = false;  // also every later call of the kind
+  unsigned times = 1;       // not persistent: the calls nth ... nth + times - 1 fail
   DWORD error = ERROR_GEN_FAILURE;
   DWORD bytes = 0;          // ShortWrite, PartWrite: bytes taken; CutRead: bytes kept
   DWORD delayMs = 0;        // protocol ms the call takes before it returns

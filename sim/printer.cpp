@@ -310,6 +310,11 @@ unsigned Printer::pagesPrinted() const {
   return s_.pages;
 }
 
+size_t Printer::lostBytes() const {
+  std::lock_guard<std::mutex> held(lock_);
+  return s_.lostBytes;
+}
+
 int Printer::openCount() const {
   std::lock_guard<std::mutex> held(lock_);
   return openCount_;

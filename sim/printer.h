@@ -15,6 +15,11 @@
 // link, and 0 bytes on a serial link. On a serial link a request written to the port
 // queues its answer alone.
 //
+// Strictness. On a vendor-request link a stopped printer (paper out, a jam, the
+// head open, off line) takes no data: WritePort fails with ERROR_TIMEOUT and 0 bytes
+// written. Job bytes written while the printer is busy after a page are lost and
+// counted (lostBytes). The page scanner follows raster blocks across documents.
+//
 // Time. Every duration of the printer (busy after a page, conditions, XON after
 // XOFF, holding DOC_IN_PROGRESS) is in protocol ms from clockTickCount(), so a
 // test that speeds the clock up speeds the printer up too. Replies are available
@@ -163,6 +168,8 @@ class Printer {
   std::vector<BYTE> documentBytes() const;  // of the open document, else of the last one
   std::vector<std::vector<BYTE>> f0Tickets() const;  // the 7 parameter bytes of each
   unsigned pagesPrinted() const;
+  // Job bytes that arrived while the printer was busy after a page, and were lost.
+  size_t lostBytes() const;
   int openCount() const;  // lower ports open on this printer
   bool inDocument() const;
   // Waits until pred holds over the calls, at most timeoutMs protocol ms.
@@ -241,6 +248,7 @@ class Printer {
     PageScanner scanner;
     std::deque<Chunk> readQueue;
     std::vector<BYTE> serialUnfinished;  // the start of a request whose rest has not come
+    size_t lostBytes = 0;
   };
 
   // Helpers; the caller holds lock_.
@@ -248,6 +256,10 @@ class Printer {
   // Records the call and returns its result, after delayMs when a fault takes that long.
   BOOL finish(std::unique_lock<std::mutex>& held, Call call, DWORD delayMs = 0);
   bool switchedOff(Call& call);  // fails the call when the printer is off
+  // A stopped printer (paper out, a jam, the head open, off line) takes no data: the
+  // write fails with ERROR_TIMEOUT and 0 bytes, as a stalled USB endpoint does.
+  bool stalled(Call& call);
+  bool busyAfterPage(DWORD now) const;
   BYTE currentStatus1(DWORD now) const;
   BYTE currentStatus2(DWORD now) const;
   bool conditionActive(const ActiveCondition& c, DWORD now) const;

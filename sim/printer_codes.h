@@ -18,6 +18,10 @@ constexpr BYTE HeadLeverUp = 0x02;      // HEAD_LEVER_UP
 constexpr BYTE OutOfPaper = 0x01;       // OUT_OF_PAPER
 }  // namespace status1
 
+// The conditions in which the printer takes no data until the operator clears them.
+constexpr BYTE kStopsPrinting = status1::ManualDeselect | status1::OutputJam | status1::PaperRegError |
+                                status1::CutterJam | status1::HeadLeverUp | status1::OutOfPaper;
+
 // Status byte 2 (reply byte 4).
 namespace status2 {
 constexpr BYTE DocInProgress = 0x80;   // DOC_IN_PROGRESS

@@ -77,6 +77,18 @@ bool Printer::switchedOff(Call& call) {
   return true;
 }
 
+bool Printer::busyAfterPage(DWORD now) const {
+  return !s_.flashMode && link_ != Link::Serial && s_.pages > 0 && now - s_.lastPageAt < s_.busyAfterPageMs;
+}
+
+bool Printer::stalled(Call& call) {
+  if (s_.flashMode || link_ == Link::Serial) return false;
+  if ((currentStatus1(call.time) & kStopsPrinting) == 0) return false;
+  call.fault = "stopped";
+  fail(call, ERROR_TIMEOUT);
+  return true;
+}
+
 std::vector<BYTE> Printer::reply(BYTE code, DWORD now) {
   ReplyFacts f;
   f.status1 = currentStatus1(now);
@@ -277,7 +289,8 @@ BOOL Printer::startDocPort(LPWSTR printerName, DWORD jobId, DWORD level) {
     doc.printerName = call.printerName;
     doc.jobId = jobId;
     documents_.push_back(std::move(doc));
-    s_.scanner.reset();
+    // The scanner is not reset: a raster block cut by the end of one document eats
+    // the first bytes of the next, as the printer's own parser does.
   }
   return finish(held, std::move(call));
 }
@@ -294,6 +307,8 @@ BOOL Printer::writePort(LPBYTE buffer, DWORD size, LPDWORD written) {
     fail(call, ERROR_INVALID_HANDLE);  // the port takes data only inside a document
   } else if (switchedOff(call)) {
     // nothing reaches a printer that is off
+  } else if (stalled(call)) {
+    // a stopped printer leaves its endpoint stalled until the write times out
   } else if (const auto fault = s_.faults.next(Fault::Op::Write); fault && fault->kind == Fault::Kind::Error) {
     call.fault = fault->describe();
     fail(call, fault->error);
@@ -305,7 +320,13 @@ BOOL Printer::writePort(LPBYTE buffer, DWORD size, LPDWORD written) {
       taken = std::min(size, fault->bytes);
     }
     const DWORD now = call.time;
-    receive(buffer, taken, now);
+    if (busyAfterPage(now)) {
+      // Data that comes before the printer is ready again is dropped on the floor.
+      call.fault = call.fault.empty() ? "lost while busy" : call.fault + ", lost while busy";
+      s_.lostBytes += taken;
+    } else {
+      receive(buffer, taken, now);
+    }
     countWrite(now);
     call.count = taken;
     if (written != nullptr) *written = taken;

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <cstring>
 #include <set>
 
 #include "platform/clock.h"
@@ -15,7 +16,7 @@
 namespace sim {
 namespace {
 
-constexpr int kKinds = 4;
+constexpr int kKinds = 5;
 
 struct FailurePlan {
   std::deque<DWORD> once;        // errors for the next calls, in order
@@ -85,6 +86,7 @@ const char* spoolerCallName(SpoolerCall call) {
     case SpoolerCall::OpenPrinter: return "OpenPrinterW";
     case SpoolerCall::ClosePrinter: return "ClosePrinter";
     case SpoolerCall::SetJob: return "SetJobW";
+    case SpoolerCall::GetJob: return "GetJobW";
   }
   return "?";
 }
@@ -130,6 +132,14 @@ bool RecordingSpooler::waitUntil(const std::function<bool(const std::vector<Spoo
     const auto real = std::chrono::microseconds(static_cast<long long>(slice * clockScale() * 1000.0) + 1);
     s.changed.wait_for(held, real);
   }
+}
+
+std::vector<std::string> RecordingSpooler::jobStatusTexts(DWORD jobId) const {
+  std::vector<std::string> texts;
+  for (const SpoolerRecord& r : calls(SpoolerCall::SetJob)) {
+    if (r.jobId == jobId && r.level == 1 && r.result) texts.push_back(r.statusText);
+  }
+  return texts;
 }
 
 int RecordingSpooler::openPrinterCount() const {
@@ -234,20 +244,50 @@ BOOL spoolerClosePrinter(HANDLE hPrinter) {
   return sim::finish(s, held, std::move(record));
 }
 
+BOOL spoolerGetJob(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
+  sim::SpoolerRecord record = sim::begin(SpoolerCall::GetJob);
+  record.printer = hPrinter;
+  record.jobId = JobId;
+  record.level = Level;
+  sim::State& s = sim::state();
+  std::unique_lock<std::mutex> held(s.lock);
+  const DWORD needed = static_cast<DWORD>(sizeof(JOB_INFO_1W));
+  if (pcbNeeded != nullptr) *pcbNeeded = needed;
+  if (const auto error = sim::takePlannedFailure(s, SpoolerCall::GetJob)) {
+    sim::fail(record, *error);
+  } else if (s.openPrinters.count(hPrinter) == 0) {
+    sim::fail(record, ERROR_INVALID_HANDLE);
+  } else if (Level != 1) {
+    sim::fail(record, ERROR_INVALID_LEVEL);
+  } else if (pJob == nullptr || cbBuf < needed) {
+    sim::fail(record, ERROR_INSUFFICIENT_BUFFER);
+  } else {
+    JOB_INFO_1W info = {};
+    info.JobId = JobId;
+    info.Position = 1;
+    memcpy(pJob, &info, sizeof info);
+  }
+  return sim::finish(s, held, std::move(record));
+}
+
 BOOL spoolerSetJob(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {
   sim::SpoolerRecord record = sim::begin(SpoolerCall::SetJob);
   record.printer = hPrinter;
   record.jobId = JobId;
   record.level = Level;
   record.command = Command;
+  const JOB_INFO_1W* info = Level == 1 ? reinterpret_cast<const JOB_INFO_1W*>(pJob) : nullptr;
+  if (info != nullptr && info->pStatus != nullptr) record.statusText = sim::narrow(info->pStatus);
   sim::State& s = sim::state();
   std::unique_lock<std::mutex> held(s.lock);
   if (const auto error = sim::takePlannedFailure(s, SpoolerCall::SetJob)) {
     sim::fail(record, *error);
   } else if (s.openPrinters.count(hPrinter) == 0) {
     sim::fail(record, ERROR_INVALID_HANDLE);
-  } else if (Level != 0 || pJob != nullptr) {
-    sim::fail(record, ERROR_INVALID_LEVEL);
+  } else if (Level == 0 ? pJob != nullptr : Level != 1 || info == nullptr || info->JobId != JobId ||
+                                                info->Position != JOB_POSITION_UNSPECIFIED) {
+    // A level-1 change must name the job and leave its place in the queue alone.
+    sim::fail(record, Level > 1 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
   }
   return sim::finish(s, held, std::move(record));
 }

@@ -1,5 +1,7 @@
-// The recording spooler: the four spooler calls of platform/spooler.h for tests,
-// tools and benchmarks. Every call is recorded in order; a call of each kind can be
+// The recording spooler: the spooler calls of platform/spooler.h for tests, tools
+// and benchmarks. SetJob takes level 0 (a command) or level 1 (a JOB_INFO_1W whose
+// status text is recorded); GetJob answers level 1 with the job's id and its last
+// status text. Every call is recorded in order; a call of each kind can be
 // made to fail, once or from then on, with a chosen last error. Thread-safe.
 #pragma once
 
@@ -12,7 +14,7 @@
 
 namespace sim {
 
-enum class SpoolerCall { SetPort, OpenPrinter, ClosePrinter, SetJob };
+enum class SpoolerCall { SetPort, OpenPrinter, ClosePrinter, SetJob, GetJob };
 
 const char* spoolerCallName(SpoolerCall call);
 
@@ -27,6 +29,7 @@ struct SpoolerRecord {
   HANDLE printer = nullptr; // OpenPrinter: the handle handed out; ClosePrinter, SetJob: the handle passed
   DWORD jobId = 0;          // SetJob
   DWORD command = 0;        // SetJob
+  std::string statusText;   // SetJob level 1: JOB_INFO_1W.pStatus (narrowed)
   BOOL result = FALSE;
   DWORD lastError = 0;      // the last error left by a failed call, 0 after success
 };
@@ -47,6 +50,9 @@ class RecordingSpooler {
 
   // Waits until pred holds over the records, at most timeoutMs protocol milliseconds.
   bool waitUntil(const std::function<bool(const std::vector<SpoolerRecord>&)>& pred, DWORD timeoutMs) const;
+
+  // The status texts set on the job with SetJob level 1, in order.
+  std::vector<std::string> jobStatusTexts(DWORD jobId) const;
 
   // Printer handles opened and not yet closed.
   int openPrinterCount() const;

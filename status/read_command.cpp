@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/port_entry_points.h"
@@ -26,10 +27,9 @@ void traceRequest(INIPORT* pIniPort, const BYTE* request, DWORD requestLength) {
   DebugTrace(pIniPort, TRACE_INFO, text);
 }
 
-void recordUsbError(INIPORT* pIniPort, DWORD error) {
+void recordReadError(INIPORT* pIniPort, DWORD error) {
   pIniPort->LastWinError = error;
   pIniPort->StatusReadFailed = TRUE;
-  if (error == ERROR_CRC || error == ERROR_GEN_FAILURE) pIniPort->UsbCrcError = TRUE;
 }
 
 void recordGoodRead(INIPORT* pIniPort) {
@@ -72,7 +72,7 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
   DWORD count = 0;
   if (!PJLMonReadPort(pIniPort, reply, STATUS_READ_MAX, &count)) {
     const DWORD error = GetLastError();
-    recordUsbError(pIniPort, error);
+    recordReadError(pIniPort, error);
     count = qxMakeFakeStatus(pIniPort, reply);
     SetLastError(error);
     traceLastError(pIniPort, "ReadCommand Checking for busy Error (set busy) - ");
@@ -94,6 +94,8 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
 }  // namespace
 
 BOOL ReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
+  // The request and its replies are one exchange: no other reader takes a reply meant for it.
+  LinkLockHold link(pIniPort);
   if (pIniPort->PortType == 1) return SerialReadCommand(pIniPort, specific, request, requestLength);
   if (specific) return ReadCommandParallelUSB(pIniPort, specific, request, requestLength);
   // The first heartbeat read drains a reply the printer had queued.
@@ -121,7 +123,7 @@ BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* reques
     if (!readOk) {
       const DWORD error = GetLastError();
       traceLastError(pIniPort, "ReadCommandParallel - ");
-      recordUsbError(pIniPort, error);
+      recordReadError(pIniPort, error);
       setLastStatusLength(pIniPort, 0);
       DebugTrace(pIniPort, TRACE_ERROR, "ReadCommandParallelUSB - Monitor read port failed, status length = 0");
       count = qxMakeFakeStatus(pIniPort, reply);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "monitor/link_lock.h"
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/port_entry_points.h"
@@ -98,6 +99,8 @@ BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pc
 }
 
 BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead, BOOL keepCopies) {
+  // A ReadPort of the spooler's, or another thread's, waits for the exchange under way.
+  LinkLockHold link(pIniPort);
   const BOOL readOk = pIniPort->fn.pfnReadPort(pIniPort->hPort, pBuffer, cbBuf, pcbRead);
   const DWORD readError = readOk ? ERROR_SUCCESS : GetLastError();
   // A lower monitor that claims more bytes than the buffer holds is not believed:
@@ -119,13 +122,10 @@ BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcb
     pIniPort->goodCommWithPrinter = FALSE;
   }
 
-  if (pIniPort->PortType == 2) {
-    if (readOk) {
-      if (count > 2 && (pBuffer[0] == 'S' || pBuffer[0] == 'C')) takeWatchdogBytes(pIniPort, pBuffer);
-      pIniPort->UsbCrcError = FALSE;
-    } else if (readError == ERROR_CRC || readError == ERROR_GEN_FAILURE) {
-      pIniPort->UsbCrcError = TRUE;
-    }
+  // A read says nothing of the job data already written, so it leaves the write
+  // path's link verdict (UsbCrcError) alone.
+  if (pIniPort->PortType == 2 && readOk && count > 2 && (pBuffer[0] == 'S' || pBuffer[0] == 'C')) {
+    takeWatchdogBytes(pIniPort, pBuffer);
   }
 
   if (!readOk || pcbRead == nullptr) {

@@ -1,3 +1,4 @@
+#include "monitor/link_lock.h"
 #include "status/request_write.h"
 
 #include "diag/debug_trace.h"
@@ -8,6 +9,7 @@ BOOL WriteWholeRequest(INIPORT* pIniPort, const BYTE* request, DWORD length) {
   while (sent < length) {
     DWORD written = 0;
     // Every write that succeeds takes at least one byte, so the loop ends.
+    LinkLockHold link(pIniPort);
     if (!pIniPort->fn.pfnWritePort(pIniPort->hPort, const_cast<LPBYTE>(request + sent), length - sent, &written)) {
       return FALSE;
     }

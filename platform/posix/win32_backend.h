@@ -79,7 +79,9 @@ typedef HANDLE HGLOBAL;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_OUTOFMEMORY 14L
+#define ERROR_NOT_READY 21L
 #define ERROR_CRC 23L
+#define ERROR_OUT_OF_PAPER 28L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_HANDLE_EOF 38L
@@ -496,6 +498,29 @@ typedef struct _PORT_INFO_3W {
 #define JOB_CONTROL_DELETE 5
 #define JOB_CONTROL_SENT_TO_PRINTER 6
 #define JOB_CONTROL_LAST_PAGE_EJECTED 7
+
+#define JOB_POSITION_UNSPECIFIED 0
+#define JOB_STATUS_ERROR 0x00000002
+
+typedef struct _JOB_INFO_1W {
+  DWORD JobId;
+  LPWSTR pPrinterName;
+  LPWSTR pMachineName;
+  LPWSTR pUserName;
+  LPWSTR pDocument;
+  LPWSTR pDatatype;
+  LPWSTR pStatus;
+  DWORD Status;
+  DWORD Priority;
+  DWORD Position;
+  DWORD TotalPages;
+  DWORD PagesPrinted;
+  SYSTEMTIME Submitted;
+} JOB_INFO_1W, *PJOB_INFO_1W, *LPJOB_INFO_1W;
+
+#define EVENTLOG_ERROR_TYPE 0x0001
+#define EVENTLOG_WARNING_TYPE 0x0002
+#define EVENTLOG_INFORMATION_TYPE 0x0004
 
 typedef struct _DOC_INFO_1W {
   LPWSTR pDocName;

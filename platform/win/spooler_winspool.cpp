@@ -11,6 +11,10 @@ BOOL spoolerOpenPrinter(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
 
 BOOL spoolerClosePrinter(HANDLE hPrinter) { return ClosePrinter(hPrinter); }
 
+BOOL spoolerGetJob(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
+  return GetJobW(hPrinter, JobId, Level, pJob, cbBuf, pcbNeeded);
+}
+
 BOOL spoolerSetJob(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {
   return SetJobW(hPrinter, JobId, Level, pJob, Command);
 }

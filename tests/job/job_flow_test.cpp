@@ -70,7 +70,7 @@ TEST_F(JobFlow, TwoPortsFollowTheirOwnPageEnds) {
   EXPECT_EQ(vendorRequests(a, kEndOfPage), 2u);
   EXPECT_EQ(printerOf(a).documents().back().pages, 2u);
   EXPECT_TRUE(endDoc(a));
-  EXPECT_FALSE(endDoc(b));
+  EXPECT_TRUE(endDoc(b));  // empty, so all it had printed
 
   // Both at once from two threads, in small writes that split every command.
   Bytes job;
@@ -110,7 +110,7 @@ TEST_F(JobFlow, APacketSizeOfZeroPrintsWithTheDefault) {
   EXPECT_EQ(printerOf(port).documentBytes(), withEndOfJobRequest(job));
 }
 
-TEST_F(JobFlow, APrinterThatFallsSilentWhileBusyEndsTheDocument) {
+TEST_F(JobFlow, APrinterThatFallsSilentWhileBusyHoldsTheJob) {
   trace();
   INIPORT* port = openPort("USB233");
   ASSERT_NE(port, nullptr);
@@ -123,44 +123,87 @@ TEST_F(JobFlow, APrinterThatFallsSilentWhileBusyEndsTheDocument) {
   const size_t writes = printer.calls(sim::Entry::WritePort).size();
   const Bytes data = ticket(2);
   DWORD written = 0;
-  EXPECT_TRUE(write(port, data, &written));
-  EXPECT_EQ(written, data.size());
+  EXPECT_FALSE(write(port, data, &written));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_READY));
+  EXPECT_EQ(written, 0u);
   EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writes);
   EXPECT_EQ(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 9u);
-  EXPECT_TRUE(trace().contains("waitForPrinterNotBusy - printer not answering, aborting document"));
-  EXPECT_TRUE(endDoc(port));
+  EXPECT_TRUE(trace().contains("waitForPrinterNotBusy - printer not answering, holding the job"));
+  // The spooler gives up on the held job: it did not print, and says why.
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_EQ(spooler().jobStatusTexts(97), std::vector<std::string>{"Not printed: ended with data not sent"});
   expectIdle(port);
 }
 
-TEST_F(JobFlow, ALowerPortThatKeepsFailingEndsTheDocument) {
+TEST_F(JobFlow, ALowerPortThatKeepsFailingHoldsTheJobAndAnAbortEndsIt) {
   trace();
   INIPORT* port = openPort("USB234");
   ASSERT_NE(port, nullptr);
   sim::Printer& printer = printerOf(port);
 
-  // The printer shows no error, so the write is tried again, ten times in all.
+  // The printer shows no error, so the write is tried again, ten times in each call,
+  // and the job goes back to the spooler held with the lower port's error.
   ASSERT_TRUE(startDoc(port, 98));
   printer.clearRecords();
   printer.addFault(sim::Fault::failWrite(1, ERROR_ACCESS_DENIED, true));
   const Bytes data = ticket(1);
   DWORD written = 0;
-  EXPECT_TRUE(write(port, data, &written));
-  EXPECT_EQ(written, data.size());
-  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 10u);
-  EXPECT_EQ(trace().count("MonWritePortUSBPaper - Write port finds printer busy with No error"), 9u);
-  EXPECT_TRUE(write(port, data, &written));
-  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 10u);
-  EXPECT_TRUE(endDoc(port));
+  for (size_t call = 1; call <= 2; ++call) {
+    EXPECT_FALSE(write(port, data, &written));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 10u * call);
+  }
+  EXPECT_EQ(trace().count("MonWritePortUSBPaper - Write port finds printer busy with No error"), 18u);
 
-  // A client's abort ends the retries at once.
-  ASSERT_TRUE(startDoc(port, 99));
-  printer.clearRecords();
+  // A client's abort is honoured at the next write: the job ends not printed.
   port->AbortPending = TRUE;
   EXPECT_TRUE(write(port, data, &written));
-  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 1u);
+  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 20u);
   printer.clearFaults();
-  EXPECT_TRUE(endDoc(port));
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_TRUE(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED).empty());
+  EXPECT_EQ(spooler().jobStatusTexts(98), std::vector<std::string>{"Not printed: aborted"});
   expectIdle(port);
+}
+
+// A job cut inside a raster block: the block is finished with zero bytes before the
+// end-of-document request, so the printer reads that request, and the next job, as
+// commands again.
+TEST_F(JobFlow, AJobCutInsideABlockIsFinishedBeforeItsEnd) {
+  INIPORT* port = openPort("USB235");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  const Bytes cut = {ESC, 'd', 10, 0, '1', '2', '3'};
+  EXPECT_TRUE(printJob(port, 100, cut));
+  Bytes expected = cut;
+  expected.insert(expected.end(), 7, 0);
+  EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(expected));
+  EXPECT_TRUE(printJob(port, 101, ticket(1)));
+  EXPECT_EQ(printer.pagesPrinted(), 1u);
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{100, 101}));
+}
+
+// A ReadPort of another thread in the middle of a job, even one that fails on the
+// link, changes nothing of what the job's writes do.
+TEST_F(JobFlow, AForeignReadDuringAJobLeavesItsWritesAlone) {
+  INIPORT* port = openPort("USB236");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  ASSERT_TRUE(startDoc(port, 102));
+  writeAll(port, ticket(1));
+  printer.addFault(sim::Fault::failRead(1, ERROR_CRC));
+  BYTE reply[64];
+  DWORD count = 0;
+  std::thread reader([&] { table()->Monitor.pfnReadPort(port, reply, sizeof reply, &count); });
+  reader.join();
+  writeAll(port, ticket(2));
+  EXPECT_TRUE(endDoc(port));
+  Bytes job = ticket(1);
+  const Bytes second = ticket(2);
+  job.insert(job.end(), second.begin(), second.end());
+  EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(job));
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{102});
 }
 
 }  // namespace

@@ -66,6 +66,28 @@ BOOL JobTest::printJob(INIPORT* pIniPort, DWORD jobId, const Bytes& data) {
   return endDoc(pIniPort);
 }
 
+BOOL JobTest::spoolJob(INIPORT* pIniPort, DWORD jobId, const Bytes& data,
+                       const std::function<bool(int held, DWORD error)>& onHeld) {
+  EXPECT_TRUE(startDoc(pIniPort, jobId));
+  size_t done = 0;
+  int held = 0;
+  int idle = 0;
+  while (done < data.size()) {
+    DWORD written = 0;
+    const BOOL ok = write(pIniPort, Bytes(data.begin() + static_cast<std::ptrdiff_t>(done), data.end()), &written);
+    const DWORD error = GetLastError();
+    done += written;
+    if (ok) {
+      // A call that takes nothing is tried a bounded number of times.
+      if (written == 0 && ++idle > 10) break;
+      continue;
+    }
+    if (!onHeld(++held, error)) break;
+    clockSleep(1000);
+  }
+  return endDoc(pIniPort);
+}
+
 std::vector<DWORD> JobTest::jobsSent(DWORD command) const {
   std::vector<DWORD> ids;
   for (const sim::SpoolerRecord& r : sim::spooler().calls(sim::SpoolerCall::SetJob)) {

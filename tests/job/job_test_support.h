@@ -3,6 +3,7 @@
 // the spooler drives them (start, writes, end) on the sped-up clock.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,12 @@ class JobTest : public PortTest {
   BOOL endDoc(INIPORT* pIniPort);
   // A whole job of the given bytes.
   BOOL printJob(INIPORT* pIniPort, DWORD jobId, const Bytes& data);
+  // Plays a job as the spooler does: a write that returns FALSE keeps the rest, the
+  // job is in error, and after a pause the rest is written again. onHeld sees each
+  // failed write (1, 2, ...) with its last error; it returns false to cancel the job.
+  // Returns what the end of the document returned.
+  BOOL spoolJob(INIPORT* pIniPort, DWORD jobId, const Bytes& data,
+                const std::function<bool(int held, DWORD error)>& onHeld);
 
   sim::Printer& printerOf(INIPORT* pIniPort) { return sim::printer(pIniPort->PortNameA); }
   sim::RecordingSpooler& spooler() { return sim::spooler(); }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "job_test_support.h"
+#include "status/status_query.h"
 #include "monitor/document.h"
 #include "platform/clock.h"
 
@@ -137,7 +138,7 @@ TEST_F(JobStart, TicketCounterIsReadOnlyForTheDocumentLogAndNeverOnSerial) {
   EXPECT_EQ(usb->DocCountSOD, 0u);
   EXPECT_TRUE(trace().contains("MonStartDoc - Doc count before print = 0"));
   EXPECT_FALSE(trace().contains("MonStartDoc - get doc count failed"));
-  EXPECT_FALSE(endDoc(usb));  // no data written
+  EXPECT_TRUE(endDoc(usb));  // an empty job printed all it had
   printerOf(usb).clearFaults();
 
   INIPORT* serial = openPort("COM7:");
@@ -179,6 +180,23 @@ TEST_F(JobStart, TheFirstJobAfterTheOpenIsToldToThePrinterAndCounted) {
   EXPECT_EQ(vendorRequests(port, sim::request::StartOfDocument), 2u);
   EXPECT_EQ(printerOf(port).pagesPrinted(), 2u);
   EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{36, 37, 38}));
+}
+
+// A CRC error on a read before the job, and on the first link check, says nothing of
+// the job: the check asks again, the job's data all reaches the printer and is reported.
+TEST_F(JobStart, FailedReadsBeforeTheJobDoNotDoomIt) {
+  setting("EnableHeartBeat", 0);
+  INIPORT* port = openPort("USB220");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  sim::Fault crc = sim::Fault::failRead(1, ERROR_CRC);
+  crc.times = 8;
+  printer.addFault(crc);
+  EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
+  const Bytes data = ticket(4);
+  EXPECT_TRUE(printJob(port, 39, data));
+  EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(data));
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{39});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "job_test_support.h"
+#include "sim/recording_event_log.h"
 #include "platform/clock.h"
 #include "sim/page_scanner.h"
 
@@ -150,21 +151,22 @@ TEST_F(JobWrite, AfterAPageTheNextWriteWaitsForTheBusyPrinter) {
   EXPECT_GE(printer.calls(sim::Entry::WritePort).back().time - pageWritten, 20000u);
   EXPECT_GE(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 1u);
 
-  // A printer busy for good: 660 polls, then the rest of the document is swallowed.
+  // A printer busy for good: 660 polls, then the job goes back to the spooler held;
+  // once the printer is ready the spooler's next try prints it.
   printer.setStatus(0, sim::status2::Busy);
   trace().clear();
   const size_t writesBefore = printer.calls(sim::Entry::WritePort).size();
   const Bytes more = ticket(3);
   DWORD written = 0;
-  EXPECT_TRUE(write(port, more, &written));
-  EXPECT_EQ(written, more.size());
+  EXPECT_FALSE(write(port, more, &written));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+  EXPECT_EQ(written, 0u);
   EXPECT_EQ(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 660u);
-  EXPECT_EQ(trace().count("waitForPrinterNotBusy - timeout, aborting document"), 1u);
-  EXPECT_TRUE(write(port, more, &written));
-  EXPECT_EQ(written, more.size());
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - timeout, holding the job"), 1u);
   EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore);
 
   printer.setStatus(0, 0);
+  writeAll(port, more);
   EXPECT_TRUE(endDoc(port));
   expectIdle(port);
 }
@@ -186,7 +188,8 @@ TEST_F(JobWrite, PurgeAndClientAbortEndTheWaitAndSwallowTheDocument) {
   EXPECT_TRUE(trace().contains("MonWritePortUSBPaper - Abort after wait for printer"));
   EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore);
   printer.setStatus(0, 0);
-  EXPECT_TRUE(endDoc(port));
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_EQ(spooler().jobStatusTexts(44), std::vector<std::string>{"Not printed: purged by the printer"});
 
   // A pipe client asked to abort while the printer stays busy.
   ASSERT_TRUE(startDoc(port, 45));
@@ -197,11 +200,12 @@ TEST_F(JobWrite, PurgeAndClientAbortEndTheWaitAndSwallowTheDocument) {
   trace().clear();
   writesBefore = printer.calls(sim::Entry::WritePort).size();
   EXPECT_TRUE(write(port, ticket(4), &written));
-  EXPECT_EQ(trace().count("waitForPrinterNotBusy - FOUND PROGRAMTIC ABORT PENDING"), 1u);
-  EXPECT_EQ(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 1u);
+  // The abort is honoured at the write, before any wait for the printer.
+  EXPECT_EQ(trace().count("waitForPrinterNotBusy - Reading port is still busy"), 0u);
   EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore);
   printer.setStatus(0, 0);
-  EXPECT_TRUE(endDoc(port));
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_EQ(spooler().jobStatusTexts(45), std::vector<std::string>{"Not printed: aborted"});
   expectIdle(port);
 }
 
@@ -230,7 +234,7 @@ TEST_F(JobWrite, UsbErrorsSwallowTheRestOfTheDocumentAndTimeoutsFollowTheSetting
     const std::string log = logFile(port);
     EXPECT_NE(lineWith(log, "WritePortPaper - CRC Error").find("0002"), std::string::npos) << log;
     EXPECT_NE(log.find("OS err = " + std::to_string(error)), std::string::npos) << log;
-    EXPECT_TRUE(endDoc(port));  // the printer answers again: the job is reported
+    EXPECT_FALSE(endDoc(port));  // what the printer took is unknown: not reported printed
   }
 
   // With "USBAbortOnWriteTimeout" set (the default) a time-out swallows the rest too.
@@ -243,7 +247,8 @@ TEST_F(JobWrite, UsbErrorsSwallowTheRestOfTheDocumentAndTimeoutsFollowTheSetting
   EXPECT_TRUE(write(port, ticket(4), &written));
   EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore + 1);
   EXPECT_EQ(logFile(port).find("WritePortPaper - CRC Error"), std::string::npos);
-  EXPECT_TRUE(endDoc(port));
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_EQ(spooler().jobStatusTexts(47), std::vector<std::string>{"Not printed: write timed out"});
 
   // Without it the write is tried again after a status read, and the data arrives.
   setting("USBAbortOnWriteTimeout", 0);
@@ -269,54 +274,84 @@ TEST_F(JobWrite, UsbErrorsSwallowTheRestOfTheDocumentAndTimeoutsFollowTheSetting
   EXPECT_TRUE(endDoc(retrying));
 }
 
-TEST_F(JobWrite, AFailedWriteToAPrinterInErrorDeletesTheJob) {
+// A condition the operator clears holds the job: each write returns FALSE with what
+// the printer took, the port shows the condition, and once it is cleared the job goes
+// on where it stopped, every ticket once and the spooler told once.
+TEST_F(JobWrite, APrinterConditionHoldsTheJobUntilItClears) {
   struct Case {
     const char* port;
     BYTE status1;
     DWORD portStatus;
+    DWORD error;
   };
   const Case cases[] = {
-      {"USB212", sim::status1::OutOfPaper, PORT_STATUS_PAPER_OUT},
-      {"USB213", sim::status1::CutterJam, PORT_STATUS_PAPER_JAM},
-      {"USB214", sim::status1::ManualDeselect, PORT_STATUS_OFFLINE},
-      {"USB215", sim::status1::HeadLeverUp, PORT_STATUS_DOOR_OPEN},
+      {"USB212", sim::status1::OutOfPaper, PORT_STATUS_PAPER_OUT, ERROR_OUT_OF_PAPER},
+      {"USB213", sim::status1::CutterJam, PORT_STATUS_PAPER_JAM, ERROR_NOT_READY},
+      {"USB214", sim::status1::ManualDeselect, PORT_STATUS_OFFLINE, ERROR_NOT_READY},
+      {"USB215", sim::status1::HeadLeverUp, PORT_STATUS_DOOR_OPEN, ERROR_NOT_READY},
   };
+  // One ticket a packet, so the condition meets the job between two tickets.
+  setting("USBPacketSize", static_cast<DWORD>(ticket(0).size()));
   DWORD jobId = 50;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
     INIPORT* port = openPort(c.port);
     ASSERT_NE(port, nullptr);
     sim::Printer& printer = printerOf(port);
-    ASSERT_TRUE(startDoc(port, ++jobId));
-    printer.setStatus(c.status1, 0);
-    printer.addFault(sim::Fault::failWrite(1, ERROR_SEM_TIMEOUT));
-    DWORD written = 0;
-    EXPECT_FALSE(write(port, ticket(1), &written));
-    EXPECT_EQ(port->PrinterStatus, c.portStatus);
-    EXPECT_EQ(jobsSent(JOB_CONTROL_DELETE), std::vector<DWORD>{jobId});
-    EXPECT_EQ(port->pIniJob, nullptr);
-
-    // The port stays the document's: no heartbeat meanwhile, the rest of the job is
-    // swallowed, and a start without an end is refused rather than left waiting.
-    ASSERT_NE(port->flags & PP_IN_DOC, 0u);
-    EXPECT_EQ(clockWait(port->heartbeatRun, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    const size_t writes = printer.calls(sim::Entry::WritePort).size();
-    EXPECT_TRUE(write(port, ticket(2), &written));
-    EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writes);
-    EXPECT_FALSE(startDoc(port, jobId + 100));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
-
-    // The spooler ends the document; nothing is left to report.
-    printer.setStatus(0, 0);
-    EXPECT_FALSE(endDoc(port));
-    EXPECT_TRUE(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED).empty());
+    // The condition comes after the first ticket and stays until the operator clears it.
+    printer.addCondition({c.status1, 0, 1, 0, 0});
+    Bytes job;
+    for (BYTE seed = 1; seed <= 3; ++seed) {
+      const Bytes t = ticket(seed);
+      job.insert(job.end(), t.begin(), t.end());
+    }
+    ++jobId;
+    int holds = 0;
+    EXPECT_TRUE(spoolJob(port, jobId, job, [&](int held, DWORD error) {
+      holds = held;
+      EXPECT_EQ(error, c.error);
+      EXPECT_EQ(port->PrinterStatus, c.portStatus);
+      EXPECT_NE(port->flags & PP_IN_DOC, 0u);
+      if (held == 2) printer.clearConditions();
+      return held < 5;
+    }));
+    EXPECT_EQ(holds, 2);
+    EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(job));
+    EXPECT_EQ(printer.pagesPrinted(), 3u);
+    EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{jobId});
     expectIdle(port);
     spooler().reset();
     close(port);
   }
 }
 
-TEST_F(JobWrite, UnreadableStatusAfterAFailedWriteAbandonsTheDocument) {
+// A held job the spooler gives up on ends not printed, with its status text and
+// one event record, whatever the diagnostic log's settings.
+TEST_F(JobWrite, AHeldJobThatIsCancelledIsNotPrintedAndRecorded) {
+  setting("USBPacketSize", static_cast<DWORD>(ticket(0).size()));
+  INIPORT* port = openPort("USB218");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  sim::clearRecordedEvents();
+  printer.addCondition({sim::status1::OutOfPaper, 0, 1, 0, 0});
+  Bytes job = ticket(1);
+  const Bytes second = ticket(2);
+  job.insert(job.end(), second.begin(), second.end());
+  EXPECT_FALSE(spoolJob(port, 70, job, [](int held, DWORD) { return held < 2; }));
+  EXPECT_TRUE(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED).empty());
+  EXPECT_EQ(spooler().jobStatusTexts(70), std::vector<std::string>{"Not printed: ended with data not sent"});
+  const std::vector<std::string> events = sim::recordedEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0], "1 1 Job 70 on USB218 not printed: ended with data not sent, " +
+                           std::to_string(ticket(1).size()) + " of " + std::to_string(job.size()) +
+                           " bytes delivered");
+  EXPECT_EQ(port->Jobs.notPrinted, 1u);
+  expectIdle(port);
+  printer.clearConditions();
+  sim::clearRecordedEvents();
+}
+
+TEST_F(JobWrite, UnreadableStatusAfterAFailedWriteHoldsTheJob) {
   trace();
   INIPORT* port = openPort("USB216");
   ASSERT_NE(port, nullptr);
@@ -326,15 +361,16 @@ TEST_F(JobWrite, UnreadableStatusAfterAFailedWriteAbandonsTheDocument) {
   printer.addFault(sim::Fault::failRead(1, ERROR_SEM_TIMEOUT, true));
   const Bytes data = ticket(1);
   DWORD written = 0;
-  EXPECT_TRUE(write(port, data, &written));
-  EXPECT_EQ(written, data.size());
+  EXPECT_FALSE(write(port, data, &written));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_READY));
+  EXPECT_EQ(written, 0u);
   EXPECT_EQ(trace().count("MonWritePortUSBPaper - Retry read = "), 10u);
   EXPECT_TRUE(trace().contains("MonWritePortUSBPaper - Retry read = 10"));
-  EXPECT_TRUE(port->AbortDoc.load());
-  const size_t writes = printer.calls(sim::Entry::WritePort).size();
-  EXPECT_TRUE(write(port, data, &written));
-  EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writes);
+  EXPECT_FALSE(port->AbortDoc.load());
+  // Once the printer answers, the spooler's next try prints the job.
   printer.clearFaults();
+  writeAll(port, data);
+  EXPECT_EQ(printer.documentBytes(), data);
   EXPECT_TRUE(endDoc(port));
   expectIdle(port);
 }
