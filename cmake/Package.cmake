@@ -11,6 +11,12 @@ install(FILES docs/INSTALL.txt docs/qxlm-example.inf DESTINATION .)
 install(FILES docs/driver-package.md docs/settings.md docs/pipe-protocol.md DESTINATION docs)
 install(FILES contrib/prometheus/qxlm-alerts.yml contrib/prometheus/qxlm-alerts.test.yml DESTINATION contrib/prometheus)
 install(FILES contrib/grafana/qxlm-dashboard.json DESTINATION contrib/grafana)
+# The list qxlm-setup compares the DLL with, made from the archive's own (stripped) copy.
+install(CODE [[
+  file(SHA256 "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/qxlm.dll" hash)
+  file(WRITE "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/SHA256SUMS" "${hash}  qxlm.dll
+")
+]])
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME qxlm)

@@ -11,6 +11,7 @@
 #include "diag/log_lock.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
+#include "platform/file_owner.h"
 
 namespace {
 
@@ -44,10 +45,32 @@ HANDLE keepOwnFile(HANDLE hFile, FileKind* kind) {
   return INVALID_HANDLE_VALUE;
 }
 
+// A file another user made at the log's name (before the monitor did, to read,
+// forge or hold the log) is moved aside, never written; the new log says so.
+BOOL moveForeignFileAside(INIPORT* pIniPort, LPCSTR path) {
+  if (fileOwnedBySelf(path)) return TRUE;
+  char aside[LOG_PATH_SIZE + 8];
+  snprintf(aside, sizeof aside, "%s.foreign", path);
+  const BOOL moved = MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING);
+  const DWORD error = GetLastError();
+  char text[2 * LOG_PATH_SIZE + 128];  // the log line cuts it to fit
+  if (moved) {
+    snprintf(text, sizeof text, "DRWlogger - %s was not the monitor's own file, moved to %s", path, aside);
+  } else {
+    snprintf(text, sizeof text, "DRWlogger - %s is not the monitor's own file and could not be moved, error %u", path,
+             static_cast<unsigned>(error));
+  }
+  DebugTrace(pIniPort, TRACE_ERROR, text);
+  // The new file takes the line first; the entry being written follows it.
+  if (moved) TextLogFile(pIniPort, text, "0032", DRW_ERRORS);
+  return moved;
+}
+
 // The file at path, opened only when it is a file of its own. A link found there
 // is taken for a planted one: its name is removed (the file it leads to stays as it
 // is) and a new file is made in its place, never opened through an existing one.
 HANDLE openOwnFile(INIPORT* pIniPort, LPCSTR path) {
+  if (!moveForeignFileAside(pIniPort, path)) return INVALID_HANDLE_VALUE;
   FileKind kind = UNKNOWN_FILE;
   HANDLE hFile = keepOwnFile(openLog(path, OPEN_ALWAYS), &kind);
   if (kind != LINKED_FILE) return hFile;

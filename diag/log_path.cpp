@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstring>
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
@@ -7,7 +8,9 @@
 namespace {
 
 #define COMPUTER_NAME_SIZE 273
-#define PRINTER_FILE_NAME_SIZE 512
+// Long enough to tell printers apart, short enough that the whole path stays within
+// what every file call takes.
+#define PRINTER_FILE_NAME_SIZE 101
 
 BOOL standsInFileName(unsigned char c) {
   if (c < 0x20) return FALSE;
@@ -29,6 +32,31 @@ void printerFileName(const INIPORT* pIniPort, LPSTR out, size_t size) {
     out[i] = standsInFileName(c) ? static_cast<char>(c) : '_';
   }
   out[i] = '\0';
+}
+
+BOOL sameLetters(LPCSTR a, LPCSTR b, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const char upper = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
+    if (upper != b[i]) return FALSE;
+  }
+  return TRUE;
+}
+
+// A file name whose part before its first dot is a device's ("NUL.x_PC.log",
+// "com1.a_PC.log") opens the device: a printer name that would make one gets a
+// "_" in front.
+BOOL namesADevice(LPCSTR name) {
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT", "CONIN$", "CONOUT$"};
+  size_t length = strcspn(name, ".");
+  if (name[length] != '.') return FALSE;  // "_computer.log" follows the name
+  while (length > 0 && name[length - 1] == ' ') --length;
+  for (const char* device : kDevices) {
+    const size_t n = strlen(device);
+    const BOOL numbered = strcmp(device, "COM") == 0 || strcmp(device, "LPT") == 0;
+    if (length != n + (numbered ? 1 : 0) || !sameLetters(name, device, n)) continue;
+    if (!numbered || (name[n] >= '0' && name[n] <= '9')) return TRUE;
+  }
+  return FALSE;
 }
 
 void traceComputerNameError(INIPORT* pIniPort) {
@@ -59,9 +87,11 @@ BOOL BuildLogFilePath(INIPORT* pIniPort, LPSTR path, size_t size) {
     return FALSE;
   }
 
-  char printer[PRINTER_FILE_NAME_SIZE];
-  printerFileName(pIniPort, printer, sizeof printer);
+  char printer[PRINTER_FILE_NAME_SIZE + 1];
+  printer[0] = '_';
+  printerFileName(pIniPort, printer + 1, sizeof printer - 1);
+  const LPCSTR name = namesADevice(printer + 1) ? printer : printer + 1;
   // A path longer than the buffer is cut; it still names this printer's own file.
-  snprintf(path, size, "%s\\Temp\\%s_%s.log", windows, printer, computer);
+  snprintf(path, size, "%s\\Temp\\%s_%s.log", windows, name, computer);
   return TRUE;
 }

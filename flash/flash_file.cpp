@@ -5,7 +5,8 @@
 // its owner does not give up, a slow share), and the pipe thread, which a port
 // close waits for, must answer within a bound. An open that has not ended by then is
 // left to finish alone; whatever it opens late is closed by whoever lets go of the
-// opening last.
+// opening last. Opens left so are few at any time: a file that stalls every open
+// cannot make the monitor start a thread per request.
 #include <atomic>
 #include <new>
 #include <string>
@@ -17,7 +18,10 @@
 namespace {
 
 // The longest wait for the client's file to open.
-const DWORD kOpenWait = 30000;
+const DWORD kOpenWait = 5000;
+// The most opens whose threads may run at once, monitor-wide.
+const int kMostOpening = 4;
+std::atomic<int> g_opening{0};
 
 struct FileOpening {
   std::atomic<int> owners{2};  // the caller and the opening thread
@@ -65,14 +69,23 @@ DWORD WINAPI openAsClient(LPVOID pParameter) {
   opening->error = error;
   SetEvent(opening->done);
   letGo(opening);
+  g_opening.fetch_sub(1);
   return 0;
 }
 
 }  // namespace
 
 HANDLE openFlashFile(INIPORT* pIniPort, LPCSTR pFileName, HANDLE hClientPipe) {
+  if (g_opening.fetch_add(1) >= kMostOpening) {
+    g_opening.fetch_sub(1);
+    DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - earlier opens of firmware files still wait\r\n");
+    return INVALID_HANDLE_VALUE;
+  }
   FileOpening* opening = new (std::nothrow) FileOpening;
-  if (opening == nullptr) return INVALID_HANDLE_VALUE;
+  if (opening == nullptr) {
+    g_opening.fetch_sub(1);
+    return INVALID_HANDLE_VALUE;
+  }
   InitializeCriticalSection(&opening->lock);
   opening->hClientPipe = hClientPipe;
   opening->name = pFileName;
@@ -83,6 +96,7 @@ HANDLE openFlashFile(INIPORT* pIniPort, LPCSTR pFileName, HANDLE hClientPipe) {
                 static_cast<unsigned>(GetLastError()));
     opening->owners = 1;
     letGo(opening);
+    g_opening.fetch_sub(1);
     return INVALID_HANDLE_VALUE;
   }
   CloseHandle(thread);

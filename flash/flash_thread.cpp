@@ -23,7 +23,18 @@
 
 namespace {
 
-enum class Transfer { Sent, WriteFailed, FileFailed };
+enum class Transfer { Sent, WriteFailed, FileFailed, Cancelled };
+
+BOOL cancelled(INIPORT* pIniPort) { return pIniPort->FlashCancel; }
+
+// A pause of the update that a cancel ends early; FALSE when cancelled.
+BOOL pause(INIPORT* pIniPort, DWORD ms) {
+  for (DWORD slept = 0; slept < ms; slept += 50) {
+    if (cancelled(pIniPort)) return FALSE;
+    clockSleep(ms - slept < 50 ? ms - slept : 50);
+  }
+  return !cancelled(pIniPort);
+}
 
 void setSerialTimeOuts(INIPORT* pIniPort) {
   // Writes may take 2 ms per byte (4,800 baud and up) plus the printer's pauses
@@ -49,7 +60,7 @@ BOOL waitForXon(INIPORT* pIniPort) {
   if (readOneByte(pIniPort) != XOFF) return TRUE;
   DebugTrace(pIniPort, TRACE_INFO, "FlashUpdateThread - XOFF received");
   const DWORD start = clockTickCount();
-  while (clockTickCount() - start < XON_WAIT_LIMIT) {
+  while (clockTickCount() - start < XON_WAIT_LIMIT && !cancelled(pIniPort)) {
     clockSleep(50);
     if (readOneByte(pIniPort) == XON) {
       DebugTrace(pIniPort, TRACE_INFO, "FlashUpdateThread - XON received");
@@ -77,6 +88,7 @@ Transfer sendFile(INIPORT* pIniPort) {
   BYTE chunk[FLASH_CHUNK_SIZE];
   unsigned long long sent = 0;
   while (sent < size) {
+    if (cancelled(pIniPort)) return Transfer::Cancelled;
     DWORD read = 0;
     const DWORD want = size - sent < FLASH_CHUNK_SIZE ? static_cast<DWORD>(size - sent) : FLASH_CHUNK_SIZE;
     if (!ReadFile(pIniPort->hFlashFile, chunk, want, &read, nullptr) || read == 0) break;
@@ -114,7 +126,8 @@ BOOL runUpdate(INIPORT* pIniPort, STATUSFIELDS* pFields) {
     if (!sendFlashRequest(pIniPort, END_FLASH_FILE_TRANSFER)) {
       DebugTrace(pIniPort, TRACE_ERROR, "FlashUpdateThread - END_FLASH_FILE_TRANSFER failed");
     }
-    if (transfer == Transfer::WriteFailed) return FALSE;
+    if (transfer != Transfer::Sent) return FALSE;
+    // The printer restarts with the whole file: this wait is not cut short.
     for (int second = 1; second <= 15; ++second) {
       clockSleep(1000);
       setFlashProgress(pIniPort, "2,END_FLASH_DELAY,%d,P, ", second);
@@ -131,8 +144,7 @@ DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
   INIPORT* pIniPort = static_cast<INIPORT*>(pParam);
   DebugTraceF(pIniPort, TRACE_INFO, "FlashUpdateThread - sending %s\r\n", pIniPort->pszFlashFileName);
   if (pIniPort->FlashWithChecks) {
-    for (int second = 1; second <= 3; ++second) {
-      clockSleep(1000);
+    for (int second = 1; second <= 3 && pause(pIniPort, 1000); ++second) {
       setFlashProgress(pIniPort, "0,START_FLASH_DELAY,%d,P, ", second);
     }
   }
@@ -144,6 +156,8 @@ DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
   pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
   if (updated) {
     setFlashProgress(pIniPort, "3,0,0,P,%s", fields.versionText);
+  } else if (cancelled(pIniPort)) {
+    setFlashProgress(pIniPort, "%s", "3,0,0,F,UPDATE CANCELLED");
   } else {
     setFlashProgress(pIniPort, "%s", "3,0,0,F,STATUS = 0 ");
   }
@@ -171,6 +185,12 @@ BOOL CreateFlashUpdateThread(INIPORT* pIniPort) {
   pIniPort->hFlashThread = hThread;
   DebugTrace(pIniPort, TRACE_INFO, "CreateFlashUpdateThread - flash thread started\r\n");
   return TRUE;
+}
+
+void cancelFlashUpdate(INIPORT* pIniPort) {
+  if (!pIniPort->FlashInProgress) return;
+  DebugTrace(pIniPort, TRACE_INFO, "cancelFlashUpdate - the running update is to end");
+  pIniPort->FlashCancel = TRUE;
 }
 
 void waitForFlashThread(INIPORT* pIniPort) {

@@ -7,11 +7,15 @@
 struct INIPORT;
 
 #define FLASH_RESPONSE_SIZE 2048
+// The largest firmware file taken: the family's full images are well below 1 MiB,
+// and anything larger is no image of theirs (a sparse file would run for weeks).
+#define FLASH_FILE_SIZE_LIMIT (4u * 1024u * 1024u)
 
 // Starts an update on the port for the pipe client connected on hClientPipe. The
 // file is opened first (openFlashFile), with that client's rights, never the
 // monitor's own, and before anything of the port is claimed; a file that cannot be
-// opened so gets QX_ERR_BIN_FILE_NOT_FOUND. pFileName (a full path) is opened as
+// opened so gets QX_ERR_BIN_FILE_NOT_FOUND, a file larger than FLASH_FILE_SIZE_LIMIT
+// QX_ERR_INCORRECT_BIN_FILE. pFileName (a full path) is opened as
 // given; the checks compare its base name without regard to case. withChecks adds
 // the model, version, extension and flash-mode checks. The port is taken for the
 // whole update, and while the update runs no other exchange reaches its printer; a
@@ -24,7 +28,8 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
                      HANDLE hClientPipe);
 
 // Opens the firmware file for reading, unshared, as the pipe client connected on
-// hClientPipe, waiting at most 30 s for the open. INVALID_HANDLE_VALUE when the
+// hClientPipe, waiting at most 5 s for the open; while opens that did not end in
+// time are still outstanding beyond a few, no other is tried. INVALID_HANDLE_VALUE when the
 // client cannot be acted for, cannot read the file, the open does not end in time,
 // or the name is not a disk file (a pipe or a device could stall the transfer).
 HANDLE openFlashFile(INIPORT* pIniPort, LPCSTR pFileName, HANDLE hClientPipe);
@@ -33,6 +38,11 @@ HANDLE openFlashFile(INIPORT* pIniPort, LPCSTR pFileName, HANDLE hClientPipe);
 // handle in the record.
 BOOL CreateFlashUpdateThread(INIPORT* pIniPort);
 DWORD WINAPI FlashUpdateThread(LPVOID pParam);
+
+// Asks a running update to end: the thread stops at its next chunk or pause (each
+// bounded by the lower port's time-outs), sends the printer out of flash mode and
+// reports the update failed ("UPDATE CANCELLED").
+void cancelFlashUpdate(INIPORT* pIniPort);
 
 // Waits until the port's last update thread has ended and lets go of its handle;
 // the port close calls it before the record goes. Returns at once when no update

@@ -117,6 +117,15 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
     return QX_ERR_BIN_FILE_NOT_FOUND;
   }
 
+  DWORD sizeHigh = 0;
+  const DWORD sizeLow = GetFileSize(hFile, &sizeHigh);
+  if ((sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || sizeHigh != 0 || sizeLow > FLASH_FILE_SIZE_LIMIT) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "qxProgramFlash - Bin File %s larger than any firmware image", pFileName);
+    CloseHandle(hFile);
+    setFlashProgress(pIniPort, "%s", "3,0,0,F,INCORRECT BIN FILE");
+    return QX_ERR_INCORRECT_BIN_FILE;
+  }
+
   // One update per port: the claim stands until the update has ended.
   if (pIniPort->FlashInProgress.exchange(TRUE)) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - an update is already running on this port");
@@ -132,6 +141,7 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
     return QX_ERR_PRINTER_NOT_READY;
   }
   waitForFlashThread(pIniPort);
+  pIniPort->FlashCancel = FALSE;
 
   // The update holds the port as a document would, so no job reaches the printer
   // while it takes firmware.

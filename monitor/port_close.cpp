@@ -36,7 +36,9 @@ BOOL WINAPI MonClosePort(HANDLE hPort) {
   // is answering may be waiting for the status thread.
   StopPipeThread(pIniPort);
   // No update can start once the pipe thread has gone; a running one still reads
-  // the record, the lower port and the status objects, so the close waits for it.
+  // the record, the lower port and the status objects, so the close ends it and
+  // waits for it: its every step is bounded.
+  cancelFlashUpdate(pIniPort);
   waitForFlashThread(pIniPort);
   StopUstatusThread(pIniPort, TRUE);
 

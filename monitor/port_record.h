@@ -83,6 +83,8 @@ struct INIPORT {
 
   Relaxed<HANDLE> heartbeatRun;
   Relaxed<BOOL> FlashInProgress;
+  // Set by an administrator's abort or the port close: the update ends at its next step.
+  Relaxed<BOOL> FlashCancel;
   char FlashProgress[FLASH_PROGRESS_SIZE];  // under FlashLock
   LPSTR pszFlashFileName;  // an AllocSplMem copy owned by the record, freed with it
   Relaxed<BOOL> FlashWithChecks;

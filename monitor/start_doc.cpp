@@ -73,7 +73,7 @@ void setSerialTimeouts(INIPORT* pIniPort) {
 // thread waits for it a bounded time, without the pipe's status handle so that
 // clients can follow the update meanwhile; past that the job is refused as busy and
 // the spooler retries it.
-#define FLASH_WAIT_LIMIT 10000u
+#define FLASH_WAIT_LIMIT 60000u
 
 BOOL waitForFlashToEnd(INIPORT* pIniPort) {
   if (!pIniPort->FlashInProgress) return TRUE;

@@ -3,11 +3,13 @@
 
 #include "diag/debug_trace.h"
 #include "flash/flash_progress.h"
+#include "flash/flash_update.h"
 #include "monitor/job_outcome.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
+#include "monitor/settings_table.h"
 #include "pipe/device_control.h"
 #include "pipe/pipe_commands.h"
 
@@ -46,6 +48,11 @@ void setHeartbeat(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* ans
 void setHeartbeatRate(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer) {
   const DWORD rate = littleEndian32(request.payload);
   DebugTraceF(pIniPort, TRACE_INFO, "buildClientResponse - SET_HEARTBEAT_RATE value = %u", static_cast<unsigned>(rate));
+  // The rate is the status thread's wait: 0 would spin, a huge one stalls it.
+  if (!settingValueAllowed("HeartBeatRate", rate)) {
+    answerText(answer, PIPE_ANSWER_FLASH, "HEARTBEAT RATE OUT OF RANGE");
+    return;
+  }
   Settings.HeartBeatRate = rate;
   wdHeartBeatRate = rate;
   answerText(answer, PIPE_ANSWER_PASS, "Set Heartbeat rate");
@@ -107,6 +114,7 @@ void runCommand(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answe
     case ABORT_DOCUMENT:
       DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - ABORT_DOCUMENT");
       pIniPort->AbortPending = TRUE;
+      cancelFlashUpdate(pIniPort);
       answerText(answer, PIPE_ANSWER_PASS, "Abort Document");
       break;
     case SET_REGISTRY_KEY:
@@ -155,7 +163,7 @@ BOOL buildClientResponse(const BYTE* request, DWORD bytesRead, BYTE* response, D
   if (!unpackRequest(request, bytesRead, &unpacked) || !argumentsFit(unpacked)) {
     DebugTrace(pIniPort, TRACE_ERROR, "buildClientResponse - Bad packet received from pipe client");
     answerText(&answer, PIPE_ANSWER_BAD_PACKET, "Bad packet received");
-  } else {
+  } else if (requestAllowed(pIniPort, unpacked, &answer)) {
     // The version request re-reads the settings even while a firmware update runs.
     if (unpacked.code == GET_LM_VERSION) readMonitorSettings(RegistryRoot);
     if (gated(unpacked.code) && pIniPort->FlashInProgress) {

@@ -45,6 +45,10 @@ void answerBytes(PipeAnswer* answer, BYTE type, const BYTE* bytes, DWORD count);
 BOOL buildClientResponse(const BYTE* request, DWORD bytesRead, BYTE* response, DWORD* responseLength,
                          INIPORT* pIniPort);
 
+// Judges a request by its sender and, for a live status request, by its form.
+// FALSE, with the refusal in answer, when it may not run.
+BOOL requestAllowed(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer);
+
 // The commands with rules of their own, each in its file.
 void answerLastStatus(INIPORT* pIniPort, PipeAnswer* answer);
 void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer);

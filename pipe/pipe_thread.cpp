@@ -15,6 +15,9 @@ namespace {
 
 // How often the pipe is tried again while another process holds its name.
 const DWORD kPipeRetryMs = 1000;
+// The pipe has one instance: a client that sends nothing, or does not take its
+// answer, for this long is dropped so that the next one is served.
+const DWORD kIdleClientMs = 5000;
 
 enum PipeState { CONNECTING_STATE = 0, READING_STATE = 1, WRITING_STATE = 2 };
 
@@ -136,11 +139,33 @@ void startWrite(PipeInstance& pipe) {
   }
 }
 
+// A connect or read still outstanding when the thread ends would write into this
+// instance after it is freed: cancel it and wait until the system has let go. The
+// close sets the event to wake this thread, and a waiting GetOverlappedResult
+// returns, with success, as soon as the event is set, ended or not: only the call
+// that does not wait tells, so the result is polled until the operation has ended.
+void endPending(PipeInstance& pipe) {
+  if (!pipe.pending) return;
+  CancelIoEx(pipe.hPipe, &pipe.overlapped);
+  DWORD count = 0;
+  while (!GetOverlappedResult(pipe.hPipe, &pipe.overlapped, &count, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE) {
+    clockSleep(1);
+  }
+  pipe.pending = FALSE;
+}
+
 void serve(PipeInstance& pipe) {
   reconnect(pipe);
   for (;;) {
     // An operation that finished at once left the event set: the wait returns at once.
-    clockWait(pipe.overlapped.hEvent, INFINITE);
+    // Only the wait for a client to come is without limit.
+    const BOOL clientBound = pipe.pending && pipe.state != CONNECTING_STATE;
+    if (clockWait(pipe.overlapped.hEvent, clientBound ? kIdleClientMs : INFINITE) == WAIT_TIMEOUT) {
+      DebugTrace(pipe.pIniPort, TRACE_INFO, "PipeThread - Client idle too long, disconnect and reconnect");
+      endPending(pipe);
+      disconnectAndReconnect(pipe);
+      continue;
+    }
     if (shuttingDown(pipe.pIniPort)) return;
     if (pipe.pending) {
       BOOL restarted = FALSE;
@@ -182,21 +207,6 @@ BOOL createPipe(PipeInstance& pipe) {
     clockWait(pipe.overlapped.hEvent, kPipeRetryMs);
     if (shuttingDown(pIniPort)) return FALSE;
   }
-}
-
-// A connect or read still outstanding when the thread ends would write into this
-// instance after it is freed: cancel it and wait until the system has let go. The
-// close sets the event to wake this thread, and a waiting GetOverlappedResult
-// returns, with success, as soon as the event is set, ended or not: only the call
-// that does not wait tells, so the result is polled until the operation has ended.
-void endPending(PipeInstance& pipe) {
-  if (!pipe.pending) return;
-  CancelIoEx(pipe.hPipe, &pipe.overlapped);
-  DWORD count = 0;
-  while (!GetOverlappedResult(pipe.hPipe, &pipe.overlapped, &count, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE) {
-    clockSleep(1);
-  }
-  pipe.pending = FALSE;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
+#include "monitor/settings_table.h"
 #include "pipe/pipe_commands.h"
 
 namespace {
@@ -31,6 +32,14 @@ void answerSetRegistryKey(INIPORT* pIniPort, const PipeRequest& request, PipeAns
   DebugTraceF(pIniPort, TRACE_INFO, "buildClientResponse - SET_REGISTRY_KEY name = %s, value = %u", name,
               static_cast<unsigned>(value));
 
+  // A value outside its range would leave the port unusable (a time-out that never
+  // ends, a log emptied at every open): it is refused like an unknown name.
+  if (!settingValueAllowed(name, value)) {
+    DebugTraceF(pIniPort, TRACE_ERROR, "buildClientResponse - SET REGISTRY KEY %s = %u is not an allowed value", name,
+                static_cast<unsigned>(value));
+    answerText(answer, PIPE_ANSWER_TIMEOUT, "SET REGISTRY KEY FAIL");
+    return;
+  }
   if (setRegistrySetting(name, value)) {
     readMonitorSettings(RegistryRoot);
     DebugTrace(pIniPort, TRACE_INFO,

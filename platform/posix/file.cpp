@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_owner.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/kernel_object.h"
 
@@ -655,4 +656,41 @@ BOOL RemoveDirectoryA(LPCSTR lpPathName) {
     return FALSE;
   }
   return TRUE;
+}
+
+BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  if (lpExistingFileName == nullptr || lpNewFileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::string from = posix::hostPath(posix::utf8FromAnsi(lpExistingFileName));
+  const std::string to = posix::hostPath(posix::utf8FromAnsi(lpNewFileName));
+  std::lock_guard<std::mutex> guard(posix::g_filesLock);
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0) {
+    SetLastError(posix::missingError(from));
+    return FALSE;
+  }
+  if (!posix::deleteAllowed(posix::idOf(st))) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0 && lstat(to.c_str(), &st) == 0) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return FALSE;
+  }
+  if (rename(from.c_str(), to.c_str()) != 0) {
+    SetLastError(posix::errorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The stand-in's files belong to Unix accounts: the process's own user, with no
+// write access for users outside its group.
+BOOL fileOwnedBySelf(LPCSTR path) {
+  const std::string host = posix::hostPath(posix::utf8FromAnsi(path));
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return TRUE;
+  return S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & S_IWOTH) == 0;
 }

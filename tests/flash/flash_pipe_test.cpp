@@ -69,11 +69,11 @@ TEST_F(FlashOverPipe, WhileAnUpdateRunsOnlyProgressAbortAndSettingsAreServed) {
   const std::vector<BYTE> setting = {0x88, 0x13, 0x00, 0x00, 'H', 'e', 'a', 'r', 't', 'B', 'e', 'a', 't', 'R', 'a', 't', 'e', 0};
   EXPECT_EQ("SET REGISTRY KEY PASS", ctl::responseText(request(port, 12, setting)));
 
+  // The abort ended the update before its transfer.
   release();
   waitForFlashThread(port);
-  EXPECT_EQ("3,0,0,P,V1.23", ctl::responseText(request(port, 10)));
-  EXPECT_EQ(fileBytes(5000), printer(port).firmwareBytes());
-  EXPECT_EQ(1u, printer(port).restarts());
+  EXPECT_EQ("3,0,0,F,UPDATE CANCELLED", ctl::responseText(request(port, 10)));
+  EXPECT_TRUE(printer(port).firmwareBytes().empty());
   // Served again once the update has ended.
   EXPECT_EQ('P', request(port, 3).type);
 }
@@ -190,7 +190,7 @@ TEST_F(FlashOverPipe, NothingButTheUpdateTalksToItsPortWhateverOtherPortsDo) {
   EXPECT_TRUE(inTransfer);
 }
 
-TEST_F(FlashOverPipe, PortCloseWaitsForTheUpdate) {
+TEST_F(FlashOverPipe, PortCloseEndsTheUpdateAndWaitsForIt) {
   INIPORT* port = open("USB401CLOSE");
   holdAt(port, "1,8,2,P, ");
   ASSERT_EQ('P', requestFlash(port, makeFile("FLASHT_TK6A_CLOSE.FUL", 8000), TRUE).type);
@@ -201,15 +201,13 @@ TEST_F(FlashOverPipe, PortCloseWaitsForTheUpdate) {
     EXPECT_TRUE(close(port));
     closed = true;
   });
-  Sleep(200);
+  while (!port->FlashCancel) Sleep(1);
   EXPECT_FALSE(closed);
   release();
   spooler.join();
-  // The update ran to its end on the open port before the record went.
-  const std::vector<std::string> lines = progress(port);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ("3,0,0,P,V1.23", lines.back());
-  EXPECT_EQ(fileBytes(8000), sim::printer("USB401CLOSE").firmwareBytes());
+  // The update ended after the chunk it was sending, before the record went.
+  EXPECT_EQ("3,0,0,F,UPDATE CANCELLED", progress(port).back());
+  EXPECT_EQ(fileBytes(2048), sim::printer("USB401CLOSE").firmwareBytes());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "flash/flash_codes.h"
 #include "flash_test_support.h"
 #include "monitor/monitor_state.h"
+#include "platform/caller_identity.h"
 
 namespace {
 
@@ -46,6 +47,26 @@ TEST_F(FlashSecurity, ClientGetsOnlyFilesItCanReadItself) {
   programAndWait(port, shared, TRUE, otherUser->serverEnd());
   EXPECT_EQ("3,0,0,P,V1.23", currentProgress(port));
   EXPECT_EQ(fileBytes(100), printer(port).firmwareBytes());
+}
+
+}  // namespace
+
+namespace {
+
+// The pipe's own client (this process: root natively, the Wine user, an
+// administrator, under Wine) may change the machine; another user may not.
+TEST(CallerIdentity, OnlyAnAdministratorIsTakenForOne) {
+  ClientPipe own;
+  ASSERT_TRUE(own.connected());
+  PipeCaller caller = {};
+  ASSERT_TRUE(identifyPipeCaller(own.serverEnd(), nullptr, nullptr, &caller));
+  EXPECT_TRUE(caller.administrator) << caller.name;
+
+  std::unique_ptr<ClientPipe> otherUser = ClientPipe::ofOtherUser();
+  if (otherUser == nullptr) GTEST_SKIP() << "no client of another user can be made here";
+  ASSERT_TRUE(identifyPipeCaller(otherUser->serverEnd(), nullptr, nullptr, &caller));
+  EXPECT_FALSE(caller.administrator);
+  EXPECT_STRNE("unknown caller", caller.name);
 }
 
 }  // namespace

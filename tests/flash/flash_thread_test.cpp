@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "flash/flash_codes.h"
 #include "flash/flash_update.h"
 #include "flash_test_support.h"
 #include "monitor/monitor_state.h"
+#include "pipe/pipe_commands.h"
 #include "sim/lower_monitor.h"
 #include "sim/serial_requests.h"
 
@@ -238,6 +240,25 @@ TEST_F(FlashThread, PortStaysTakenUntilTheUpdateEnds) {
   SetEvent(port->PortFree);
   waitForFlashThread(port);
   expectEndedCleanly(port);
+}
+
+TEST_F(FlashThread, AnAbortEndsATransferAndHugeFilesAreRefused) {
+  INIPORT* port = open("USB_FT_CANCEL");
+  printer(port).setFlashMode(true);
+  holdAt(port, "1,20,4,");
+  ASSERT_EQ(0u, program(port, makeFile("FLASHT_CANCEL.BIN", 20000), FALSE));
+  ASSERT_TRUE(waitHeld());
+  EXPECT_EQ("Abort Document", ctl::responseText(request(port, ABORT_DOCUMENT)));
+  release();
+  waitForFlashThread(port);
+  EXPECT_EQ("3,0,0,F,UPDATE CANCELLED", currentProgress(port));
+  EXPECT_EQ(fileBytes(4096), printer(port).firmwareBytes());
+  EXPECT_EQ(1u, countRequests(port, 0x26));  // the printer is sent out of flash mode
+  expectEndedCleanly(port);
+
+  INIPORT* huge = open("USB_FT_HUGE");
+  EXPECT_EQ(QX_ERR_INCORRECT_BIN_FILE, program(huge, makeFile("FLASHT_HUGE.BIN", FLASH_FILE_SIZE_LIMIT + 1), FALSE));
+  EXPECT_TRUE(printer(huge).firmwareBytes().empty());
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ std::vector<std::string> entryTexts(int from, int to) {
 TEST_F(FleetLog, FiltersByCodeTimeAndText) {
   writeFile(path,
             "\"0021\",\"2017/01/04\",\"14:05:09\",\"Ready Heart Beat\"\r\n"
-            "\"0015\",\"2017/01/04\",\"14:06:00\",\"Paper-Out Heart Beat\"\r\n"
+            "\"0015\",\"2017/01/04\",\"14:06:00\",\"Paper-Out\x1b[2J Heart Beat\"\r\n"
             "not a line of the log\r\n"
             "\"0021\",\"2017/01/05\",\"09:00:00\",\"Ready \"Heart\" Beat\"\r\n"
             "\"0015\",\"2017/01/05\",\"09:30:00\",\"Paper-Out While Printing\"\r\n");
@@ -66,6 +66,8 @@ TEST_F(FleetLog, FiltersByCodeTimeAndText) {
   ASSERT_EQ(4u, lines.size()) << all.out;
   EXPECT_EQ("2017/01/04 14:05:09  0021  " + printer + "  Ready Heart Beat", lines[0]);
   EXPECT_EQ("2017/01/05 09:00:00  0021  " + printer + "  Ready \"Heart\" Beat", lines[2]);
+  // A planted escape sequence reaches no terminal.
+  EXPECT_EQ("2017/01/04 14:06:00  0015  " + printer + "  Paper-Out?[2J Heart Beat", lines[1]);
 
   EXPECT_EQ(2u, outputLines(runQxlmCtl({"log", printer, "--code", "0015"}).out).size());
   EXPECT_EQ(2u, outputLines(runQxlmCtl({"log", printer, "--since", "2017/01/05"}).out).size());

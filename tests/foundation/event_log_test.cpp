@@ -10,6 +10,7 @@
 #include "foundation_helpers.h"
 #include "monitor/settings.h"
 #include "platform/debug_output.h"
+#include "planted_file.h"
 #include "tests/test_files.h"
 
 namespace {
@@ -229,6 +230,19 @@ TEST_F(EventLogTest, APlantedLinkIsRemovedAndTheFileItLeadsToIsNeverWritten) {
   deleteFile(victim);
 }
 
+// A user may create the log before the monitor does, to read, forge or hold it.
+TEST_F(EventLogTest, ALogAnotherUserMadeIsMovedAsideAndANewOneSaysSo) {
+  writeFile(path, "\"0023\",\"2017/01/04\",\"14:05:09\",\"forged\"\r\n");
+  if (!plantAsOtherUser(path)) GTEST_SKIP() << "no file of another user can be made here";
+  ASSERT_TRUE(TextLogFile(port.get(), "Start Doc", "0023", DRW_DOCUMENTS));
+  const std::vector<std::string> texts = entryTexts(readLogFile(path));
+  ASSERT_EQ(2u, texts.size());
+  EXPECT_EQ("DRWlogger - " + path + " was not the monitor's own file, moved to " + path + ".foreign", texts[0]);
+  EXPECT_EQ("Start Doc", texts[1]);
+  EXPECT_EQ(std::vector<std::string>({"forged"}), entryTexts(readLogFile(path + ".foreign")));
+  deleteFile(path + ".foreign");
+}
+
 TEST_F(EventLogTest, FileNameReplacesWhatCannotStandInAFileName) {
   const WCHAR name[] = {'q', 'x', 'l', 'm', '\\', 'o', 'd', 'd', ':', 0x0100, 0x4E3A, 0x0007, '|',
                         '*', 0x4E2D, 'e', 'n', 'd', '"', '<', '>', '?', '/', 0};
@@ -244,6 +258,12 @@ TEST_F(EventLogTest, FileNameReplacesWhatCannotStandInAFileName) {
       std::string(windows) + "\\Temp\\qxlm_odd______-end_____" + "_" + computer + ".log";
   EXPECT_EQ(expected, path);
   EXPECT_TRUE(fileExists(expected));
+
+  // A name that would make a device's file name, or one too long for a path.
+  usePrinter(WSTR("nul .ticket"));
+  EXPECT_EQ(std::string(windows) + "\\Temp\\_nul .ticket_" + computer + ".log", path);
+  usePrinter(widen(std::string(300, 'p')));
+  EXPECT_EQ(std::string(windows) + "\\Temp\\" + std::string(100, 'p') + "_" + computer + ".log", path);
 }
 
 // A writer that runs inside another on the same thread (the debug output stands in

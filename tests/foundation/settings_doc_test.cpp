@@ -24,8 +24,24 @@ std::string trimmed(const std::string& text) {
 }
 
 struct DocRow {
-  std::string name, type, defaultText;
+  std::string name, type, defaultText, range;
 };
+
+// "any", "0 or 1", or "low to high" with a unit after it; numbers decimal or 0x hex.
+bool parseRange(const std::string& text, unsigned long* low, unsigned long* high) {
+  if (text == "any") {
+    *low = 0;
+    *high = 0xFFFFFFFFul;
+    return true;
+  }
+  std::istringstream in(text);
+  std::string first, word, second;
+  in >> first >> word >> second;
+  if (word != "to" && word != "or") return false;
+  *low = std::stoul(first, nullptr, 0);
+  *high = std::stoul(second, nullptr, 0);
+  return true;
+}
 
 // The rows of the settings table: lines "| `Name` | Type | Default | ...".
 std::vector<DocRow> documentedSettings() {
@@ -39,7 +55,7 @@ std::vector<DocRow> documentedSettings() {
     std::string cell;
     while (std::getline(split, cell, '|')) cells.push_back(trimmed(cell));
     if (cells.size() < 6) continue;
-    rows.push_back({cells[0].substr(1, cells[0].size() - 2), cells[1], cells[2]});
+    rows.push_back({cells[0].substr(1, cells[0].size() - 2), cells[1], cells[2], cells[3]});
   }
   return rows;
 }
@@ -54,6 +70,11 @@ TEST(SettingsDoc, ListsEverySettingOfTheCodeWithItsTypeAndDefault) {
     // The default's number comes first; a note may follow it.
     EXPECT_EQ(std::to_string(entry.defaultValue), rows[i].defaultText.substr(0, rows[i].defaultText.find(' ')))
         << rows[i].name;
+    // The range documented is the one a pipe client may store.
+    unsigned long low = 0, high = 0;
+    ASSERT_TRUE(parseRange(rows[i].range, &low, &high)) << rows[i].name << ": " << rows[i].range;
+    EXPECT_EQ(entry.lowest, low) << rows[i].name;
+    EXPECT_EQ(entry.highest, high) << rows[i].name;
   }
 }
 

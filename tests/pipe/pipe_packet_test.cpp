@@ -7,6 +7,7 @@
 #include "monitor/monitor_state.h"
 #include "pipe/pipe_commands.h"
 #include "pipe_test_support.h"
+#include "platform/caller_identity.h"
 
 namespace {
 
@@ -20,8 +21,12 @@ class PipePacket : public PipePortTest {
     LeaveCriticalSection(&SplSem);
     ASSERT_NE(nullptr, port);
     strcpy(port->PortNameA, "USBPACKET");
+    // The record has no pipe to tell who asks: the requests come from an administrator.
+    PipeCaller administrator = {TRUE, "test administrator"};
+    injectPipeCaller(&administrator);
   }
   void TearDown() override {
+    injectPipeCaller(nullptr);
     EnterCriticalSection(&SplSem);
     RemovePortEntry(port);
     LeaveCriticalSection(&SplSem);
@@ -88,8 +93,8 @@ TEST_F(PipePacket, ArgumentsOutsideTheirBoundsAreBadPackets) {
   expectBad(ctl::buildRequest(GET_REAL_TIME_STATUS, {0x00}));
   expectBad(ctl::buildRequest(GET_REAL_TIME_STATUS, std::vector<BYTE>(131, 0x1B)));
   expectBad(ctl::buildRequest(PROGRAM_FLASH, {}));
-  // 130 bytes is the most a real-time request holds: the port has no status thread.
-  EXPECT_EQ('T', respond(ctl::buildRequest(GET_REAL_TIME_STATUS, std::vector<BYTE>(130, 0))).type);
+  // 130 bytes is the most a real-time request holds, but not one status request.
+  EXPECT_EQ('F', respond(ctl::buildRequest(GET_REAL_TIME_STATUS, std::vector<BYTE>(130, 0))).type);
 }
 
 TEST_F(PipePacket, ResponsesAreFramedWithTheirNul) {

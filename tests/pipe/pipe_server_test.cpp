@@ -6,6 +6,7 @@
 #include "pipe/pipe_commands.h"
 #include "pipe/pipe_server.h"
 #include "pipe_test_support.h"
+#include "platform/clock.h"
 #include "tests/test_files.h"
 
 namespace {
@@ -63,6 +64,24 @@ TEST_F(PipeServer, ASilentClientGetsNothingAndTheServerListensAgain) {
   CloseHandle(silent);
   EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
   EXPECT_EQ(1u, trace.count("buildClientResponse - Start"));
+}
+
+TEST_F(PipeServer, AnIdleClientIsDroppedAndTheNextOneServed) {
+  const std::string name = portName("IDLE");
+  ASSERT_NE(nullptr, open(name));
+  clockSetScale(0.1);
+  HANDLE idle = rawClientWhenOpen(name);
+  ASSERT_NE(INVALID_HANDLE_VALUE, idle);
+  ctl::PipeClient next;
+  EXPECT_EQ(ctl::Outcome::Ok, next.open(name, 20000));
+  ctl::Response response;
+  EXPECT_EQ(ctl::Outcome::Ok, next.send(ctl::buildRequest(GET_PORT_NAME, {}), 30000, &response));
+  EXPECT_EQ(name, ctl::responseText(response));
+  clockSetScale(1.0);
+  const std::vector<BYTE> late = ctl::buildRequest(GET_PORT_NAME, {});
+  DWORD n = 0;
+  EXPECT_FALSE(WriteFile(idle, late.data(), static_cast<DWORD>(late.size()), &n, nullptr));
+  CloseHandle(idle);
 }
 
 TEST_F(PipeServer, AnOverlongRequestIsNotAnsweredAndTheClientIsDropped) {

@@ -92,12 +92,27 @@ bool LogFilter::accepts(const LogLine& line) const {
   return text.empty() || containsIgnoringCase(line.text, text);
 }
 
+namespace {
+
+// Anyone may write a log file before the monitor does: a control byte in a line
+// (an escape sequence for the terminal) is shown as "?", never sent on.
+std::string printable(const std::string& text) {
+  std::string shown = text;
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return shown;
+}
+
+}  // namespace
+
 std::string formatLogLine(const LogLine& line, bool json, size_t printerWidth) {
   if (json) {
     return "{\"time\":" + jsonString(isoStamp(line.stamp())) + ",\"printer\":" + jsonString(line.printer) +
            ",\"code\":" + jsonString(line.code) + ",\"text\":" + jsonString(line.text) + "}\n";
   }
-  return line.stamp() + "  " + line.code + "  " + padded(line.printer, printerWidth) + "  " + line.text + "\n";
+  return printable(line.stamp() + "  " + line.code + "  " + padded(line.printer, printerWidth) + "  " + line.text) +
+         "\n";
 }
 
 }  // namespace ctl

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "ctl_progress.h"
@@ -137,14 +136,20 @@ std::string metricsText(const std::vector<PortMetrics>& ports) {
 bool writeMetricsFile(const std::string& path, const std::string& text, std::string* error) {
   // Not ending in .prom, so a collector never takes the temporary file for one.
   const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.flush();
-    if (!file) {
-      *error = "cannot write " + temporary;
-      return false;
-    }
+  // A name planted there (a link to a file of the user running the watch) is
+  // removed, and the file made anew: nothing is written through it.
+  std::error_code ignored;
+  std::filesystem::remove(temporary, ignored);
+  HANDLE fresh = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool wrote = fresh != INVALID_HANDLE_VALUE &&
+                     WriteFile(fresh, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                     written == text.size();
+  if (fresh != INVALID_HANDLE_VALUE) CloseHandle(fresh);
+  if (!wrote) {
+    *error = "cannot write " + temporary;
+    std::filesystem::remove(temporary, ignored);
+    return false;
   }
   std::error_code code;
   std::filesystem::rename(temporary, path, code);

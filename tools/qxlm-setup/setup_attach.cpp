@@ -1,6 +1,7 @@
 // attach and detach: a printer's driver names the monitor, or no language monitor.
 // The driver is added again with its own files and the new monitor name, the way a
 // driver package names its monitor.
+#include "setup_dlls.h"
 #include "setup_actions.h"
 #include "setup_errors.h"
 #include "setup_spooler.h"
@@ -20,13 +21,13 @@ DWORD printerDriver(const Wide& printer, std::vector<BYTE>* buffer) {
   Wide name = printer;
   HANDLE h = nullptr;
   PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ACCESS_USE};
-  if (!OpenPrinterW(&name[0], &h, &defaults)) return GetLastError();
+  if (!dll().OpenPrinterW(&name[0], &h, &defaults)) return GetLastError();
   DWORD needed = 0;
   DWORD error = ERROR_SUCCESS;
-  GetPrinterDriverW(h, nullptr, 6, nullptr, 0, &needed);
+  dll().GetPrinterDriverW(h, nullptr, 6, nullptr, 0, &needed);
   buffer->assign(needed, 0);
-  if (needed == 0 || !GetPrinterDriverW(h, nullptr, 6, buffer->data(), needed, &needed)) error = GetLastError();
-  ClosePrinter(h);
+  if (needed == 0 || !dll().GetPrinterDriverW(h, nullptr, 6, buffer->data(), needed, &needed)) error = GetLastError();
+  dll().ClosePrinter(h);
   return error;
 }
 
@@ -62,7 +63,7 @@ int nameMonitor(const Invocation& invocation, const Console& console, bool attac
   Wide monitorCopy = monitor;
   driver->pMonitorName = attaching ? &monitorCopy[0] : nullptr;
   // Same files, same version: nothing is copied, only the driver's entry changes.
-  if (!AddPrinterDriverExW(nullptr, 6, buffer.data(), APD_COPY_NEW_FILES)) {
+  if (!dll().AddPrinterDriverExW(nullptr, 6, buffer.data(), APD_COPY_NEW_FILES)) {
     return reportFailure(console.err, "Changing the driver " + quoted(driverName), GetLastError());
   }
   console.out << "The driver " << quoted(driverName) << " of " << quoted(printer) << " now names "

@@ -1,6 +1,8 @@
 // install and uninstall: the DLL in the system folder, the monitor's registration and
 // its settings.
+#include "setup_dlls.h"
 #include "setup_actions.h"
+#include "setup_dll_check.h"
 #include "setup_errors.h"
 #include "setup_event_sources.h"
 #include "setup_settings.h"
@@ -80,6 +82,8 @@ int install(const Invocation& invocation, const Console& console) {
     return EXIT_REFUSED;
   }
 
+  const int checked = checkMonitorDll(source, SETUP_MONITOR_DLL, console);
+  if (checked != EXIT_OK) return checked;
   const int placed = placeDll(source, inSystemFolder(dllName), console);
   if (placed != EXIT_OK && placed != EXIT_RESTART_NEEDED) return placed;
 
@@ -91,7 +95,7 @@ int install(const Invocation& invocation, const Console& console) {
     info.pName = &nameCopy[0];
     info.pDLLName = &dllCopy[0];
     // The spooler loads the DLL and starts the monitor before it keeps the registration.
-    if (AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) {
+    if (dll().AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) {
       console.out << "Registered the monitor " << quoted(name) << " (" << SETUP_MONITOR_DLL << ").\n";
     } else if ((error = GetLastError()) == ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
       console.out << "The monitor " << quoted(name) << " is already registered.\n";
@@ -151,7 +155,7 @@ int uninstall(const Invocation& invocation, const Console& console) {
   const int watcher = removeWatcher(console);
   if (watcher != EXIT_OK) return watcher;
   Wide nameCopy = name;
-  if (!DeleteMonitorW(nullptr, nullptr, &nameCopy[0])) {
+  if (!dll().DeleteMonitorW(nullptr, nullptr, &nameCopy[0])) {
     return reportFailure(console.err, "Unregistering the monitor " + quoted(name), GetLastError());
   }
   // The spooler drops the monitor's key with its registration; whatever a spooler may

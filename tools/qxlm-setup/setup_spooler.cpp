@@ -1,3 +1,4 @@
+#include "setup_dlls.h"
 #include "setup_spooler.h"
 
 namespace setup {
@@ -32,7 +33,7 @@ DWORD listMonitors(std::vector<MonitorEntry>* monitors) {
   monitors->clear();
   return enumerate<MONITOR_INFO_2W>(
       [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
-        return EnumMonitorsW(nullptr, 2, buffer, size, needed, count);
+        return dll().EnumMonitorsW(nullptr, 2, buffer, size, needed, count);
       },
       [monitors](const MONITOR_INFO_2W& m) {
         monitors->push_back({text(m.pName), text(m.pDLLName)});
@@ -43,7 +44,7 @@ DWORD listDrivers(std::vector<DriverEntry>* drivers) {
   drivers->clear();
   return enumerate<DRIVER_INFO_3W>(
       [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
-        return EnumPrinterDriversW(nullptr, nullptr, 3, buffer, size, needed, count);
+        return dll().EnumPrinterDriversW(nullptr, nullptr, 3, buffer, size, needed, count);
       },
       [drivers](const DRIVER_INFO_3W& d) {
         drivers->push_back({text(d.pName), text(d.pMonitorName)});
@@ -54,7 +55,7 @@ DWORD listPrinters(std::vector<PrinterEntry>* printers) {
   printers->clear();
   return enumerate<PRINTER_INFO_2W>(
       [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
-        return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, count);
+        return dll().EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer, size, needed, count);
       },
       [printers](const PRINTER_INFO_2W& p) {
         printers->push_back({text(p.pPrinterName), text(p.pDriverName)});

@@ -1,3 +1,4 @@
+#include "setup_dlls.h"
 #include "setup_system.h"
 
 #include <vector>
@@ -77,13 +78,13 @@ bool sameContents(const Wide& a, const Wide& b) {
 
 std::string fileVersion(const Wide& path) {
   DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  const DWORD size = dll().GetFileVersionInfoSizeW(path.c_str(), &handle);
   if (size == 0) return std::string();
   std::vector<BYTE> block(size);
   VS_FIXEDFILEINFO* info = nullptr;
   UINT infoSize = 0;
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
-      !VerQueryValueW(block.data(), WSTR("\\"), reinterpret_cast<LPVOID*>(&info), &infoSize) || info == nullptr) {
+  if (!dll().GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
+      !dll().VerQueryValueW(block.data(), WSTR("\\"), reinterpret_cast<LPVOID*>(&info), &infoSize) || info == nullptr) {
     return std::string();
   }
   return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
