@@ -133,6 +133,17 @@ void finishCutBlock(INIPORT* pIniPort) {
   FreeSplMem(zeros);
 }
 
+// The zeros and the end request after a last page end would reach a printer still
+// busy with that page, which loses them: they wait for it as the job's next data
+// would. The wait is bounded; a printer that stays busy keeps the page end pending,
+// so the next document waits for it too.
+void waitForLastPage(INIPORT* pIniPort) {
+  if (!pIniPort->EOPFound || pIniPort->AbortDoc || pIniPort->UsbCrcError) return;
+  if (waitForPrinterNotBusy(pIniPort) != ERROR_SUCCESS) return;
+  pIniPort->EOPFound = FALSE;
+  clockSleep(35);
+}
+
 }  // namespace
 
 BOOL WINAPI MonEndDocPort(HANDLE hPort) { return MonEndDocPortUSB(static_cast<INIPORT*>(hPort)); }
@@ -149,7 +160,10 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   if (head == nullptr) DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - No jobs?");
   displayJobs(pIniPort);
 
-  if (pIniPort->PortType == 2) finishCutBlock(pIniPort);
+  if (pIniPort->PortType == 2) {
+    waitForLastPage(pIniPort);
+    finishCutBlock(pIniPort);
+  }
   sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
   const BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
   WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest);

@@ -172,9 +172,9 @@ TEST_F(JobWrite, AfterAPageTheNextWriteWaitsForTheBusyPrinter) {
   expectIdle(port);
 }
 
-// The wait after a page end carries over the end of the document: a job that starts
-// while the printer is still busy with the last page of the one before waits too,
-// or its first bytes are lost.
+// The wait after a page end carries over the end of the document: its end request,
+// and a job that starts while the printer is still busy with the last page of the
+// one before, wait too, or they are lost.
 TEST_F(JobWrite, AJobAfterAPageEndWaitsForTheBusyPrinter) {
   INIPORT* port = openPort("USB209");
   ASSERT_NE(port, nullptr);
@@ -183,11 +183,10 @@ TEST_F(JobWrite, AJobAfterAPageEndWaitsForTheBusyPrinter) {
   ASSERT_TRUE(printJob(port, 44, ticket(1)));
   const Bytes next = ticket(2);
   ASSERT_TRUE(printJob(port, 45, next));
-  // Every byte of the second job reached the printer (the end request after its
-  // last page may not: the end of the document does not wait for the page).
   Bytes got = printer.documents().back().data;
   got.resize(std::min(got.size(), next.size()));
   EXPECT_EQ(got, next);
+  EXPECT_EQ(printer.lostBytes(), 0u);
   EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{44, 45}));
 }
 
