@@ -71,7 +71,8 @@ BOOL waitForXon(INIPORT* pIniPort) {
   return FALSE;
 }
 
-// Sends the file once from its start, never more than its size.
+// Sends the file once from its start, never more than its size. The caller holds
+// the LinkLock.
 Transfer sendFile(INIPORT* pIniPort) {
   DWORD sizeHigh = 0;
   const DWORD sizeLow = GetFileSize(pIniPort->hFlashFile, &sizeHigh);
@@ -94,7 +95,6 @@ Transfer sendFile(INIPORT* pIniPort) {
     if (!ReadFile(pIniPort->hFlashFile, chunk, want, &read, nullptr) || read == 0) break;
     clockSleep(25);
     DWORD written = 0;
-    LinkLockHold link(pIniPort);
     BOOL wrote = pIniPort->fn.pfnWritePort(pIniPort->hPort, chunk, read, &written);
     if (written > read) written = read;
     if (pIniPort->PortType == 1 && !waitForXon(pIniPort)) wrote = FALSE;
@@ -121,10 +121,15 @@ BOOL readNewVersion(INIPORT* pIniPort, STATUSFIELDS* pFields) {
 
 BOOL runUpdate(INIPORT* pIniPort, STATUSFIELDS* pFields) {
   for (int attempt = 1; attempt <= 2; ++attempt) {
-    const Transfer transfer = sendFile(pIniPort);
-    if (transfer == Transfer::FileFailed) return FALSE;
-    if (!sendFlashRequest(pIniPort, END_FLASH_FILE_TRANSFER)) {
-      DebugTrace(pIniPort, TRACE_ERROR, "FlashUpdateThread - END_FLASH_FILE_TRANSFER failed");
+    Transfer transfer = Transfer::FileFailed;
+    {
+      // The transfer is one exchange, from its first chunk to its end request: no
+      // other reader or request of the port gets in between.
+      LinkLockHold link(pIniPort);
+      transfer = sendFile(pIniPort);
+      if (transfer != Transfer::FileFailed && !sendFlashRequest(pIniPort, END_FLASH_FILE_TRANSFER)) {
+        DebugTrace(pIniPort, TRACE_ERROR, "FlashUpdateThread - END_FLASH_FILE_TRANSFER failed");
+      }
     }
     if (transfer != Transfer::Sent) return FALSE;
     // The printer restarts with the whole file: this wait is not cut short.

@@ -11,6 +11,7 @@
 #include "flash/flash_update.h"
 #include "flash_test_support.h"
 #include "monitor/monitor_state.h"
+#include "monitor/port_entry_points.h"
 #include "sim/lower_monitor.h"
 
 namespace {
@@ -173,7 +174,15 @@ TEST_F(FlashOverPipe, NothingButTheUpdateTalksToItsPortWhateverOtherPortsDo) {
     SetEvent(port->WakeUp);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->DoneReading, 60000));
   }
+  // A ReadPort of another thread waits for the end of the transfer.
+  std::thread reader([port] {
+    BYTE buffer[64];
+    DWORD count = 0;
+    PJLMonReadPort(port, buffer, sizeof buffer, &count);
+  });
+  Sleep(20);
   release();
+  reader.join();
   waitForFlashThread(port);
   EXPECT_EQ("3,0,0,P,V1.23", currentProgress(port));
   EXPECT_EQ(fileBytes(8000), printer(port).firmwareBytes());
