@@ -9,7 +9,8 @@
 
 BOOL sendFlashRequest(INIPORT* pIniPort, BYTE code) {
   const BYTE request[8] = {code, 0x31, 0x32, 0, 0, 0, 0, 0};
-  return sendVendorCommand(pIniPort, request, sizeof request);
+  return code == END_FLASH_FILE_TRANSFER ? sendVendorCommandAfterBadRead(pIniPort, request, sizeof request)
+                                         : sendVendorCommand(pIniPort, request, sizeof request);
 }
 
 DWORD qxGetProgramFlashStatus(INIPORT* pIniPort, DWORD code, LPBYTE pReply, LPDWORD pcbReply) {

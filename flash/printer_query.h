@@ -15,7 +15,9 @@ struct INIPORT;
 #define ENTER_FLASH_PROGRAMMING_MODE 0x25u
 #define END_FLASH_FILE_TRANSFER 0x26u
 
-// Sends the 8-byte vendor request code, "1", "2", five zero bytes.
+// Sends the 8-byte vendor request code, "1", "2", five zero bytes. The end of a
+// transfer goes out even after a failed read: a printer left in flash mode would
+// take every later job as firmware.
 BOOL sendFlashRequest(INIPORT* pIniPort, BYTE code);
 
 // Sends the status request (SHORT_STATUS, COMPLETE_STATUS, FIELD_15: the printer's

@@ -20,6 +20,10 @@ struct INIPORT;
 // is bad or a USB CRC error is pending.
 BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length);
 
+// The same, sent even while communication is bad: for a request that ends a state
+// the printer must not be left in.
+BOOL sendVendorCommandAfterBadRead(INIPORT* pIniPort, const BYTE* pRequest, DWORD length);
+
 // Arms the printer's watchdog on a USB port whose printer supports it; inDocument
 // selects the printing time-out instead of the idle one.
 void sendEnableWatchDog(INIPORT* pIniPort, BOOL inDocument);

@@ -5,7 +5,9 @@
 #include "monitor/port_record.h"
 #include "pipe/device_control.h"
 
-BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
+namespace {
+
+BOOL send(INIPORT* pIniPort, const BYTE* pRequest, DWORD length, BOOL evenAfterBadRead) {
   if (DebugTraceEnabled(TRACE_INFO)) {
     DebugTraceF(pIniPort, TRACE_INFO, "sendVendorCommand - pIniPort %p hPort %p", static_cast<void*>(pIniPort),
                 pIniPort->hPort);
@@ -15,7 +17,7 @@ BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
                 bytes[2], static_cast<unsigned>(length));
   }
 
-  if (!pIniPort->goodCommWithPrinter) {
+  if (!pIniPort->goodCommWithPrinter && !evenAfterBadRead) {
     DebugTrace(pIniPort, TRACE_INFO, "sendVendorCommand - Aborting vendor command because of USB error");
     return FALSE;
   }
@@ -40,4 +42,14 @@ BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
   }
   traceLastError(pIniPort, "sendVendorCommand - *pIniPort->fn.pfnGetPrinterDataFromPort IOCTL - FAIL - ");
   return FALSE;
+}
+
+}  // namespace
+
+BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
+  return send(pIniPort, pRequest, length, FALSE);
+}
+
+BOOL sendVendorCommandAfterBadRead(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
+  return send(pIniPort, pRequest, length, TRUE);
 }

@@ -123,6 +123,21 @@ TEST_F(FlashThread, WithoutChecksTheTransferStartsAtOnce) {
   expectEndedCleanly(port);
 }
 
+// A read that failed during the transfer does not keep the printer in flash mode.
+TEST_F(FlashThread, TheEndOfTransferGoesOutAfterAFailedRead) {
+  INIPORT* port = open("USB_FT_BADREAD", "NOT-LISTED");
+  printer(port).setFlashMode(true);
+  holdAt(port, "1,5,5,");
+  const ctl::Response started = requestFlash(port, makeFile("flasht_bad_read.dat", 5000), FALSE);
+  ASSERT_EQ('P', started.type);
+  ASSERT_TRUE(waitHeld());
+  port->goodCommWithPrinter = FALSE;
+  release();
+  waitForFlashThread(port);
+  EXPECT_LE(1u, countRequests(port, 0x26));
+  EXPECT_FALSE(printer(port).inFlashMode());
+}
+
 TEST_F(FlashThread, SmallAndEmptyFiles) {
   INIPORT* small = open("USB_FT_SMALL");
   printer(small).setFlashMode(true);
