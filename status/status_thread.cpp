@@ -2,6 +2,7 @@
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "monitor/link_lock.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
@@ -126,8 +127,12 @@ BOOL statusPass(INIPORT* pIniPort) {
     DWORD length = pIniPort->RTStatusCommandLength & 0xFFFF;
     if (length > sizeof request) length = sizeof request;
     for (DWORD i = 0; i < length; ++i) request[i] = pIniPort->RTStatusCommand[i];
-    ReadCommand(pIniPort, TRUE, request, length);
-    keepRealTimeReply(pIniPort);
+    {
+      // The answer is kept before any other reader of the port can replace it.
+      LinkLockHold link(pIniPort);
+      ReadCommand(pIniPort, TRUE, request, length);
+      keepRealTimeReply(pIniPort);
+    }
     SetEvent(pIniPort->RTStatusComplete);
     queried = TRUE;
   } else if (HeartbeatOn) {
