@@ -9,7 +9,7 @@
 
 BOOL sendFlashRequest(INIPORT* pIniPort, BYTE code) {
   const BYTE request[8] = {code, 0x31, 0x32, 0, 0, 0, 0, 0};
-  return code == END_FLASH_FILE_TRANSFER ? sendVendorCommandAfterBadRead(pIniPort, request, sizeof request)
+  return code == END_FLASH_FILE_TRANSFER ? sendVendorCommandOnBadLink(pIniPort, request, sizeof request)
                                          : sendVendorCommand(pIniPort, request, sizeof request);
 }
 

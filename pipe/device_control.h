@@ -20,9 +20,9 @@ struct INIPORT;
 // is bad or a USB CRC error is pending.
 BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length);
 
-// The same, sent even while communication is bad: for a request that ends a state
-// the printer must not be left in.
-BOOL sendVendorCommandAfterBadRead(INIPORT* pIniPort, const BYTE* pRequest, DWORD length);
+// The same, sent even after a failed read or a USB CRC error of the last document:
+// for a request that ends a state the printer must not be left in.
+BOOL sendVendorCommandOnBadLink(INIPORT* pIniPort, const BYTE* pRequest, DWORD length);
 
 // Arms the printer's watchdog on a USB port whose printer supports it; inDocument
 // selects the printing time-out instead of the idle one.

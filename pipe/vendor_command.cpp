@@ -7,7 +7,7 @@
 
 namespace {
 
-BOOL send(INIPORT* pIniPort, const BYTE* pRequest, DWORD length, BOOL evenAfterBadRead) {
+BOOL send(INIPORT* pIniPort, const BYTE* pRequest, DWORD length, BOOL evenOnBadLink) {
   if (DebugTraceEnabled(TRACE_INFO)) {
     DebugTraceF(pIniPort, TRACE_INFO, "sendVendorCommand - pIniPort %p hPort %p", static_cast<void*>(pIniPort),
                 pIniPort->hPort);
@@ -17,11 +17,11 @@ BOOL send(INIPORT* pIniPort, const BYTE* pRequest, DWORD length, BOOL evenAfterB
                 bytes[2], static_cast<unsigned>(length));
   }
 
-  if (!pIniPort->goodCommWithPrinter && !evenAfterBadRead) {
+  if (!pIniPort->goodCommWithPrinter && !evenOnBadLink) {
     DebugTrace(pIniPort, TRACE_INFO, "sendVendorCommand - Aborting vendor command because of USB error");
     return FALSE;
   }
-  if (pIniPort->UsbCrcError) {
+  if (pIniPort->UsbCrcError && !evenOnBadLink) {
     DebugTrace(pIniPort, TRACE_ERROR, "sendVendorCommand - Abort Vendor send command CRC error");
     return FALSE;
   }
@@ -50,6 +50,6 @@ BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
   return send(pIniPort, pRequest, length, FALSE);
 }
 
-BOOL sendVendorCommandAfterBadRead(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
+BOOL sendVendorCommandOnBadLink(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
   return send(pIniPort, pRequest, length, TRUE);
 }
