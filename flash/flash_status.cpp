@@ -7,10 +7,20 @@
 #include "platform/clock.h"
 #include "status/status_reply.h"
 
+namespace {
+
+const int END_REQUEST_TRIES = 3;
+
+}  // namespace
+
 BOOL sendFlashRequest(INIPORT* pIniPort, BYTE code) {
   const BYTE request[8] = {code, 0x31, 0x32, 0, 0, 0, 0, 0};
-  return code == END_FLASH_FILE_TRANSFER ? sendVendorCommandOnBadLink(pIniPort, request, sizeof request)
-                                         : sendVendorCommand(pIniPort, request, sizeof request);
+  if (code != END_FLASH_FILE_TRANSFER) return sendVendorCommand(pIniPort, request, sizeof request);
+  for (int tries = 1;; ++tries) {
+    if (sendVendorCommandOnBadLink(pIniPort, request, sizeof request)) return TRUE;
+    if (tries == END_REQUEST_TRIES) return FALSE;
+    clockSleep(100);
+  }
 }
 
 DWORD qxGetProgramFlashStatus(INIPORT* pIniPort, DWORD code, LPBYTE pReply, LPDWORD pcbReply) {

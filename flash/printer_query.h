@@ -16,8 +16,9 @@ struct INIPORT;
 #define END_FLASH_FILE_TRANSFER 0x26u
 
 // Sends the 8-byte vendor request code, "1", "2", five zero bytes. The end of a
-// transfer goes out even after a failed read or a link error: a printer left in
-// flash mode would take every later job as firmware.
+// transfer goes out even after a failed read or a link error, and is tried again
+// (three tries in all) when it fails: a printer left in flash mode would take every
+// later job as firmware.
 BOOL sendFlashRequest(INIPORT* pIniPort, BYTE code);
 
 // Sends the status request (SHORT_STATUS, COMPLETE_STATUS, FIELD_15: the printer's
