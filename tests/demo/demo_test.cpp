@@ -189,6 +189,14 @@ TEST_F(DemoTest, KeepOpenServesLiveStatusUntilInterrupted) {
   } end{run};
 
   sim::Printer& printer = sim::printer("USB077");
+  // Once the job has ended at the printer, the port turns idle and stays open. The
+  // client connects only then: the pipe drops a client that stays silent for long.
+  EXPECT_TRUE(printer.waitUntil(
+      [](const std::vector<sim::Call>& calls) {
+        return std::any_of(calls.begin(), calls.end(),
+                           [](const sim::Call& call) { return call.entry == sim::Entry::EndDocPort; });
+      },
+      600000));
   ctl::PipeClient client;
   // The pipe exists from the port's open on.
   ctl::Outcome opened = ctl::Outcome::NoSuchPort;
@@ -197,13 +205,6 @@ TEST_F(DemoTest, KeepOpenServesLiveStatusUntilInterrupted) {
     if (opened == ctl::Outcome::NoSuchPort) clockSleep(100);
   }
   ASSERT_EQ(opened, ctl::Outcome::Ok);
-  // Once the job has ended at the printer, the port turns idle and stays open.
-  EXPECT_TRUE(printer.waitUntil(
-      [](const std::vector<sim::Call>& calls) {
-        return std::any_of(calls.begin(), calls.end(),
-                           [](const sim::Call& call) { return call.entry == sim::Entry::EndDocPort; });
-      },
-      600000));
   ctl::Response response;
   for (int asked = 0; asked < 2000 && response.type != 'd'; ++asked) {
     ASSERT_EQ(client.send(ctl::buildRequest(4, {}), 10000, &response), ctl::Outcome::Ok);
