@@ -1,5 +1,6 @@
 // The access list the port's pipe carries, read back from the pipe itself, and the
 // check qxlm-ctl makes of whoever serves a pipe.
+#include <cstdio>
 #include <vector>
 
 #include "ctl_command_line.h"
@@ -100,13 +101,22 @@ PROCESS_INFORMATION startOrdinaryServer(const std::string& pipeName) {
     LocalFree(administrators);
   }
   CloseHandle(own);
-  if (restricted == nullptr) return process;
+  if (restricted == nullptr) {
+    std::printf("CreateRestrictedToken: error %lu\n", GetLastError());
+    return process;
+  }
   std::string command = "\"" + path + "\" " + pipeName;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessAsUserA(restricted, path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process)) {
+  // Now and then Wine fails to start a program at all (see wine-run.sh): try again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (CreateProcessAsUserA(restricted, path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process)) {
+      break;
+    }
     process = PROCESS_INFORMATION();
+    std::printf("CreateProcessAsUserA, attempt %d: error %lu\n", attempt + 1, GetLastError());
+    Sleep(200);
   }
   CloseHandle(restricted);
   return process;
