@@ -58,7 +58,7 @@ void checkResponse(const BYTE* response, DWORD length, bool sound, BYTE code) {
   const BYTE type = response[4];
   FUZZ_CHECK(type != 0 && strchr("POTFBNDd", type) != nullptr);
   FUZZ_CHECK((type == 'B') == !sound);
-  if (sound && code > SET_REGISTRY_KEY) FUZZ_CHECK(type == 'N');
+  if (sound && code > GET_JOB_OUTCOMES) FUZZ_CHECK(type == 'N');
   if (sound && code == GET_DPRINT_STATE) FUZZ_CHECK(type == 'D' || type == 'd');
 }
 
