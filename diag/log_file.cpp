@@ -3,11 +3,14 @@
 // writes only to a file whose one name is the log's (a link planted at the name is
 // removed, never written through), trims it in place through the handle it has
 // checked, and lets one writer at a time at it, whichever port that writer serves.
+// Its opens, deletes and renames wait a bounded time only (log_file_call.h): a line
+// that cannot wait for a file another user holds is not written.
 #include <cstdio>
 #include <cstring>
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "diag/log_file_call.h"
 #include "diag/log_lock.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
@@ -19,12 +22,6 @@ namespace {
 // How far past the cut point a line end is looked for: far beyond the longest line
 // the monitor writes, so that only a file that is not a log at all is cut mid-line.
 #define LOG_LINE_SEARCH_LIMIT 65536
-
-// A reparse point is opened as itself, so that what it points to is never touched.
-HANDLE openLog(LPCSTR path, DWORD disposition) {
-  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
 
 enum FileKind { OWN_FILE, LINKED_FILE, UNKNOWN_FILE };
 
@@ -51,7 +48,7 @@ BOOL moveForeignFileAside(INIPORT* pIniPort, LPCSTR path) {
   if (fileOwnedBySelf(path)) return TRUE;
   char aside[LOG_PATH_SIZE + 8];
   snprintf(aside, sizeof aside, "%s.foreign", path);
-  const BOOL moved = MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING);
+  const BOOL moved = LogFileMove(path, aside);
   const DWORD error = GetLastError();
   char text[2 * LOG_PATH_SIZE + 128];  // the log line cuts it to fit
   if (moved) {
@@ -72,24 +69,24 @@ BOOL moveForeignFileAside(INIPORT* pIniPort, LPCSTR path) {
 HANDLE openOwnFile(INIPORT* pIniPort, LPCSTR path) {
   if (!moveForeignFileAside(pIniPort, path)) return INVALID_HANDLE_VALUE;
   FileKind kind = UNKNOWN_FILE;
-  HANDLE hFile = keepOwnFile(openLog(path, OPEN_ALWAYS), &kind);
+  HANDLE hFile = keepOwnFile(LogFileOpen(path, OPEN_ALWAYS), &kind);
   if (kind != LINKED_FILE) return hFile;
   DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - %s is a link to another file, its name is removed", path);
-  if (!DeleteFileA(path)) {
+  if (!LogFileDelete(path)) {
     DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Could not remove %s, error %u", path,
                 static_cast<unsigned>(GetLastError()));
     return INVALID_HANDLE_VALUE;
   }
-  return keepOwnFile(openLog(path, CREATE_NEW), &kind);
+  return keepOwnFile(LogFileOpen(path, CREATE_NEW), &kind);
 }
 
 // A new backup file, made only where the old one could be removed. The log is
 // trimmed without one when it cannot be made (a viewer may hold the old one open).
 HANDLE createBackup(INIPORT* pIniPort, LPCSTR backup) {
   HANDLE hBackup = INVALID_HANDLE_VALUE;
-  if (DeleteFileA(backup) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+  if (LogFileDelete(backup) || GetLastError() == ERROR_FILE_NOT_FOUND) {
     FileKind kind = UNKNOWN_FILE;
-    hBackup = keepOwnFile(openLog(backup, CREATE_NEW), &kind);
+    hBackup = keepOwnFile(LogFileOpen(backup, CREATE_NEW), &kind);
   }
   if (hBackup == INVALID_HANDLE_VALUE) {
     DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Could not create backup file %s, error %u", backup,
@@ -163,7 +160,7 @@ BOOL moveTail(INIPORT* pIniPort, HANDLE hLogFile, ULONGLONG keepFrom, HANDLE* ph
                   static_cast<unsigned>(GetLastError()));
       CloseHandle(*phBackup);
       *phBackup = INVALID_HANDLE_VALUE;
-      DeleteFileA(backup);
+      LogFileDelete(backup);
     }
     if (!seekTo(hLogFile, *kept) || !writeAll(hLogFile, block, got)) {
       DebugTraceF(pIniPort, TRACE_ERROR, "DRWlogger - Write failed, error %u", static_cast<unsigned>(GetLastError()));

@@ -30,17 +30,10 @@ OpenLog* g_openLogs = nullptr;
 
 char foldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// File names are compared as Windows compares them, without regard to case.
-BOOL sameFile(LPCSTR a, LPCSTR b) {
-  for (; *a != '\0' && foldCase(*a) == foldCase(*b); ++a, ++b) {
-  }
-  return foldCase(*a) == foldCase(*b);
-}
-
 // Under g_lists.
 LogFileLock* findOrAdd(LPCSTR path) {
   for (LogFileLock* entry = g_fileLocks; entry != nullptr; entry = entry->next) {
-    if (sameFile(entry->path, path)) return entry;
+    if (SameLogFile(entry->path, path)) return entry;
   }
   LogFileLock* entry = static_cast<LogFileLock*>(AllocSplMem(sizeof(LogFileLock)));
   if (entry == nullptr) return nullptr;
@@ -65,6 +58,12 @@ void removeIfUnused(LogFileLock* entry) {
 }
 
 }  // namespace
+
+BOOL SameLogFile(LPCSTR a, LPCSTR b) {
+  for (; *a != '\0' && foldCase(*a) == foldCase(*b); ++a, ++b) {
+  }
+  return foldCase(*a) == foldCase(*b);
+}
 
 void InitializeLogFileLocks(void) { InitializeCriticalSection(&g_lists); }
 

@@ -7,6 +7,9 @@
 
 struct LogFileLock;
 
+// File names are compared as Windows compares them, without regard to case.
+BOOL SameLogFile(LPCSTR a, LPCSTR b);
+
 // Once, at the library's process attach.
 void InitializeLogFileLocks(void);
 

@@ -33,9 +33,15 @@ BOOL argumentsFit(const PipeRequest& request) {
   return TRUE;
 }
 
+// The switches take 0 or 1, the values their settings may hold: any other byte is
+// more likely a client's mistake than a wish, and is refused.
 void setHeartbeat(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer) {
   DebugTraceF(pIniPort, TRACE_INFO, "buildClientResponse - SET_HEARTBEAT value = %u",
               static_cast<unsigned>(request.payload[0]));
+  if (!settingValueAllowed("EnableHeartBeat", request.payload[0])) {
+    answerText(answer, PIPE_ANSWER_FLASH, "HEARTBEAT SWITCH OUT OF RANGE");
+    return;
+  }
   if (request.payload[0] != 0) {
     HeartbeatOn = TRUE;
   } else {
@@ -61,7 +67,11 @@ void setHeartbeatRate(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer*
 void setSpoolerMode(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer) {
   DebugTraceF(pIniPort, TRACE_INFO, "buildClientResponse - SET_SPOOLER_MODE value = %u",
               static_cast<unsigned>(request.payload[0]));
-  Settings.EOJEjectSendLastPage = request.payload[0] != 0 ? 1 : 0;
+  if (!settingValueAllowed("EOJEjectSendLastPage", request.payload[0])) {
+    answerText(answer, PIPE_ANSWER_FLASH, "SPOOLER MODE OUT OF RANGE");
+    return;
+  }
+  Settings.EOJEjectSendLastPage = request.payload[0];
   answerText(answer, PIPE_ANSWER_PASS, "Set spooler mode");
 }
 

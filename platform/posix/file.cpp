@@ -374,7 +374,7 @@ std::shared_ptr<FileObject> openFile(const std::string& path, DWORD access, DWOR
   OpenMode mode = {access & kReadWrite, share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)};
   const bool noFollow = (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
 
-  std::lock_guard<std::mutex> guard(g_filesLock);
+  std::unique_lock<std::mutex> guard(g_filesLock);
   struct stat st;
   const bool found = (noFollow ? lstat(path.c_str(), &st) : stat(path.c_str(), &st)) == 0;
   // The link itself is opened: its attributes can be read, nothing through it.
@@ -415,7 +415,18 @@ std::shared_ptr<FileObject> openFile(const std::string& path, DWORD access, DWOR
     if (noFollow) oflags |= O_NOFOLLOW;
   }
 
-  const int fd = open(path.c_str(), oflags, 0666);
+  // A lease another holds on the file makes the open wait for its break, as an
+  // oplock does on Windows. The wait is made without the table's lock, so that it
+  // stalls no other file call, and the open then starts over.
+  const bool leasable = found && S_ISREG(st.st_mode);
+  const int fd = open(path.c_str(), oflags | (leasable ? O_NONBLOCK : 0), 0666);
+  if (fd < 0 && errno == EWOULDBLOCK && leasable) {
+    guard.unlock();
+    const int waited = open(path.c_str(), oflags & ~O_TRUNC);
+    if (waited >= 0) close(waited);
+    return openFile(path, access, share, disposition, flags);
+  }
+  if (fd >= 0 && leasable) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (fd < 0) {
     SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : errorFromErrno(errno));
     return nullptr;

@@ -39,6 +39,8 @@ class KernelObject {
   // Whether that client opened the pipe with only its identification to lend
   // (SECURITY_IDENTIFICATION or SECURITY_ANONYMOUS): the server may not act as it.
   virtual bool clientIdentifiesOnly() const { return false; }
+  // Whether a test made the connected client an ordinary caller (pipe_peer.h).
+  virtual bool clientMadeOrdinary() const { return false; }
 
  private:
   const ObjectKind kind_;

@@ -33,6 +33,7 @@ const size_t kPipePrefixLength = sizeof kPipePrefix / sizeof kPipePrefix[0] - 1;
 const int kAnswerWaitMs = 5000;
 
 std::atomic<bool> g_cancelLater{false};
+thread_local bool t_connectsAsOrdinary = false;
 
 class PipeObject : public KernelObject {
  public:
@@ -47,6 +48,7 @@ class PipeObject : public KernelObject {
   }
   int clientSocket() const override { return end_->clientSocket(); }
   bool clientIdentifiesOnly() const override { return end_->clientIdentifiesOnly(); }
+  bool clientMadeOrdinary() const override { return end_->clientMadeOrdinary(); }
   const std::shared_ptr<PipeEnd>& end() const { return end_; }
 
  private:
@@ -146,6 +148,8 @@ std::shared_ptr<PipeEnd> pipeEndOf(HANDLE h) {
   return pipe != nullptr ? pipe->end() : nullptr;
 }
 
+void connectAsOrdinaryCaller(bool ordinary) { t_connectsAsOrdinary = ordinary; }
+
 bool pipeServerUserId(HANDLE hPipe, uid_t* uid) {
   auto end = pipeEndOf(hPipe);
   const int fd = end != nullptr ? end->serverSocket() : -1;
@@ -168,7 +172,9 @@ HANDLE openPipeClient(const std::u16string& name, DWORD, DWORD flags) {
   const DWORD level = flags & SECURITY_DELEGATION;
   const bool identifies = (flags & SECURITY_SQOS_PRESENT) != 0 && level < SECURITY_IMPERSONATION;
   DWORD defaultTimeout = 0;
-  const char answer = introduce(fd, identifies ? kIntroConnectIdentifying : kIntroConnect, &defaultTimeout);
+  const char intro = t_connectsAsOrdinary ? (identifies ? kIntroConnectIdentifyingOrdinary : kIntroConnectOrdinary)
+                                          : (identifies ? kIntroConnectIdentifying : kIntroConnect);
+  const char answer = introduce(fd, intro, &defaultTimeout);
   if (answer != kAnswerAccepted) {
     close(fd);
     SetLastError(answer == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PIPE_BUSY);

@@ -388,6 +388,11 @@ bool PipeEnd::clientIdentifiesOnly() const {
   return clientIdentifiesOnly_;
 }
 
+bool PipeEnd::clientMadeOrdinary() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return clientMadeOrdinary_;
+}
+
 int PipeEnd::serverSocket() const {
   std::lock_guard<std::mutex> guard(lock_);
   return server_ ? -1 : dataFd_;
@@ -483,12 +488,15 @@ void PipeEnd::answerIntro(int fd) {
     return;
   }
   const bool free = state_ == State::Listening && dataFd_ < 0;
-  const bool connecting = intro == kIntroConnect || intro == kIntroConnectIdentifying;
+  const bool ordinary = intro == kIntroConnectOrdinary || intro == kIntroConnectIdentifyingOrdinary;
+  const bool identifying = intro == kIntroConnectIdentifying || intro == kIntroConnectIdentifyingOrdinary;
+  const bool connecting = ordinary || identifying || intro == kIntroConnect;
   if (n == 1 && connecting && free) {
     sendAnswer(fd, kAnswerAccepted, defaultTimeout_);
     dataFd_ = fd;
     state_ = State::Connected;
-    clientIdentifiesOnly_ = intro == kIntroConnectIdentifying;
+    clientIdentifiesOnly_ = identifying;
+    clientMadeOrdinary_ = ordinary;
     rest_.clear();
     completeAll(connects_, kStatusSuccess);
     return;

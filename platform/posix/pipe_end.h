@@ -45,6 +45,9 @@ DWORD errorFromStatus(ULONG_PTR status);
 // The first message of a connection, from the client, and the server's answer.
 constexpr char kIntroConnect = 'C';
 constexpr char kIntroConnectIdentifying = 'I';  // the client lends its identification only
+// The same two, from a client a test made an ordinary caller (pipe_peer.h).
+constexpr char kIntroConnectOrdinary = 'c';
+constexpr char kIntroConnectIdentifyingOrdinary = 'i';
 constexpr char kIntroQuery = 'Q';  // WaitNamedPipe: is the instance free?
 constexpr char kAnswerAccepted = 'A';
 constexpr char kAnswerBusy = 'B';
@@ -76,6 +79,7 @@ class PipeEnd {
   int clientSocket() const;
   // Whether the server end's client lends its identification only.
   bool clientIdentifiesOnly() const;
+  bool clientMadeOrdinary() const;
   // The client end's connection to its server, or -1 for a server end.
   int serverSocket() const;
   // The handle is gone: pending operations end cancelled, the connection and the
@@ -127,6 +131,7 @@ class PipeEnd {
   State state_;
   bool messageRead_ = true;
   bool clientIdentifiesOnly_ = false;
+  bool clientMadeOrdinary_ = false;
   DWORD defaultTimeout_ = 50;
   int listenFd_ = -1;
   int dataFd_ = -1;

@@ -13,4 +13,10 @@ namespace posix {
 // system recorded it when that process began to listen; false for any other handle.
 bool pipeServerUserId(HANDLE hPipe, uid_t* uid);
 
+// For tests: the pipes the calling thread connects to from now on take it, whatever
+// its account, for an ordinary user named "ordinary caller" (false: its own account
+// again). Unlike injectPipeCaller it holds for those connections only, so that one
+// client of many can be made ordinary.
+void connectAsOrdinaryCaller(bool ordinary);
+
 }  // namespace posix

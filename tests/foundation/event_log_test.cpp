@@ -2,6 +2,7 @@
 // writer's lock and handle.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "diag/event_log.h"
 #include "foundation_helpers.h"
 #include "monitor/settings.h"
+#include "platform/clock.h"
 #include "platform/debug_output.h"
 #include "planted_file.h"
 #include "tests/test_files.h"
@@ -241,6 +243,31 @@ TEST_F(EventLogTest, ALogAnotherUserMadeIsMovedAsideAndANewOneSaysSo) {
   EXPECT_EQ("Start Doc", texts[1]);
   EXPECT_EQ(std::vector<std::string>({"forged"}), entryTexts(readLogFile(path + ".foreign")));
   deleteFile(path + ".foreign");
+}
+
+// A lock another user holds on the log makes its open wait far longer than a writer
+// may (the stand-in's lease: until the holder lets go, or the system's lease break
+// time of tens of seconds). The writer gives up that line within its bound, the next
+// ones fail at once while the open still waits, and once the holder lets go the log
+// goes on.
+TEST_F(EventLogTest, ALockedLogCostsItsLinesNotAWait) {
+  writeFile(path, "\"0023\",\"2017/01/04\",\"14:05:09\",\"before\"\r\n");
+  if (!holdWithLock(path)) GTEST_SKIP() << "no lock that keeps an open waiting can be taken here";
+  clockSetScale(0.01);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(TextLogFile(port.get(), "held", "0023", DRW_DOCUMENTS));
+  EXPECT_FALSE(TextLogFile(port.get(), "held too", "0023", DRW_DOCUMENTS));
+  const auto waited = std::chrono::steady_clock::now() - start;
+  letGoOfLock();
+  EXPECT_LT(waited, std::chrono::seconds(10));
+  bool written = false;
+  for (int i = 0; i < 200 && !written; ++i) {
+    written = TextLogFile(port.get(), "after", "0023", DRW_DOCUMENTS) != FALSE;
+    if (!written) clockSleep(100);
+  }
+  clockSetScale(1.0);
+  EXPECT_TRUE(written);
+  EXPECT_EQ(std::vector<std::string>({"before", "after"}), entryTexts(readLogFile(path)));
 }
 
 TEST_F(EventLogTest, FileNameReplacesWhatCannotStandInAFileName) {

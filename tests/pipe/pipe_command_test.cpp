@@ -170,10 +170,23 @@ TEST_F(PipeCommands, RatesAndSpoolerModeLiveInMemoryUntilTheNextSettingsRead) {
   EXPECT_EQ(10000u, Settings.HeartBeatRate.load());
   EXPECT_EQ(10000u, wdHeartBeatRate.load());
 
-  EXPECT_EQ("Set spooler mode", ctl::responseText(request(name, SET_SPOOLER_MODE, {7})));
+  EXPECT_EQ("Set spooler mode", ctl::responseText(request(name, SET_SPOOLER_MODE, {1})));
   EXPECT_EQ(1u, Settings.EOJEjectSendLastPage.load());
   request(name, SET_SPOOLER_MODE, {0});
   EXPECT_EQ(0u, Settings.EOJEjectSendLastPage.load());
+
+  // The switches take 0 or 1 only; anything else is refused and changes nothing.
+  HeartbeatOn = TRUE;
+  const ctl::Response mode = request(name, SET_SPOOLER_MODE, {7});
+  EXPECT_EQ('F', mode.type);
+  EXPECT_EQ("SPOOLER MODE OUT OF RANGE", ctl::responseText(mode));
+  EXPECT_EQ(0u, Settings.EOJEjectSendLastPage.load());
+  const ctl::Response heartbeat = request(name, SET_HEARTBEAT, {2});
+  EXPECT_EQ('F', heartbeat.type);
+  EXPECT_EQ("HEARTBEAT SWITCH OUT OF RANGE", ctl::responseText(heartbeat));
+  EXPECT_TRUE(HeartbeatOn);
+  EXPECT_EQ('F', request(name, SET_HEARTBEAT_RATE, {0xFF, 0xFF, 0xFF, 0xFF}).type);
+  EXPECT_EQ(10000u, Settings.HeartBeatRate.load());
 
   // The version request reads the settings again.
   EXPECT_EQ("2.00 build 00 01/04/2017", ctl::responseText(request(name, GET_LM_VERSION)));

@@ -1,13 +1,18 @@
 // A pipe client of one port: connects when the port's pipe is there, sends the
 // scenario's requests one at a time, sometimes goes away without reading the answer
 // or hangs up after it, and checks that every answer it reads answers its own
-// request.
+// request. Some requests come from an ordinary local user: what would change
+// anything is refused and changes nothing, the rest is answered as to anyone.
 #include <cstdio>
 
 #include "ctl_client.h"
 #include "ctl_packet.h"
 #include "monitor/monitor_entry.h"
+#include "monitor/monitor_state.h"
+#include "monitor/port_record.h"
+#include "monitor/settings.h"
 #include "pipe/pipe_commands.h"
+#include "platform/posix/pipe_peer.h"
 #include "run.h"
 
 namespace soak {
@@ -108,6 +113,69 @@ std::string judge(const RunContext& ctx, unsigned port, const RequestPlan& q, co
   }
 }
 
+const char kDenied[] = "ACCESS DENIED - ADMINISTRATOR REQUIRED";
+
+// TRUE, with *wrong set when the answer is not the refusal it must be, for a request
+// an ordinary user may not make; FALSE for one that is answered as to anyone.
+bool judgeRefusal(const RequestPlan& q, const ctl::Response& r, std::string* wrong) {
+  const char* expected = nullptr;
+  switch (q.code) {
+    case SET_HEARTBEAT:
+    case SET_HEARTBEAT_RATE:
+    case SET_SPOOLER_MODE:
+    case PROGRAM_FLASH:
+    case ABORT_DOCUMENT:
+    case SET_REGISTRY_KEY:
+      expected = kDenied;
+      break;
+    case GET_REAL_TIME_STATUS:
+      // Payload: the time-out, ESC "I", then the type; "A" "c" is the ticket form.
+      if (q.payload.size() > 5 && q.payload[4] == 'A' && q.payload[5] == 'c') {
+        expected = q.payload.size() == 13 ? kDenied : "NOT A STATUS REQUEST";
+      }
+      break;
+    default:
+      break;
+  }
+  if (expected == nullptr) return false;
+  if (!isText(r, 'F', expected)) {
+    *wrong = "an ordinary user's request " + std::to_string(q.code) + " answered with " + letterName(r.type) + " " +
+             text(r) + ", not F " + expected;
+  }
+  return true;
+}
+
+// What a refused request must leave as it was.
+struct Effects {
+  bool abortPending = false;
+  bool flashing = false;
+  size_t tickets = 0;
+};
+
+Effects effectsOf(RunContext& ctx, unsigned port) {
+  PortState& ps = *ctx.ports[port];
+  Effects e;
+  e.tickets = ctx.printer(port).f0Tickets().size();
+  std::lock_guard<std::mutex> held(ps.lock);
+  if (ps.record != nullptr) {
+    e.abortPending = ps.record->AbortPending != FALSE;
+    e.flashing = ps.record->FlashInProgress != FALSE;
+  }
+  return e;
+}
+
+// Only this port's client aborts or flashes it, one request at a time, and no
+// administrator asks for the ordinary user's rate or prints a ticket.
+std::string changedByOrdinaryUser(const Effects& before, const Effects& after) {
+  if (!before.abortPending && after.abortPending) return "an ordinary user's request left an abort pending";
+  if (!before.flashing && after.flashing) return "an ordinary user's request started a firmware update";
+  if (after.tickets != before.tickets) return "an ordinary user's request printed a ticket";
+  if (Settings.HeartBeatRate == kOrdinaryRate || wdHeartBeatRate == kOrdinaryRate) {
+    return "the heartbeat rate an ordinary user asked for was taken";
+  }
+  return "";
+}
+
 std::vector<BYTE> requestBytes(const RunContext& ctx, const RequestPlan& q) {
   std::vector<BYTE> payload = q.payload;
   if (q.code == PROGRAM_FLASH) {
@@ -127,14 +195,23 @@ void runClient(RunContext& ctx, unsigned port) {
   const int p = static_cast<int>(port);
   ctl::PipeClient client;
   bool connected = false;
+  bool connectedOrdinary = false;
   for (const Event& e : ctx.scenario.events) {
     if (e.port != port || e.step != Step::Request) continue;
     ctx.waitUntil(e.at);
     const RequestPlan& q = e.request;
+    // The account is the connection's: an ordinary user's request goes on one of its own.
+    if (connected && connectedOrdinary != q.ordinary) {
+      client.close();
+      connected = false;
+    }
     if (!connected) {
       // The client lends its identity, so that the monitor can open a firmware file
       // as the client (an update can then really run).
+      posix::connectAsOrdinaryCaller(q.ordinary);
       const ctl::Outcome opened = client.open(ctx.portName(port), ctx.realMs(2000, 200), ctl::Identity::Lend);
+      posix::connectAsOrdinaryCaller(false);
+      connectedOrdinary = q.ordinary;
       if (opened != ctl::Outcome::Ok) {
         ctx.trace.add(p, "client: no connection (" + std::to_string(static_cast<int>(opened)) + ", error " +
                              std::to_string(client.lastError()) + ")");
@@ -143,7 +220,7 @@ void runClient(RunContext& ctx, unsigned port) {
       connected = true;
     }
     const std::vector<BYTE> packet = requestBytes(ctx, q);
-    if (q.code == ABORT_DOCUMENT) {
+    if (q.code == ABORT_DOCUMENT && !q.ordinary) {
       std::lock_guard<std::mutex> held(ctx.record.lock);
       ctx.record.abortsSent.emplace_back(port, ctx.trace.now());
     }
@@ -152,6 +229,8 @@ void runClient(RunContext& ctx, unsigned port) {
     const DWORD sentAt = ctx.trace.now();
     const bool printingBefore = ps.inDoc;
     const unsigned epochBefore = ps.docEpoch;
+    // Taken once connected: every earlier request on the pipe has been served.
+    const Effects effectsBefore = q.ordinary ? effectsOf(ctx, port) : Effects();
     ctx.trace.add(p, "client: sends " + e.describe() + ": " + hexBytes(packet.data(), packet.size(), 12));
     std::vector<BYTE> message;
     if (q.vanish) {
@@ -178,15 +257,23 @@ void runClient(RunContext& ctx, unsigned port) {
     } else {
       ctx.trace.add(p, "client: answer " + letterName(response.type) + " " +
                            hexBytes(response.payload.data(), response.payload.size(), 24));
-      const std::string wrong = judge(ctx, port, q, response);
+      std::string refusal;
+      const bool refused = q.ordinary && judgeRefusal(q, response, &refusal);
+      const std::string wrong = refused ? "" : judge(ctx, port, q, response);
       {
         std::lock_guard<std::mutex> held(ctx.record.lock);
         ++ctx.record.exercised.answers;
-        if (q.code == GET_REAL_TIME_STATUS && !q.badFrame) ++ctx.record.exercised.liveStatus;
+        if (q.code == GET_REAL_TIME_STATUS && !q.badFrame && !refused) ++ctx.record.exercised.liveStatus;
+        if (q.ordinary) ++ctx.record.exercised.ordinary;
       }
       if (!wrong.empty()) ctx.record.addBreach(Check::Replies, ctx.trace.now(), p, wrong);
+      if (!refusal.empty()) ctx.record.addBreach(Check::Authority, ctx.trace.now(), p, refusal);
+      if (q.ordinary) {
+        const std::string changed = changedByOrdinaryUser(effectsBefore, effectsOf(ctx, port));
+        if (!changed.empty()) ctx.record.addBreach(Check::Authority, ctx.trace.now(), p, changed);
+      }
       // A reply the printer itself cut or garbled is passed on as it came.
-      if (q.code == GET_REAL_TIME_STATUS && !q.badFrame && ctx.printer(port).faultsFired() == faultsBefore) {
+      if (q.code == GET_REAL_TIME_STATUS && !q.badFrame && !refused && ctx.printer(port).faultsFired() == faultsBefore) {
         const std::string other = judgeLiveStatus(q, response, printing);
         if (!other.empty()) ctx.record.addBreach(Check::LiveStatus, ctx.trace.now(), p, other);
       }

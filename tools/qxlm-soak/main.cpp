@@ -65,6 +65,7 @@ void add(soak::Exercised& total, const soak::Exercised& e) {
   total.statusPosts += e.statusPosts;
   total.answers += e.answers;
   total.liveStatus += e.liveStatus;
+  total.ordinary += e.ordinary;
   total.foreignReads += e.foreignReads;
   total.idleLeakSamples += e.idleLeakSamples;
 }
@@ -76,7 +77,7 @@ std::string exercisedText(const soak::Exercised& e, std::string* quiet) {
       {"jobs", e.jobs},           {"reported", e.reported},       {"not printed", e.notPrinted},
       {"page ends", e.pages},     {"transfers", e.transfers},     {"status stretches", e.statusSamples},
       {"status posts", e.statusPosts},
-      {"answers", e.answers},     {"live status", e.liveStatus},  {"foreign reads", e.foreignReads},
+      {"answers", e.answers},     {"live status", e.liveStatus},  {"ordinary user", e.ordinary},  {"foreign reads", e.foreignReads},
       {"idle leak samples", e.idleLeakSamples}};
   std::string text;
   for (const auto& c : counts) {

@@ -11,6 +11,7 @@ const char* checkName(Check check) {
     case Check::Flash: return "flash";
     case Check::Replies: return "replies";
     case Check::LiveStatus: return "live-status";
+    case Check::Authority: return "authority";
     case Check::Bounds: return "bounds";
     case Check::Status: return "status";
     case Check::Leaks: return "leaks";
@@ -21,7 +22,7 @@ const char* checkName(Check check) {
 
 const std::vector<Check>& allChecks() {
   static const std::vector<Check> checks = {Check::Bytes,      Check::Reported, Check::Outcome, Check::Pages,  Check::Flash,
-                                            Check::Replies,    Check::LiveStatus, Check::Bounds, Check::Status,
+                                            Check::Replies,    Check::LiveStatus, Check::Authority, Check::Bounds, Check::Status,
                                             Check::Leaks,      Check::Log};
   return checks;
 }

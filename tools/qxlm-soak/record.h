@@ -17,7 +17,7 @@
 namespace soak {
 
 // The invariants, by the names --skip-check takes.
-enum class Check { Bytes, Reported, Outcome, Pages, Flash, Replies, LiveStatus, Bounds, Status, Leaks, Log };
+enum class Check { Bytes, Reported, Outcome, Pages, Flash, Replies, LiveStatus, Authority, Bounds, Status, Leaks, Log };
 const char* checkName(Check check);
 bool checkByName(const std::string& name, Check* check);
 const std::vector<Check>& allChecks();
@@ -78,6 +78,7 @@ struct Exercised {
   unsigned statusPosts = 0;    // port statuses posted and judged against the printer
   unsigned answers = 0;     // pipe answers judged
   unsigned liveStatus = 0;  // live status answers judged
+  unsigned ordinary = 0;    // answers to an ordinary user judged
   unsigned foreignReads = 0;  // ReadPort calls of the second thread during jobs
   unsigned idleLeakSamples = 0;  // counts sampled with every port closed
 };

@@ -191,6 +191,42 @@ RequestPlan drawRequest(Rng& rng) {
   return q;
 }
 
+std::vector<BYTE> rateValue(DWORD rate) {
+  return {static_cast<BYTE>(rate), static_cast<BYTE>(rate >> 8), static_cast<BYTE>(rate >> 16),
+          static_cast<BYTE>(rate >> 24)};
+}
+
+// The same commands from a user who may only read. A change it asks for uses a rate
+// of its own, so that one carried out shows; a live status may be the ticket form
+// (it prints) or bytes that are no status request at all.
+RequestPlan drawOrdinaryRequest(Rng& rng) {
+  RequestPlan q = drawRequest(rng);
+  q.ordinary = true;
+  q.badFrame = false;
+  q.vanish = false;
+  if (q.code == SET_HEARTBEAT_RATE) q.payload = rateValue(kOrdinaryRate);
+  if (q.code == SET_REGISTRY_KEY) {
+    q.payload = rateValue(kOrdinaryRate);
+    for (const char* p = "HeartBeatRate"; *p != 0; ++p) q.payload.push_back(static_cast<BYTE>(*p));
+    q.payload.push_back(0);
+  }
+  if (q.code == GET_REAL_TIME_STATUS && rng.percent(50)) {
+    q.payload.resize(2);
+    const std::vector<BYTE> ticket = {ESC, 'I', 'A', 'c', 1, 0, 0, 0, 1, 0, 0};
+    const size_t length = rng.percent(50) ? ticket.size() : rng.range(5, 10);
+    q.payload.insert(q.payload.end(), ticket.begin(), ticket.begin() + static_cast<long>(length));
+  }
+  return q;
+}
+
+void drawOrdinaryClient(Rng& rng, unsigned port, DWORD length, std::vector<Event>& out) {
+  for (DWORD t = rng.range(1000, 4000); t < length; t += rng.range(2000, 12000)) {
+    Event e = event(port, t, Step::Request);
+    e.request = drawOrdinaryRequest(rng);
+    out.push_back(e);
+  }
+}
+
 void drawClient(Rng& rng, unsigned port, DWORD length, std::vector<Event>& out) {
   for (DWORD t = rng.range(300, 3000); t < length; t += rng.range(800, 6000)) {
     Event e = event(port, t, Step::Request);
@@ -316,6 +352,11 @@ Scenario drawScenario(uint64_t seed) {
     drawClient(client, i, s.length, s.events);
     drawPrinter(printer, i, s.length, s.events);
   }
+  // Drawn after the rest, which stays as each seed had it.
+  for (unsigned i = 0; i < s.ports.size(); ++i) {
+    Rng ordinary = rng.fork(2000 + i);
+    drawOrdinaryClient(ordinary, i, s.length, s.events);
+  }
   std::stable_sort(s.events.begin(), s.events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
   for (unsigned i = 0; i < s.events.size(); ++i) s.events[i].id = i + 1;
   return s;
@@ -347,7 +388,8 @@ std::string Event::describe() const {
                                             : "");
       return text;
     case Step::Request:
-      std::snprintf(text, sizeof text, "pipe request %u%s%s%s", request.code, request.badFrame ? " (bad checksum)" : "",
+      std::snprintf(text, sizeof text, "pipe request %u%s%s%s%s", request.code,
+                    request.ordinary ? " from an ordinary user" : "", request.badFrame ? " (bad checksum)" : "",
                     request.vanish ? " (client vanishes)" : "", request.hangUp ? " (then hangs up)" : "");
       return text;
     case Step::Fault:

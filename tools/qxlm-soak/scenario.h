@@ -77,7 +77,11 @@ struct RequestPlan {
   bool vanish = false;        // the client sends and goes without reading the answer
   bool hangUp = false;        // the client closes its connection after the answer
   DWORD limitMs = 0;          // how long the client waits for the answer (protocol ms)
+  bool ordinary = false;      // sent as a local user who is no administrator
 };
+
+// The heartbeat rate an ordinary user's requests ask for, and no administrator's.
+const DWORD kOrdinaryRate = 4321;
 
 struct PrinterPlan {
   sim::Fault fault;
