@@ -61,7 +61,9 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
       DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - timeout, holding the job");
       return ERROR_BUSY;
     }
-    if (pIniPort->AbortPending) {
+    // An abort ends the wait of a job it has not ended yet; a job already lost still
+    // waits, as the end of its document does before the bytes it writes.
+    if (pIniPort->AbortPending && !pIniPort->AbortDoc) {
       DebugTrace(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - FOUND PROGRAMTIC ABORT PENDING");
       loseJob(pIniPort, JOB_CAUSE_ABORTED);
       return ERROR_SUCCESS;
