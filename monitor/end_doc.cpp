@@ -135,10 +135,11 @@ void finishCutBlock(INIPORT* pIniPort) {
 
 // The zeros and the end request after a last page end would reach a printer still
 // busy with that page, which loses them: they wait for it as the job's next data
-// would. The wait is bounded; a printer that stays busy keeps the page end pending,
-// so the next document waits for it too.
+// would, also when the job was lost (the zeros keep the printer's parser in step
+// with the next job). The wait is bounded; a printer that stays busy keeps the page
+// end pending, so the next document waits for it too.
 void waitForLastPage(INIPORT* pIniPort) {
-  if (!pIniPort->EOPFound || pIniPort->AbortDoc || pIniPort->UsbCrcError) return;
+  if (!pIniPort->EOPFound || pIniPort->UsbCrcError) return;
   if (waitForPrinterNotBusy(pIniPort) != ERROR_SUCCESS) return;
   pIniPort->EOPFound = FALSE;
   clockSleep(35);

@@ -95,6 +95,7 @@ struct INIPORT {
   DWORD SavedStatusLength;              // under StatusCopyLock
   BYTE SNECStatus[SNEC_STATUS_SIZE];    // under StatusCopyLock
   DWORD SNECStatusLength;               // under StatusCopyLock
+  DWORD SNECRepliesKept;                // under StatusCopyLock: counts every SNECStatus kept
 
   Relaxed<BOOL> AbortPending;
   Relaxed<BOOL> AbortDoc;

@@ -22,11 +22,12 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
   for (;;) {
     ReadCommand(pIniPort, FALSE, nullptr, 0);
     clockSleep(5);
-    // The verdict rests on the latest S/N/E/C reply, which a silent printer never
-    // replaces: a pass without a reply of its own says nothing, not even "not busy"
-    // (data sent to a busy printer is lost). Unreadable passes are counted as the
-    // write path does.
-    if (!ReadCommand(pIniPort, FALSE, nullptr, 0)) {
+    // The verdict rests on the latest S/N/E/C reply, which a silent printer, or one
+    // whose replies come garbled, never replaces: a pass without a reply of its own
+    // says nothing, not even "not busy" (data sent to a busy printer is lost).
+    // Unreadable passes are counted as the write path does.
+    const DWORD kept = snecRepliesKept(pIniPort);
+    if (!ReadCommand(pIniPort, FALSE, nullptr, 0) || snecRepliesKept(pIniPort) == kept) {
       if (++unreadable >= MAX_FAILED_STATUS_READS) {
         DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer not answering, holding the job");
         return ERROR_NOT_READY;
@@ -60,7 +61,9 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
       DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - timeout, holding the job");
       return ERROR_BUSY;
     }
-    if (pIniPort->AbortPending) {
+    // An abort ends the wait of a job it has not ended yet; a job already lost still
+    // waits, as the end of its document does before the bytes it writes.
+    if (pIniPort->AbortPending && !pIniPort->AbortDoc) {
       DebugTrace(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - FOUND PROGRAMTIC ABORT PENDING");
       loseJob(pIniPort, JOB_CAUSE_ABORTED);
       return ERROR_SUCCESS;

@@ -37,7 +37,7 @@ BYTE Printer::currentStatus2(DWORD now) const {
   for (const ActiveCondition& c : s_.conditions) {
     if (conditionActive(c, now)) bits |= c.condition.status2;
   }
-  if (s_.pages > 0 && now - s_.lastPageAt < s_.busyAfterPageMs) bits |= status2::Busy;
+  if (s_.pages > 0 && now - s_.lastPageAt < s_.lastPageBusyMs) bits |= status2::Busy;
   const bool held = s_.docEnded && (s_.docHoldForever || now - s_.docEndedAt < s_.docHoldMs);
   if (s_.docInProgress || held) bits |= status2::DocInProgress;
   return bits;

@@ -102,6 +102,8 @@ class Printer {
   void setStatus(BYTE status1, BYTE status2);  // the bits that hold until changed
   void addCondition(const Condition& condition);
   void clearConditions();
+  // Busy for `ms` after each page printed from now on: a page already printed keeps
+  // the busy time it had.
   void setBusyAfterPage(DWORD ms);
   // DOC_IN_PROGRESS runs from the start-of-document request to the end-of-document
   // request, then for `ms` more (forever: until the next start-of-document request).
@@ -246,6 +248,7 @@ class Printer {
     DWORD docEndedAt = 0;
     unsigned pages = 0;
     DWORD lastPageAt = 0;
+    DWORD lastPageBusyMs = 0;
     PageScanner scanner;
     std::deque<Chunk> readQueue;
     std::vector<BYTE> serialUnfinished;  // the start of a request whose rest has not come

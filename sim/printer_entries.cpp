@@ -78,7 +78,7 @@ bool Printer::switchedOff(Call& call) {
 }
 
 bool Printer::busyAfterPage(DWORD now) const {
-  return !s_.flashMode && link_ != Link::Serial && s_.pages > 0 && now - s_.lastPageAt < s_.busyAfterPageMs;
+  return !s_.flashMode && link_ != Link::Serial && s_.pages > 0 && now - s_.lastPageAt < s_.lastPageBusyMs;
 }
 
 bool Printer::stalled(Call& call) {
@@ -121,6 +121,7 @@ void Printer::printPage(DWORD now) {
   ++s_.pages;
   ++s_.ticketCount;
   s_.lastPageAt = now;
+  s_.lastPageBusyMs = s_.busyAfterPageMs;
   for (ActiveCondition& c : s_.conditions) {
     if (!c.pagesReached && s_.pages - c.pagesAtAdd >= c.condition.afterPages) {
       c.pagesReached = true;

@@ -69,6 +69,7 @@ void saveReply(INIPORT* pIniPort, const BYTE* reply, DWORD length) {
     const DWORD snecLength = length < SNEC_STATUS_SIZE ? length : SNEC_STATUS_SIZE;
     memcpy(pIniPort->SNECStatus, reply, snecLength);
     pIniPort->SNECStatusLength = snecLength;
+    ++pIniPort->SNECRepliesKept;
   }
   const BOOL plainComplete = reply[0] == 'C' && length > 2 && reply[1] == '0' && reply[2] == '0';
   if (plainComplete || pIniPort->SavedStatusLength == 0) {

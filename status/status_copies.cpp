@@ -43,3 +43,10 @@ void snecStatusBytes(INIPORT* pIniPort, BYTE* byte1, BYTE* byte2) {
   *byte2 = pIniPort->SNECStatus[4];
   LeaveCriticalSection(&pIniPort->StatusCopyLock);
 }
+
+DWORD snecRepliesKept(INIPORT* pIniPort) {
+  EnterCriticalSection(&pIniPort->StatusCopyLock);
+  const DWORD kept = pIniPort->SNECRepliesKept;
+  LeaveCriticalSection(&pIniPort->StatusCopyLock);
+  return kept;
+}

@@ -23,3 +23,6 @@ BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcb
 
 // Status bytes 1 and 2 (reply bytes 3 and 4) of the latest S, N, E or C reply.
 void snecStatusBytes(INIPORT* pIniPort, BYTE* byte1, BYTE* byte2);
+// How many S, N, E or C replies have been kept: a read that did not change it brought
+// no status of its own (a reply garbled or of another type).
+DWORD snecRepliesKept(INIPORT* pIniPort);

@@ -148,6 +148,20 @@ TEST_F(JobFlow, APrinterThatFallsSilentWhileBusyHoldsTheJob) {
   EXPECT_EQ(silent.lostBytes(), 0u);
   silent.setSilent(false);
   EXPECT_FALSE(endDoc(other));
+
+  // Garbled replies right after a page are no verdict either.
+  INIPORT* third = openPort("USB238");
+  ASSERT_NE(third, nullptr);
+  sim::Printer& garbled = printerOf(third);
+  garbled.setBusyAfterPage(100000000);
+  ASSERT_TRUE(startDoc(third, 99));
+  writeAll(third, ticket(4));
+  garbled.addFault(sim::Fault::garbageRead(1, Bytes(32, 0x5A), true));
+  EXPECT_FALSE(write(third, data, &written));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_READY));
+  EXPECT_EQ(garbled.lostBytes(), 0u);
+  garbled.clearFaults();
+  EXPECT_FALSE(endDoc(third));
 }
 
 TEST_F(JobFlow, ALowerPortThatKeepsFailingHoldsTheJobAndAnAbortEndsIt) {

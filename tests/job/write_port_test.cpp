@@ -188,6 +188,16 @@ TEST_F(JobWrite, AJobAfterAPageEndWaitsForTheBusyPrinter) {
   EXPECT_EQ(got, next);
   EXPECT_EQ(printer.lostBytes(), 0u);
   EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{44, 45}));
+
+  // A job aborted right after a page: its end request waits for the printer all the
+  // same, or the printer loses it with the zeros before it.
+  ASSERT_TRUE(startDoc(port, 46));
+  writeAll(port, ticket(3));
+  port->AbortPending = TRUE;
+  DWORD written = 0;
+  EXPECT_TRUE(write(port, ticket(4), &written));
+  EXPECT_FALSE(endDoc(port));
+  EXPECT_EQ(printer.lostBytes(), 0u);
 }
 
 TEST_F(JobWrite, PurgeAndClientAbortEndTheWaitAndSwallowTheDocument) {

@@ -122,6 +122,20 @@ TEST_F(JobDataTest, BusyForAWhileAfterEachPage) {
   EXPECT_TRUE(eventually([&] { return !(port.read()[4] & sim::status2::Busy); }));
 }
 
+// A page already printed keeps its busy time: a printer that was ready after it does
+// not turn busy with it again, and data sent then is not lost.
+TEST_F(JobDataTest, ANewBusyTimeHoldsFromTheNextPage) {
+  clockSetScale(0.01);
+  LowerPort port("USB-JOB9");
+  ASSERT_TRUE(port.startDoc());
+  ASSERT_TRUE(port.write({0x1B, 'e'}));
+  port.printer().setBusyAfterPage(30000);
+  EXPECT_FALSE(port.printer().status2() & sim::status2::Busy);
+  ASSERT_TRUE(port.write({0x1B, 'e'}));
+  EXPECT_EQ(port.printer().lostBytes(), 0u);
+  EXPECT_TRUE(port.printer().status2() & sim::status2::Busy);
+}
+
 TEST_F(JobDataTest, DocInProgressFromStartRequestToEndRequestAndOptionallyLonger) {
   clockSetScale(0.01);
   LowerPort port("USB-JOB4");
