@@ -50,7 +50,7 @@ soak() {
 
 build || { echo "the unchanged tree does not build: $scratch/build.log"; exit 2; }
 # Twice: a breach that hangs on a race may show in one run only.
-declare -A base
+declare -A base=()
 for pass in 1 2; do
   while read -r seed checks; do base[$seed]="${base[$seed]:+${base[$seed]},}$checks"; done < <(soak base)
 done
