@@ -170,6 +170,10 @@ DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
               updated ? "done" : "failed");
   CloseHandle(pIniPort->hFlashFile);
   pIniPort->hFlashFile = nullptr;
+  // The printer may still be busy with what it took (a file it printed as pages, the
+  // restart with its new firmware): the next document's first data waits for it as
+  // after a page end, or the printer loses it.
+  pIniPort->EOPFound = TRUE;
   // The port is free for documents and for the next update.
   SetEvent(pIniPort->PortFree);
   pIniPort->FlashInProgress = FALSE;

@@ -159,6 +159,38 @@ TEST_F(FlashOverPipe, DocumentStartedDuringAnUpdateWaitsForItsEnd) {
   }
 }
 
+// A file the printer takes as print data (it never went into flash mode), cut by a
+// failed write, leaves the printer busy with its pages and no end-of-update wait
+// after it: the next job's first data waits for the printer, or the printer loses it
+// and the job is reported printed without it.
+TEST_F(FlashOverPipe, AJobAfterAFailedUpdateWaitsForThePrinterBusyWithIt) {
+  INIPORT* port = open("USB401BUSY");
+  printer(port).setBusyAfterPage(3000);
+  printer(port).addFault(sim::Fault::shortWrite(2, 10));
+  std::string pages;
+  for (int i = 0; i < 4; ++i) pages += std::string("TICKET\x1b" "e", 8);
+  pages.resize(3000, ' ');
+  const std::string file = "FLASHT_PAGES.DAT";
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(h, pages.data(), static_cast<DWORD>(pages.size()), &written, nullptr));
+  CloseHandle(h);
+  programAndWait(port, file, FALSE);
+  DeleteFileA(file.c_str());
+  ASSERT_EQ("3,0,0,F,STATUS = 0 ", currentProgress(port));
+  const size_t lostInUpdate = printer(port).lostBytes();
+
+  ASSERT_TRUE(startDoc(port, 4013));
+  const BYTE job[] = "JOB-BYTES\x1b" "e";
+  EXPECT_TRUE(monitor().pfnWritePort(port, const_cast<LPBYTE>(job), sizeof job - 1, &written));
+  EXPECT_TRUE(monitor().pfnEndDocPort(port));
+  EXPECT_EQ(lostInUpdate, printer(port).lostBytes());
+  const std::vector<BYTE> document = printer(port).documentBytes();
+  ASSERT_GE(document.size(), sizeof job - 1);
+  EXPECT_TRUE(std::equal(job, job + sizeof job - 1, document.begin()));
+}
+
 TEST_F(FlashOverPipe, NothingButTheUpdateTalksToItsPortWhateverOtherPortsDo) {
   INIPORT* port = open("USB401ALONE");
   holdAt(port, "1,8,2,P, ");
