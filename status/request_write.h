@@ -9,5 +9,5 @@ struct INIPORT;
 
 // Writes the request, then what is left of it after each part the port took.
 // FALSE when a write fails (its error stays the last error) or takes nothing
-// (ERROR_TIMEOUT).
-BOOL WriteWholeRequest(INIPORT* pIniPort, const BYTE* request, DWORD length);
+// (ERROR_TIMEOUT); *sent, when given, says how much of it the port took.
+BOOL WriteWholeRequest(INIPORT* pIniPort, const BYTE* request, DWORD length, DWORD* sent = nullptr);
