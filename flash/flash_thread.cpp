@@ -9,6 +9,7 @@
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
+#include "monitor/document.h"
 #include "monitor/link_lock.h"
 #include "monitor/port_record.h"
 #include "platform/clock.h"
@@ -172,8 +173,11 @@ DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
   pIniPort->hFlashFile = nullptr;
   // The printer may still be busy with what it took (a file it printed as pages, the
   // restart with its new firmware): the next document's first data waits for it as
-  // after a page end, or the printer loses it.
+  // after a page end, or the printer loses it. A printer that was not in flash
+  // mode for all of it took the file as job data, which left its parser anywhere:
+  // the next document brings it out of any block first.
   pIniPort->EOPFound = TRUE;
+  losePageScannerPlace(pIniPort);
   // The port is free for documents and for the next update.
   SetEvent(pIniPort->PortFree);
   pIniPort->FlashInProgress = FALSE;

@@ -20,16 +20,30 @@
 BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten);
 BOOL MonEndDocPortUSB(INIPORT* pIniPort);
 BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf);
-// The zero bytes that finish a block the job's data left cut; the scanner is idle after.
+// The zero bytes that finish a block the job's data left cut; the scanner is left as it is.
 DWORD rasterFillLength(INIPORT* pIniPort);
+// Writes those zeros; TRUE when the printer took them all (or none were needed),
+// else BlockFillOwed stays set and the lower port's error is the last error.
+BOOL finishCutBlock(INIPORT* pIniPort);
+// The printer's parser may be anywhere (it restarted and then took job data as
+// commands, or took part of a firmware file as job data): the scanner takes it as
+// inside the longest block, whose zeros the end of the document or the next
+// document's first write sends.
+void losePageScannerPlace(INIPORT* pIniPort);
+// A port closed inside a block, or with a page end to wait for, keeps that for the
+// next record of the same port, which takes it when it opens.
+void keepParserPlace(INIPORT* pIniPort);
+void takeParserPlace(INIPORT* pIniPort);
 // ERROR_SUCCESS when the printer is ready for the next page; else the condition that
 // holds the job (ERROR_OUT_OF_PAPER, ERROR_NOT_READY, ERROR_BUSY). A purge or an
 // abort loses the job instead (AbortDoc set).
 DWORD waitForPrinterNotBusy(INIPORT* pIniPort);
+// A printer told of the document no longer shows it in progress: the job is lost.
+void printerForgotDocument(INIPORT* pIniPort);
 void printLast4Bytes(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf);
 
 // Sends one framed document request: 35 ms, the 8-byte vendor request, 35 ms.
-void sendDocumentRequest(INIPORT* pIniPort, BYTE code);
+BOOL sendDocumentRequest(INIPORT* pIniPort, BYTE code);
 
 // Whether a posted port status is one that stops printing.
 BOOL isPrinterErrorStatus(DWORD portStatus);

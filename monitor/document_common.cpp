@@ -3,11 +3,12 @@
 #include "pipe/device_control.h"
 #include "platform/clock.h"
 
-void sendDocumentRequest(INIPORT* pIniPort, BYTE code) {
+BOOL sendDocumentRequest(INIPORT* pIniPort, BYTE code) {
   BYTE request[8] = {code, 0x31, 0x32, 0, 0, 0, 0, 0};
   clockSleep(35);
-  sendVendorCommand(pIniPort, request, sizeof request);
+  const BOOL sent = sendVendorCommand(pIniPort, request, sizeof request);
   clockSleep(35);
+  return sent;
 }
 
 BOOL isPrinterErrorStatus(DWORD portStatus) {

@@ -120,29 +120,34 @@ void waitForFreshStatusRead(INIPORT* pIniPort) {
   DebugTrace(pIniPort, TRACE_ERROR, "MonEndDocPortUSB - no fresh status read from the status thread");
 }
 
-// A document that ends inside a raster block would leave the printer reading the
-// end-of-document request, and the next job's first bytes, as raster data: the
-// block is finished with zero bytes first.
-void finishCutBlock(INIPORT* pIniPort) {
-  const DWORD fill = rasterFillLength(pIniPort);
-  if (fill == 0 || pIniPort->UsbCrcError) return;
-  DebugTraceF(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Finishing a cut block with %u bytes", static_cast<unsigned>(fill));
-  BYTE* zeros = static_cast<BYTE*>(AllocSplMem(fill));
-  if (zeros == nullptr) return;
-  WriteWholeRequest(pIniPort, zeros, fill);
-  FreeSplMem(zeros);
+// A job that did not end on a page end had no wait that would have seen a printer
+// restart since its last page: one status read looks.
+void checkPrinterKeptDocument(INIPORT* pIniPort) {
+  if (!pIniPort->DocToldToPrinter || pIniPort->JobCause != JOB_CAUSE_NONE) return;
+  const DWORD kept = snecRepliesKept(pIniPort);
+  if (!ReadCommand(pIniPort, FALSE, nullptr, 0) || snecRepliesKept(pIniPort) == kept) return;
+  BYTE b1 = 0;
+  BYTE b2 = 0;
+  snecStatusBytes(pIniPort, &b1, &b2);
+  if (!(b2 & DOC_IN_PROGRESS)) printerForgotDocument(pIniPort);
 }
 
 // The zeros and the end request after a last page end would reach a printer still
 // busy with that page, which loses them: they wait for it as the job's next data
 // would, also when the job was lost (the zeros keep the printer's parser in step
 // with the next job). The wait is bounded; a printer that stays busy keeps the page
-// end pending, so the next document waits for it too.
-void waitForLastPage(INIPORT* pIniPort) {
-  if (!pIniPort->EOPFound || pIniPort->UsbCrcError) return;
-  if (waitForPrinterNotBusy(pIniPort) != ERROR_SUCCESS) return;
+// end pending, so the next document waits for it too. FALSE when the printer is not
+// ready for them (still busy, or the link broke).
+BOOL waitForLastPage(INIPORT* pIniPort) {
+  if (pIniPort->UsbCrcError) return FALSE;
+  if (!pIniPort->EOPFound) {
+    checkPrinterKeptDocument(pIniPort);
+    return TRUE;
+  }
+  if (waitForPrinterNotBusy(pIniPort) != ERROR_SUCCESS) return FALSE;
   pIniPort->EOPFound = FALSE;
   clockSleep(35);
+  return TRUE;
 }
 
 }  // namespace
@@ -161,13 +166,18 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   if (head == nullptr) DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - No jobs?");
   displayJobs(pIniPort);
 
+  // A block whose zeros the printer did not all take would swallow the end
+  // request: the next document finishes the block first, and the request waits.
+  // Zeros for a printer not ready for them (still busy with the last page, or over
+  // a broken link) would be lost: they wait for the next document too.
+  BOOL outOfBlock = TRUE;
   if (pIniPort->PortType == 2) {
-    waitForLastPage(pIniPort);
-    finishCutBlock(pIniPort);
+    outOfBlock = waitForLastPage(pIniPort) ? finishCutBlock(pIniPort) : rasterFillLength(pIniPort) == 0;
+    if (!outOfBlock) pIniPort->BlockFillOwed = TRUE;
   }
   sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
   const BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
-  WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest);
+  if (outOfBlock) WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest);
   clockSleep(35);
   clockSleep(500);
   ReadCommand(pIniPort, FALSE, nullptr, 0);  // drops a stale reply

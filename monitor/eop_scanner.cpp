@@ -99,19 +99,28 @@ BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf) {
   return found;
 }
 
+void losePageScannerPlace(INIPORT* pIniPort) {
+  // From any place in any block, this many zeros bring a parser out of it (the
+  // longest is an ESC d block), and outside a block the printer ignores them.
+  pIniPort->eopState = EOP_SKIP;
+  pIniPort->eopCount = 0xFFFF;
+  pIniPort->BlockFillOwed = TRUE;
+}
+
 DWORD rasterFillLength(INIPORT* pIniPort) {
   // A header cut short is finished with zero bytes (a zero length, or a zero
-  // command byte), then the block's missing data bytes follow.
+  // command byte), then the block's missing data bytes follow. The scanner is put
+  // back after: it moves only with the zeros the port takes (noteFillTaken).
+  const DWORD state = pIniPort->eopState;
+  const DWORD count = pIniPort->eopCount;
   DWORD fill = 0;
   const BYTE zero = 0;
   while (pIniPort->eopState != EOP_IDLE && pIniPort->eopState != EOP_SKIP && fill < 4) {
     findEOP_PAPER(pIniPort, &zero, 1);
     ++fill;
   }
-  if (pIniPort->eopState == EOP_SKIP) {
-    fill += pIniPort->eopCount;
-    pIniPort->eopCount = 0;
-    pIniPort->eopState = EOP_IDLE;
-  }
+  if (pIniPort->eopState == EOP_SKIP) fill += pIniPort->eopCount;
+  pIniPort->eopState = state;
+  pIniPort->eopCount = count;
   return fill;
 }

@@ -14,6 +14,7 @@ enum JobCause : DWORD {
   JOB_CAUSE_PRINTER_ERROR,    // all sent, but the printer showed an error at the end (method 0)
   JOB_CAUSE_PORT_CLOSED,      // the port closed or its job list was cleared with the job listed
   JOB_CAUSE_NO_DATA_PATH,     // a serial port takes no job data through the monitor
+  JOB_CAUSE_RESTARTED,        // the printer restarted in the document and forgot it, and its parser's place
   JOB_CAUSE_COUNT
 };
 
@@ -28,6 +29,7 @@ inline LPCSTR jobCauseText(DWORD cause) {
     case JOB_CAUSE_PRINTER_ERROR: return "printer error at end of job";
     case JOB_CAUSE_PORT_CLOSED: return "port_closed";
     case JOB_CAUSE_NO_DATA_PATH: return "serial port takes no job data";
+    case JOB_CAUSE_RESTARTED: return "printer restarted";
     default: return "unknown";
   }
 }

@@ -5,6 +5,7 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "flash/flash_update.h"
+#include "monitor/document.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
@@ -41,6 +42,7 @@ BOOL WINAPI MonClosePort(HANDLE hPort) {
   cancelFlashUpdate(pIniPort);
   waitForFlashThread(pIniPort);
   StopUstatusThread(pIniPort, TRUE);
+  keepParserPlace(pIniPort);
 
   sendDisableWatchDog(pIniPort);
   DebugTrace(pIniPort, TRACE_INFO, "MonOpenPort - Stopped WD - About to close port");

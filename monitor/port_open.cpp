@@ -6,6 +6,7 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/find_text.h"
+#include "monitor/document.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
@@ -176,6 +177,7 @@ BOOL WINAPI MonOpenPort(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle, 
   *pHandle = pIniPort;
   resetPortState(pIniPort, pPortName, pPrinterName, pMonitor);
   decidePortType(pIniPort);
+  takeParserPlace(pIniPort);
   decideHeartbeat(pIniPort);
   pIniPort->WDEnable = Settings.USBWDGlobalEnable != 0;
   pIniPort->AbortOnWriteTimeout = pIniPort->PortType == 2 && Settings.USBAbortOnWriteTimeout != 0;

@@ -147,6 +147,11 @@ struct INIPORT {
   // each follow their own data.
   Relaxed<DWORD> eopState;
   Relaxed<DWORD> eopCount;
+  // A block a document left open whose zeros the printer has not all taken yet.
+  Relaxed<BOOL> BlockFillOwed;
+  // The printer took the document's start request, so it shows the document in
+  // progress until it ends, unless it restarts.
+  Relaxed<BOOL> DocToldToPrinter;
 
   // The document's outcome so far, kept by the job path (job_outcome.h).
   Relaxed<DWORD> JobBytesHanded;

@@ -155,7 +155,7 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
     pIniPort->DocCountSOD = readTicketCounter(pIniPort);
   }
 
-  sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
+  pIniPort->DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
 
   if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pPrinterName, JobId, 1, pDocInfo)) {
     const DWORD error = GetLastError();

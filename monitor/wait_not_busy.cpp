@@ -16,6 +16,14 @@ const BYTE STOPS_PRINTING =
 
 }  // namespace
 
+void printerForgotDocument(INIPORT* pIniPort) {
+  // It restarted, its parser with it, and took what followed of the job as
+  // commands: that may have printed as anything.
+  DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer restarted during the document");
+  losePageScannerPlace(pIniPort);
+  loseJob(pIniPort, JOB_CAUSE_RESTARTED);
+}
+
 DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
   int busy = 0;
   int unreadable = 0;
@@ -41,13 +49,21 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
     snecStatusBytes(pIniPort, &b1, &b2);
     DebugTraceF(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - Status = %X", b1 * 256u + b2);
 
-    if ((b1 & SYSTEM_DIAG_ERROR) && (b2 & PRINTER_TIMEOUT)) {
+    // A purge or a restart loses the job; the wait goes on as for any lost job, so
+    // that what the end of the document still writes does not reach a busy printer.
+    if ((b1 & SYSTEM_DIAG_ERROR) && (b2 & PRINTER_TIMEOUT) && pIniPort->JobCause != JOB_CAUSE_PURGED) {
       for (int i = 0; i < 3; ++i) {
         DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - DETECTED PURGE SETTING ABORT DOCUMENT!");
       }
       // What the printer held is gone: the job cannot be complete.
       loseJob(pIniPort, JOB_CAUSE_PURGED);
-      return ERROR_SUCCESS;
+    }
+    if (!pIniPort->DocToldToPrinter) {
+      // A printer that missed the start of the document is told now, so that a
+      // restart later in the document shows.
+      pIniPort->DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
+    } else if (!(b2 & DOC_IN_PROGRESS) && pIniPort->JobCause != JOB_CAUSE_RESTARTED) {
+      printerForgotDocument(pIniPort);
     }
     if (b1 & STOPS_PRINTING) {
       DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer stopped, holding the job");

@@ -61,6 +61,25 @@ DWORD readStatusAfterWriteFailure(INIPORT* pIniPort) {
   return ERROR_NOT_READY;
 }
 
+// The zeros an earlier document's open block still owed did not all reach the
+// printer: a broken link loses the job as a failed data write does; anything else
+// holds it, and the next call sends them again before the job's bytes.
+BOOL owedFillFailed(INIPORT* pIniPort, DWORD cbBuf, LPDWORD pcbWritten) {
+  const DWORD error = GetLastError();
+  if (error == ERROR_CRC || error == ERROR_GEN_FAILURE) {
+    pIniPort->UsbCrcError = TRUE;
+    pIniPort->LastWinError = error;
+    loseJob(pIniPort, JOB_CAUSE_LINK_FAILED);
+    return swallow(cbBuf, pcbWritten);
+  }
+  const DWORD condition = readStatusAfterWriteFailure(pIniPort);
+  if (pIniPort->AbortPending) {
+    loseJob(pIniPort, JOB_CAUSE_ABORTED);
+    return swallow(cbBuf, pcbWritten);
+  }
+  return hold(pIniPort, condition != ERROR_SUCCESS ? condition : error);
+}
+
 }  // namespace
 
 void printLast4Bytes(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf) {
@@ -112,6 +131,7 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     pIniPort->EOPFound = FALSE;
     clockSleep(35);
   }
+  if (pIniPort->BlockFillOwed && !finishCutBlock(pIniPort)) return owedFillFailed(pIniPort, cbBuf, pcbWritten);
 
   const DWORD packet = packetSize(pIniPort);
   // The odd remainder of a long buffer goes first, so every later call of the

@@ -213,6 +213,51 @@ TEST_F(JobFlow, AJobCutInsideABlockIsFinishedBeforeItsEnd) {
   EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{100, 101}));
 }
 
+// The zeros that finish a cut block wait for a printer that took none of them, and
+// the end request with them: the next job sends them before its own bytes.
+TEST_F(JobFlow, ZerosThePrinterDidNotTakeGoFirstInTheNextJob) {
+  INIPORT* port = openPort("USB237");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  const Bytes cut = {ESC, 'd', 10, 0, '1', '2', '3'};
+  ASSERT_TRUE(startDoc(port, 103));
+  writeAll(port, cut);
+  printer.addFault(sim::Fault::failWrite(1, ERROR_TIMEOUT));
+  EXPECT_TRUE(endDoc(port));
+  EXPECT_EQ(printer.documentBytes(), cut);
+
+  EXPECT_TRUE(printJob(port, 104, ticket(1)));
+  Bytes expected(7, 0);
+  const Bytes next = ticket(1);
+  expected.insert(expected.end(), next.begin(), next.end());
+  EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(expected));
+  EXPECT_EQ(printer.pagesPrinted(), 1u);
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{103, 104}));
+}
+
+// A printer that restarts inside a block reads the rest of the block as commands,
+// and forgets the document: the job is not printed, and the next one finds the
+// printer's parser out of any block.
+TEST_F(JobFlow, APrinterRestartedInADocumentLosesTheJobAndTheNextOnePrints) {
+  INIPORT* port = openPort("USB238");
+  ASSERT_NE(port, nullptr);
+  sim::Printer& printer = printerOf(port);
+  ASSERT_TRUE(startDoc(port, 105));
+  writeAll(port, {ESC, 'd', 0, 1, 'a', 'b'});
+  printer.powerCycle(0);
+  Bytes rest = plainData(250);
+  for (BYTE b : {ESC, BYTE('e'), BYTE('c'), BYTE('d'), ESC, BYTE('e')}) rest.push_back(b);
+  writeAll(port, rest);
+  endDoc(port);
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{});
+  EXPECT_EQ(spooler().jobStatusTexts(105), std::vector<std::string>{"Not printed: printer restarted"});
+
+  const unsigned before = printer.pagesPrinted();
+  EXPECT_TRUE(printJob(port, 106, ticket(2)));
+  EXPECT_EQ(printer.pagesPrinted(), before + 1);
+  EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), std::vector<DWORD>{106});
+}
+
 // A ReadPort of another thread in the middle of a job, even one that fails on the
 // link, changes nothing of what the job's writes do.
 TEST_F(JobFlow, AForeignReadDuringAJobLeavesItsWritesAlone) {
