@@ -12,6 +12,14 @@ void PageScanner::skip(uint32_t count) {
   state_ = count == 0 ? State::Idle : State::Skip;
 }
 
+uint32_t PageScanner::zerosToFinish() const {
+  PageScanner probe = *this;
+  const BYTE zero = 0;
+  uint32_t header = 0;
+  for (; probe.state_ != State::Idle && probe.state_ != State::Skip; ++header) probe.feed(&zero, 1);
+  return header + (probe.state_ == State::Skip ? probe.count_ : 0);
+}
+
 unsigned PageScanner::feed(const BYTE* data, size_t size) {
   unsigned pages = 0;
   for (size_t i = 0; i < size; ++i) {

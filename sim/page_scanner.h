@@ -20,6 +20,8 @@ class PageScanner {
   // Feeds job bytes; returns the number of pages they ended.
   unsigned feed(const BYTE* data, size_t size);
   void reset();
+  // The zero bytes that would finish the block open now (0 outside any).
+  uint32_t zerosToFinish() const;
 
  private:
   enum class State { Idle, Command, DLow, DHigh, XCount, BigXHigh, BigXLow, Skip };

@@ -84,6 +84,9 @@ struct Document {
   DWORD jobId = 0;
   uint64_t startSeq = 0;   // the seq of the StartDocPort call that opened it
   std::vector<BYTE> data;  // job data only: no serial requests, no firmware bytes
+  // The zeros the printer's parser still wanted, when the document opened, to end a
+  // block an earlier document left open.
+  uint32_t blockOwedAtStart = 0;
   unsigned pages = 0;
   bool open = true;
 };

@@ -290,6 +290,7 @@ BOOL Printer::startDocPort(LPWSTR printerName, DWORD jobId, DWORD level) {
     doc.printerName = call.printerName;
     doc.jobId = jobId;
     doc.startSeq = call.seq;
+    doc.blockOwedAtStart = s_.scanner.zerosToFinish();
     documents_.push_back(std::move(doc));
     // The scanner is not reset: a raster block cut by the end of one document eats
     // the first bytes of the next, as the printer's own parser does.

@@ -30,9 +30,10 @@ bool isPrefix(const std::vector<BYTE>& part, const std::vector<BYTE>& whole) {
   return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
-// Zeros a monitor writes to finish a raster block a job left open before its end
-// request: at most the largest block's data.
-const size_t kMostPadding = 2 * (8 * 255 + 255);
+// Zeros a monitor writes to finish a block a job left open before its end request:
+// at most the largest block's data (an ESC d block), also when it does not know
+// where in a block the printer is.
+const size_t kMostPadding = 0xFFFF;
 
 // The job's bytes among the bytes the printer received for an attempt: without the
 // end request written after them (or the part of it a short write took, or none of
@@ -95,7 +96,17 @@ bool abortSentDuring(const Record& record, const JobRecord& job) {
 struct Received {
   bool any = false;
   std::vector<BYTE> data;
+  // The printer took the attempt's first bytes for the rest of a block an earlier
+  // document left open.
+  bool eatenByOpenBlock = false;
+  size_t owed = 0;  // the zeros that block still wanted when the attempt's document opened
+  size_t zeros = 0;  // and the zeros that came first
+  unsigned pages = 0;  // the pages the printer printed of it
 };
+
+size_t leadingZeros(const std::vector<BYTE>& bytes) {
+  return static_cast<size_t>(std::find_if(bytes.begin(), bytes.end(), [](BYTE b) { return b != 0; }) - bytes.begin());
+}
 
 Received receivedFor(const CheckInput& in, const JobRecord& job) {
   Received r;
@@ -106,7 +117,23 @@ Received receivedFor(const CheckInput& in, const JobRecord& job) {
   for (const sim::Document& d : in.documents[job.port]) {
     if (d.jobId != job.plan.id || d.startSeq < first || d.startSeq > last) continue;
     r.any = true;
-    r.data.insert(r.data.end(), d.data.begin(), d.data.end());
+    // The zeros that finish a block an earlier document left open, when they come
+    // first, belong to that document.
+    // Zeros beyond those, where the job has none, print nothing: a monitor that
+    // lost track of the printer's parser (a restart) may send the longest block's.
+    const size_t zeros = leadingZeros(d.data);
+    const size_t owed = std::min<size_t>(d.blockOwedAtStart, d.data.size());
+    const size_t jobZeros = leadingZeros(job.data);
+    size_t skip = 0;
+    if (zeros < owed) {
+      r.eatenByOpenBlock = true;
+      r.owed = owed;
+      r.zeros = zeros;
+    } else {
+      skip = std::max(owed, zeros > jobZeros ? std::min(zeros - jobZeros, kMostPadding) : 0);
+    }
+    r.data.insert(r.data.end(), d.data.begin() + static_cast<std::ptrdiff_t>(skip), d.data.end());
+    r.pages += d.pages;
   }
   return r;
 }
@@ -143,6 +170,12 @@ bool troubled(const CheckInput& in, const JobRecord& job) {
   return false;
 }
 
+// The pages of the part of the job the spooler handed over, read from the start.
+unsigned pagesOf(const JobRecord& job) {
+  sim::PageScanner fresh;
+  return fresh.feed(job.data.data(), std::min<size_t>(job.handedOver, job.data.size()));
+}
+
 std::string idText(const JobRecord& job) {
   return "job " + std::to_string(job.plan.id) + (job.attempt > 0 ? " (restarted)" : "");
 }
@@ -163,6 +196,13 @@ void checkBytes(const CheckInput& in, const JobRecord& job, const Received& got)
     }
   }
   if (!got.any) return;
+  // A serial port takes no job data through the monitor, which follows no blocks there.
+  const bool serial = in.scenario->ports[job.port].name.compare(0, 3, "COM") == 0;
+  if (got.eatenByOpenBlock && !serial) {
+    record.addBreach(Check::Bytes, job.endAt, port,
+                     idText(job) + ": its first bytes went into a block an earlier document left open (" +
+                         std::to_string(got.zeros) + " zeros came of the " + std::to_string(got.owed) + " it wanted)");
+  }
   const std::vector<BYTE> bytes = jobBytesIn(got.data, job);
   if (!isPrefix(bytes, job.data)) {
     record.addBreach(Check::Bytes, job.endAt, port, idText(job) + ": " + describeMismatch(bytes, job.data));
@@ -187,7 +227,8 @@ void checkReported(const CheckInput& in, const JobRecord& job, const Received& g
   const int port = static_cast<int>(job.port);
   const std::vector<JobReport> reports = reportsOf(in, job, nextStartSeq);
   const size_t delivered = got.any ? jobBytesIn(got.data, job).size() : 0;
-  const bool deliveredAll = isPrefix(jobBytesIn(got.data, job), job.data) && delivered == job.handedOver;
+  const bool deliveredAll =
+      !got.eatenByOpenBlock && isPrefix(jobBytesIn(got.data, job), job.data) && delivered == job.handedOver;
   char text[256];
   ++record.exercised.jobs;
   if (reports.size() > 1) {
@@ -201,6 +242,12 @@ void checkReported(const CheckInput& in, const JobRecord& job, const Received& g
       std::snprintf(text, sizeof text,
                     "%s was reported printed with %zu of the %u bytes handed over received by the printer",
                     idText(job).c_str(), delivered, static_cast<unsigned>(job.handedOver));
+      record.addBreach(Check::Reported, r.at, port, text);
+    } else if (got.pages != pagesOf(job)) {
+      // Every byte arrived, but not read as the job's: a printer parser that lost
+      // its place (a restart) printed other pages.
+      std::snprintf(text, sizeof text, "%s was reported printed, but the printer printed %u pages of its %u",
+                    idText(job).c_str(), got.pages, pagesOf(job));
       record.addBreach(Check::Reported, r.at, port, text);
     } else if (!job.ended || r.seq < job.endDocSeq || r.seq > job.endSeq) {
       std::snprintf(text, sizeof text, "%s was reported printed %s", idText(job).c_str(),
