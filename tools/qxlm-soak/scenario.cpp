@@ -227,6 +227,18 @@ void drawOrdinaryClient(Rng& rng, unsigned port, DWORD length, std::vector<Event
   }
 }
 
+// The second thread's reads timed to meet a live status: one that waits for the link
+// while the status query holds it takes the link the moment the query lets go, and
+// its reply becomes the port's latest just before the pipe answers.
+void drawReadsAlongLiveStatus(Rng& rng, unsigned port, std::vector<Event>& out) {
+  std::vector<Event> reads;
+  for (const Event& e : out) {
+    if (e.port != port || e.step != Step::Request || e.request.code != GET_REAL_TIME_STATUS) continue;
+    if (rng.percent(40)) reads.push_back(event(port, e.at + rng.range(10, 150), Step::ForeignRead));
+  }
+  out.insert(out.end(), reads.begin(), reads.end());
+}
+
 void drawClient(Rng& rng, unsigned port, DWORD length, std::vector<Event>& out) {
   for (DWORD t = rng.range(300, 3000); t < length; t += rng.range(800, 6000)) {
     Event e = event(port, t, Step::Request);
@@ -356,6 +368,10 @@ Scenario drawScenario(uint64_t seed) {
   for (unsigned i = 0; i < s.ports.size(); ++i) {
     Rng ordinary = rng.fork(2000 + i);
     drawOrdinaryClient(ordinary, i, s.length, s.events);
+  }
+  for (unsigned i = 0; i < s.ports.size(); ++i) {
+    Rng along = rng.fork(3000 + i);
+    drawReadsAlongLiveStatus(along, i, s.events);
   }
   std::stable_sort(s.events.begin(), s.events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
   for (unsigned i = 0; i < s.events.size(); ++i) s.events[i].id = i + 1;
