@@ -227,6 +227,7 @@ class Printer {
     bool wdAlwaysReported = false;
     bool wdArmed = false;
     BYTE wdSeconds = 0;
+    DWORD wdRenewedAt = 0;
 
     FlashScript flash;
     bool flashMode = false;
@@ -263,6 +264,7 @@ class Printer {
   // Records the call and returns its result, after delayMs when a fault takes that long.
   BOOL finish(std::unique_lock<std::mutex>& held, Call call, DWORD delayMs = 0);
   bool switchedOff(Call& call);  // fails the call when the printer is off
+  void watchdogRuns(Call& call);  // a printer silent past its armed watchdog resets
   // A stopped printer (paper out, a jam, the head open, off line) takes no data: the
   // write fails with ERROR_TIMEOUT and 0 bytes, as a stalled USB endpoint does.
   bool stalled(Call& call);

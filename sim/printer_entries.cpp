@@ -67,14 +67,31 @@ BOOL Printer::finish(std::unique_lock<std::mutex>& held, Call call, DWORD delayM
 }
 
 bool Printer::switchedOff(Call& call) {
-  if (!s_.off) return false;
-  if (call.time - s_.offAt >= s_.offMs) {
-    s_.off = false;
-    return false;
+  if (s_.off && call.time - s_.offAt < s_.offMs) {
+    call.fault = "switched off";
+    fail(call, ERROR_GEN_FAILURE);
+    return true;
   }
-  call.fault = "switched off";
-  fail(call, ERROR_GEN_FAILURE);
-  return true;
+  s_.off = false;
+  watchdogRuns(call);
+  return false;
+}
+
+// The watchdog counts the host's silence: every call that reaches the printer renews
+// it, and one that comes after more than its time-out finds the printer reset by it,
+// as a restart leaves it: no document, a fresh parser, the watchdog off.
+void Printer::watchdogRuns(Call& call) {
+  if (s_.wdArmed && s_.wdSeconds > 0 && call.time - s_.wdRenewedAt > s_.wdSeconds * 1000u) {
+    s_.wdTimeouts = (s_.wdTimeouts + 1) & 0x0F;
+    s_.wdEnumerations = (s_.wdEnumerations + 1) & 0x0F;
+    s_.wdArmed = false;
+    s_.docInProgress = false;
+    s_.docEnded = false;
+    s_.readQueue.clear();
+    s_.scanner.reset();
+    call.fault = call.fault.empty() ? "watchdog fired" : call.fault + ", watchdog fired";
+  }
+  s_.wdRenewedAt = call.time;
 }
 
 bool Printer::busyAfterPage(DWORD now) const {

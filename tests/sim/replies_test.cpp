@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lower_port.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -133,6 +134,26 @@ TEST(Replies, WatchdogBytesReplaceField00OfShortAndCompleteRepliesOnUsbWhileArme
   LowerPort lpt("LPT-REP6");
   ASSERT_TRUE(lpt.vendor({0x55, 0x0A, 0x01}));
   EXPECT_EQ(lpt.read(), shortReply(0, 0));
+}
+
+// The watchdog counts the host's silence: a call within its time-out renews it, one
+// after it finds the printer reset, its document forgotten and the watchdog counted.
+TEST(Replies, AWatchdogLeftSilentPastItsTimeOutResetsThePrinter) {
+  LowerPort usb("USB-REP7");
+  usb.printer().setWatchdogCounts(2, 1);
+  ASSERT_TRUE(usb.vendor(vendorRequest(0x23)));
+  ASSERT_TRUE(usb.vendor({0x55, 0x01, 0x01}));
+  clockSleep(300);
+  EXPECT_EQ(usb.read()[1], 0x21);
+  clockSleep(300);
+  EXPECT_EQ(usb.read()[1], 0x21);
+  EXPECT_TRUE(usb.printer().status2() & sim::status2::DocInProgress);
+  clockSleep(2000);
+  EXPECT_EQ(usb.read(), shortReply(0, 0));
+  EXPECT_FALSE(usb.printer().watchdogArmed());
+  EXPECT_FALSE(usb.printer().status2() & sim::status2::DocInProgress);
+  ASSERT_TRUE(usb.vendor({0x55, 0x01, 0x01}));
+  EXPECT_EQ(usb.read()[1], 0x32);
 }
 
 TEST(Replies, RequestsThePrinterDoesNotKnowAreRefused) {
