@@ -142,13 +142,13 @@ TEST(Replies, AWatchdogLeftSilentPastItsTimeOutResetsThePrinter) {
   LowerPort usb("USB-REP7");
   usb.printer().setWatchdogCounts(2, 1);
   ASSERT_TRUE(usb.vendor(vendorRequest(0x23)));
-  ASSERT_TRUE(usb.vendor({0x55, 0x01, 0x01}));
+  ASSERT_TRUE(usb.vendor({0x55, 0x02, 0x01}));
   clockSleep(300);
   EXPECT_EQ(usb.read()[1], 0x21);
   clockSleep(300);
   EXPECT_EQ(usb.read()[1], 0x21);
   EXPECT_TRUE(usb.printer().status2() & sim::status2::DocInProgress);
-  clockSleep(2000);
+  clockSleep(3500);
   EXPECT_EQ(usb.read(), shortReply(0, 0));
   EXPECT_FALSE(usb.printer().watchdogArmed());
   EXPECT_FALSE(usb.printer().status2() & sim::status2::DocInProgress);
