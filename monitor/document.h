@@ -35,8 +35,9 @@ void losePageScannerPlace(INIPORT* pIniPort);
 void keepParserPlace(INIPORT* pIniPort);
 void takeParserPlace(INIPORT* pIniPort);
 // ERROR_SUCCESS when the printer is ready for the next page; else the condition that
-// holds the job (ERROR_OUT_OF_PAPER, ERROR_NOT_READY, ERROR_BUSY). A purge or an
-// abort loses the job instead (AbortDoc set).
+// holds the job (ERROR_OUT_OF_PAPER, ERROR_NOT_READY, ERROR_BUSY). A purge or a
+// restart loses the job (AbortDoc set) and the wait goes on; an abort loses it and
+// ends the wait with ERROR_OPERATION_ABORTED, the printer still busy.
 DWORD waitForPrinterNotBusy(INIPORT* pIniPort);
 // A printer told of the document no longer shows it in progress: the job is lost.
 void printerForgotDocument(INIPORT* pIniPort);

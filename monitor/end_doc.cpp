@@ -172,6 +172,9 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   // a broken link) would be lost: they wait for the next document too.
   BOOL outOfBlock = TRUE;
   if (pIniPort->PortType == 2) {
+    // The zeros go to a printer seen ready, as data after a page end does: a printer
+    // busy with a page the scanner did not see would lose them.
+    if (rasterFillLength(pIniPort) > 0) pIniPort->EOPFound = TRUE;
     outOfBlock = waitForLastPage(pIniPort) ? finishCutBlock(pIniPort) : rasterFillLength(pIniPort) == 0;
     if (!outOfBlock) pIniPort->BlockFillOwed = TRUE;
   }

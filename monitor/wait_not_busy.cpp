@@ -82,7 +82,8 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
     if (pIniPort->AbortPending && !pIniPort->AbortDoc) {
       DebugTrace(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - FOUND PROGRAMTIC ABORT PENDING");
       loseJob(pIniPort, JOB_CAUSE_ABORTED);
-      return ERROR_SUCCESS;
+      // Not a verdict of ready: the printer is still busy.
+      return ERROR_OPERATION_ABORTED;
     }
   }
 }
