@@ -152,6 +152,8 @@ struct INIPORT {
   // The printer took the document's start request, so it shows the document in
   // progress until it ends, unless it restarts.
   Relaxed<BOOL> DocToldToPrinter;
+  // A page wait of the document found no device: the printer was off or unplugged.
+  Relaxed<BOOL> PrinterGoneInDoc;
 
   // The document's outcome so far, kept by the job path (job_outcome.h).
   Relaxed<DWORD> JobBytesHanded;

@@ -14,6 +14,12 @@ namespace {
 const BYTE STOPS_PRINTING =
     MANUAL_DESELECT | PAPER_REG_ERROR | CUTTER_JAM | HEAD_LEVER_UP | OUT_OF_PAPER | OUTPUT_JAM;
 
+// A read that finds no device (the printer switched off or unplugged) leaves open
+// whether the printer restarted meanwhile.
+void notePrinterGone(INIPORT* pIniPort) {
+  if (pIniPort->LastWinError == ERROR_GEN_FAILURE) pIniPort->PrinterGoneInDoc = TRUE;
+}
+
 }  // namespace
 
 void printerForgotDocument(INIPORT* pIniPort) {
@@ -28,14 +34,16 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
   int busy = 0;
   int unreadable = 0;
   for (;;) {
-    ReadCommand(pIniPort, FALSE, nullptr, 0);
+    if (!ReadCommand(pIniPort, FALSE, nullptr, 0)) notePrinterGone(pIniPort);
     clockSleep(5);
     // The verdict rests on the latest S/N/E/C reply, which a silent printer, or one
     // whose replies come garbled, never replaces: a pass without a reply of its own
     // says nothing, not even "not busy" (data sent to a busy printer is lost).
     // Unreadable passes are counted as the write path does.
     const DWORD kept = snecRepliesKept(pIniPort);
-    if (!ReadCommand(pIniPort, FALSE, nullptr, 0) || snecRepliesKept(pIniPort) == kept) {
+    const BOOL read = ReadCommand(pIniPort, FALSE, nullptr, 0);
+    if (!read) notePrinterGone(pIniPort);
+    if (!read || snecRepliesKept(pIniPort) == kept) {
       if (++unreadable >= MAX_FAILED_STATUS_READS) {
         DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - printer not answering, holding the job");
         return ERROR_NOT_READY;
@@ -58,7 +66,11 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
       // What the printer held is gone: the job cannot be complete.
       loseJob(pIniPort, JOB_CAUSE_PURGED);
     }
-    if (!pIniPort->DocToldToPrinter) {
+    if (!pIniPort->DocToldToPrinter && pIniPort->PrinterGoneInDoc) {
+      // Gone and back before it knew of the document: whether it restarted cannot be
+      // told, and a restart would have read the job's blocks as commands.
+      printerForgotDocument(pIniPort);
+    } else if (!pIniPort->DocToldToPrinter) {
       // A printer that missed the start of the document is told now, so that a
       // restart later in the document shows.
       pIniPort->DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
