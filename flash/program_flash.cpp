@@ -63,6 +63,10 @@ DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - #5 Serial printer in BUSY flowcontrol");
     return QX_ERR_SERIAL_BUSY;
   }
+  // A field 15 with a text that is neither (a reply cut short, "A15F") may come
+  // from a printer in flash mode all the same, which would take the next jobs as
+  // firmware: it is sent out again.
+  if (count > 3 && reply[0] == 'A') leaveFlashMode(pIniPort);
   return QX_ERR_NO_FLASH_MODE;
 }
 
