@@ -70,14 +70,33 @@ bool waitForState(SC_HANDLE service, DWORD state) {
   return currentState(service) == state;
 }
 
-// Stops a running service and waits until it has stopped.
+// The process a running service lives in, opened to wait on; null when none runs.
+HANDLE serviceProcess(SC_HANDLE service) {
+  SERVICE_STATUS_PROCESS status = {};
+  DWORD needed = 0;
+  if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                            &needed) ||
+      status.dwProcessId == 0) {
+    return nullptr;
+  }
+  return OpenProcess(SYNCHRONIZE, FALSE, status.dwProcessId);
+}
+
+// Stops a running service and waits until its process has gone: a service reports
+// stopped before its process exits, and until then the program's file is in use.
 DWORD stopService(SC_HANDLE service) {
   if (currentState(service) == SERVICE_STOPPED) return ERROR_SUCCESS;
+  const HANDLE process = serviceProcess(service);
   SERVICE_STATUS status = {};
+  DWORD error = ERROR_SUCCESS;
   if (!ControlService(service, SERVICE_CONTROL_STOP, &status) && GetLastError() != ERROR_SERVICE_NOT_ACTIVE) {
-    return GetLastError();
+    error = GetLastError();
+  } else if (!waitForState(service, SERVICE_STOPPED) ||
+             (process != nullptr && WaitForSingleObject(process, kStateWaitMs) != WAIT_OBJECT_0)) {
+    error = ERROR_SERVICE_REQUEST_TIMEOUT;
   }
-  return waitForState(service, SERVICE_STOPPED) ? ERROR_SUCCESS : ERROR_SERVICE_REQUEST_TIMEOUT;
+  if (process != nullptr) CloseHandle(process);
+  return error;
 }
 
 // LocalService may create, replace and remove files in the folder; the program
