@@ -300,6 +300,11 @@ std::vector<BYTE> Printer::documentBytes() const {
   return documents_.empty() ? std::vector<BYTE>{} : documents_.back().data;
 }
 
+size_t Printer::statusAnswers() const {
+  std::lock_guard<std::mutex> held(lock_);
+  return statusAnswers_;
+}
+
 std::vector<std::vector<BYTE>> Printer::f0Tickets() const {
   std::lock_guard<std::mutex> held(lock_);
   return f0Tickets_;
@@ -343,6 +348,7 @@ void Printer::clearRecords() {
   calls_.clear();
   std::fill(std::begin(callsPerEntry_), std::end(callsPerEntry_), 0);
   f0Tickets_.clear();
+  statusAnswers_ = 0;
   // An open document stays, emptied, so the bytes that follow still land in it.
   if (docDepth_ > 0 && !documents_.empty()) {
     Document current = documents_.back();

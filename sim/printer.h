@@ -169,6 +169,8 @@ class Printer {
   std::vector<Call> calls(Entry entry) const;
   size_t callCount() const;             // without copying the calls
   size_t callCount(Entry entry) const;
+  // Status requests (short, normal, extended, complete) answered, on either link.
+  size_t statusAnswers() const;
   std::vector<std::vector<BYTE>> vendorRequests() const;  // every request passed, in order
   std::vector<Document> documents() const;
   std::vector<BYTE> documentBytes() const;  // of the open document, else of the last one
@@ -273,6 +275,7 @@ class Printer {
   BYTE currentStatus2(DWORD now) const;
   bool conditionActive(const ActiveCondition& c, DWORD now) const;
   std::vector<BYTE> reply(BYTE code, DWORD now);
+  std::vector<BYTE> answerRequest(BYTE code, DWORD now);  // reply(), counted when it carries status
   void queueReply(std::vector<BYTE> bytes, DWORD now, DWORD delayMs = 0);
   void receive(const BYTE* data, size_t size, DWORD now);
   void receiveJobData(const BYTE* data, size_t size, DWORD now);
@@ -306,6 +309,7 @@ class Printer {
   size_t callsPerEntry_[8] = {};
   std::vector<Document> documents_;
   std::vector<std::vector<BYTE>> f0Tickets_;
+  size_t statusAnswers_ = 0;
 };
 
 }  // namespace sim

@@ -129,6 +129,11 @@ std::vector<BYTE> Printer::reply(BYTE code, DWORD now) {
   return statusReply(code, f);
 }
 
+std::vector<BYTE> Printer::answerRequest(BYTE code, DWORD now) {
+  if (code <= request::CompleteStatus) ++statusAnswers_;
+  return reply(code, now);
+}
+
 void Printer::queueReply(std::vector<BYTE> bytes, DWORD now, DWORD delayMs) {
   if (s_.silent) return;
   s_.readQueue.push_back(Chunk{std::move(bytes), now, delayMs});
@@ -183,7 +188,7 @@ void Printer::receive(const BYTE* data, size_t size, DWORD now) {
           f0Tickets_.emplace_back(item.bytes.begin() + 4, item.bytes.end());
           queueReply(reply(request::ShortStatus, now), now);
         } else {
-          queueReply(reply(item.code, now), now);
+          queueReply(answerRequest(item.code, now), now);
         }
         break;
     }
@@ -251,7 +256,7 @@ void Printer::vendorRequest(const BYTE* bytes, DWORD size, Call& call, DWORD now
     // it stands now, then the answer to this request.
     s_.readQueue.clear();
     queueReply(reply(request::ShortStatus, now), now);
-    queueReply(reply(answer, now), now);
+    queueReply(answerRequest(answer, now), now);
     return;
   }
   switch (code) {

@@ -52,10 +52,15 @@ void judge(const CheckInput& in, unsigned port, const Stretch& st) {
 // the heartbeat that first saw the change, and a confirming read.
 const DWORD kPostLagMs = 3 * 5000 + 1000;
 
-// In low-paper busy mode the first reply that shows low paper is posted as paper
-// out; only the replies after it, read as not ready, post the printer off line.
+// The monitor posts the debounced low-paper flag, which follows the sensor two
+// readings late either way: a reply may be posted with its low-paper bit as the
+// replies before it had it. In low-paper busy mode the first reply that shows low
+// paper is posted as paper out; only the replies after it, read as not ready, post
+// the printer off line.
 bool showsPosted(const Sample& s, DWORD lpMode, DWORD posted) {
   if (expectedPortStatus(s.status1, s.status2, s.answers, lpMode) == posted) return true;
+  const BYTE debounced2 = static_cast<BYTE>(s.status2 ^ sim::status2::LowPaper);
+  if (expectedPortStatus(s.status1, debounced2, s.answers, lpMode) == posted) return true;
   return lpMode != 0 && (s.status2 & sim::status2::LowPaper) != 0 && posted == PORT_STATUS_PAPER_OUT &&
          expectedPortStatus(s.status1, s.status2, s.answers, lpMode) == PORT_STATUS_OFFLINE;
 }

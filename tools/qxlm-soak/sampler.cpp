@@ -47,10 +47,9 @@ void runSampler(RunContext& ctx) {
         s.status2 = printer.status2();
         s.answers = printer.answers();
         s.faultsFired = printer.faultsFired();
-        // A serial query opens a document of its own; a query over vendor requests
-        // reads twice (the stale reply, then the answer).
-        s.exchanges = ctx.scenario.ports[port].link == Link::Serial ? printer.callCount(sim::Entry::StartDocPort)
-                                                                    : printer.callCount(sim::Entry::ReadPort) / 2;
+        // Only answers that carry status count: a field read or a foreign read
+        // tells the monitor nothing it posts.
+        s.exchanges = printer.statusAnswers();
         const auto shown = record == nullptr ? std::nullopt : sim::spooler().lastPortStatus(ctx.portName(port));
         if (shown) s.shown = shown->status;
       }
