@@ -54,6 +54,9 @@ void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size);
 void StateTextFor(INIPORT* pIniPort, BYTE state, BYTE savedState, LPSTR text, size_t size);
 // A readable text for a platform error code, into ERROR_TEXT_SIZE bytes.
 void GetErrorText(DWORD code, LPSTR text);
+// The system's message for an error code in the ANSI code page, line end and all;
+// empty when there is none or it does not fit in size bytes.
+void SystemMessageText(DWORD code, LPSTR text, int size);
 
 // Opens the port's log (created when missing) and trims it when it has grown past
 // "DRWMaxFileSize". The caller holds LogLock; the file's own lock is held until

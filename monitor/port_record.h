@@ -67,7 +67,7 @@ struct INIPORT {
   Relaxed<HANDLE> hPipeDoingStatus;
 
   Relaxed<BOOL> RTStatusRequest;
-  BYTE RTStatusCommand[RT_STATUS_COMMAND_SIZE];  // written under hPipeDoingStatus, read by the status thread
+  BYTE RTStatusCommand[RT_STATUS_COMMAND_SIZE];  // written and read under StatusNotInProgress
   Relaxed<DWORD> RTStatusCommandLength;
 
   BYTE LastStatus[LAST_STATUS_SIZE];  // under OwnStatusData

@@ -98,14 +98,15 @@ BOOL abandonDocument(INIPORT* pIniPort, INIJOB* job, DWORD error) {
 
 BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
   INIPORT* pIniPort = static_cast<INIPORT*>(hPort);
-  DebugTrace(pIniPort, TRACE_INFO, QX_MONITOR_VERSION_TEXT);
-  DebugTrace(pIniPort, TRACE_INFO, QX_MONITOR_BUILD_MARK);
-  DebugTraceF(pIniPort, TRACE_INFO, "MonStartDoc - Job ID = %u", static_cast<unsigned>(JobId));
+  // The trace names the port's printer: only a handle that is a port record may give it.
+  INIPORT* traced = pIniPort != nullptr && pIniPort->signature == PJ_SIGNATURE ? pIniPort : nullptr;
+  DebugTrace(traced, TRACE_INFO, QX_MONITOR_VERSION_TEXT);
+  DebugTrace(traced, TRACE_INFO, QX_MONITOR_BUILD_MARK);
+  DebugTraceF(traced, TRACE_INFO, "MonStartDoc - Job ID = %u", static_cast<unsigned>(JobId));
 
-  if (pIniPort == nullptr || pIniPort->signature != PJ_SIGNATURE || pDocInfo == nullptr || pPrinterName == nullptr ||
-      pPrinterName[0] == 0) {
+  if (traced == nullptr || pDocInfo == nullptr || pPrinterName == nullptr || pPrinterName[0] == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
-    DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Error bad start doc parameters");
+    DebugTrace(traced, TRACE_ERROR, "MonStartDoc - Error bad start doc parameters");
     return FALSE;
   }
   if (Level != 1) {

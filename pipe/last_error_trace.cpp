@@ -4,23 +4,11 @@
 #include <cstring>
 
 #include "diag/debug_trace.h"
+#include "diag/event_log.h"
 #include "monitor/settings.h"
 #include "pipe/device_control.h"
 
 namespace {
-
-// The system's text for an error code in the ANSI code page; empty when there is none.
-void systemErrorText(DWORD code, LPSTR text, int size) {
-  text[0] = '\0';
-  LPWSTR pMessage = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-      0x0400, reinterpret_cast<LPWSTR>(&pMessage), 0, nullptr);
-  if (length != 0 && pMessage != nullptr) {
-    if (WideCharToMultiByte(CP_ACP, 0, pMessage, -1, text, size, nullptr, nullptr) == 0) text[0] = '\0';
-  }
-  if (pMessage != nullptr) LocalFree(pMessage);
-}
 
 // prefix followed by tail in one line of TRACE_LINE_SIZE bytes; a long prefix is cut
 // so that the tail, which says what happened, always survives.
@@ -39,7 +27,7 @@ void traceLastError(INIPORT* pIniPort, LPCSTR prefix) {
 
   if (Settings.EnableDiags != 0) {
     char text[1024];
-    systemErrorText(code, text, static_cast<int>(sizeof text));
+    SystemMessageText(code, text, static_cast<int>(sizeof text));
     joinLine(line, prefix, text);
     DebugTraceRaw(line);
   }

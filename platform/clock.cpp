@@ -7,7 +7,6 @@
 namespace {
 
 std::atomic<double> g_scale{1.0};
-std::atomic<DWORD> g_tickOffset{0};
 
 using Steady = std::chrono::steady_clock;
 const Steady::time_point g_start = Steady::now();
@@ -37,7 +36,7 @@ DWORD clockTickCount(void) {
         static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(Steady::now() - g_start).count());
     ticks = static_cast<DWORD>(static_cast<unsigned long long>(elapsedUs / 1000.0 / scale));
   }
-  return ticks + g_tickOffset.load(std::memory_order_relaxed);
+  return ticks;
 }
 
 DWORD clockWait(HANDLE h, DWORD ms) {
@@ -52,4 +51,3 @@ void clockSetScale(double scale) { g_scale.store(scale > 0.0 ? scale : 1.0, std:
 
 double clockScale(void) { return g_scale.load(std::memory_order_relaxed); }
 
-void clockSetTickOffset(DWORD offset) { g_tickOffset.store(offset, std::memory_order_relaxed); }

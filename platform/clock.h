@@ -18,6 +18,3 @@ DWORD clockWait(HANDLE h, DWORD ms);
 // Test-only: real time = protocol time * scale (1.0 = real time, 0.01 = 100 times faster).
 void clockSetScale(double scale);
 double clockScale(void);
-
-// Test-only: shift the tick count, e.g. to run code across the 32-bit wrap.
-void clockSetTickOffset(DWORD offset);

@@ -80,17 +80,6 @@ void fail(SpoolerRecord& record, DWORD error) {
 
 }  // namespace
 
-const char* spoolerCallName(SpoolerCall call) {
-  switch (call) {
-    case SpoolerCall::SetPort: return "SetPortW";
-    case SpoolerCall::OpenPrinter: return "OpenPrinterW";
-    case SpoolerCall::ClosePrinter: return "ClosePrinter";
-    case SpoolerCall::SetJob: return "SetJobW";
-    case SpoolerCall::GetJob: return "GetJobW";
-  }
-  return "?";
-}
-
 std::vector<SpoolerRecord> RecordingSpooler::calls() const {
   State& s = state();
   std::lock_guard<std::mutex> held(s.lock);

@@ -16,8 +16,6 @@ namespace sim {
 
 enum class SpoolerCall { SetPort, OpenPrinter, ClosePrinter, SetJob, GetJob };
 
-const char* spoolerCallName(SpoolerCall call);
-
 struct SpoolerRecord {
   SpoolerCall call = SpoolerCall::SetPort;
   DWORD time = 0;           // protocol ms (clockTickCount) when the call was made

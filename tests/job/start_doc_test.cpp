@@ -63,6 +63,17 @@ TEST_F(JobStart, RefusedCallsLeaveThePortAndTheFirstJobAlone) {
   EXPECT_EQ(spooler().openPrinterCount(), 0);
 }
 
+TEST_F(JobStart, AHandleThatIsNoPortIsRefusedWithoutReadingIt) {
+  ASSERT_NE(openPort("USB212"), nullptr);  // the monitor's table
+  // Not a port record: its bytes must not be read as the printer's name.
+  std::vector<char> notAPort(sizeof(INIPORT), 'A');
+  TraceCapture capture(DIAG_INFO | DIAG_ERRORS | DIAG_PRINTER_PREFIX);
+  EXPECT_FALSE(startDoc(reinterpret_cast<INIPORT*>(notAPort.data()), 1));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_TRUE(capture.contains("MonStartDoc - Error bad start doc parameters"));
+  EXPECT_FALSE(capture.contains("AAAA"));
+}
+
 TEST_F(JobStart, FailedStartsLeaveNothingBehind) {
   INIPORT* port = openPort("USB202");
   ASSERT_NE(port, nullptr);
