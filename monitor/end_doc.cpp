@@ -180,7 +180,17 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   }
   sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
   const BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
-  if (outOfBlock) WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest);
+  if (outOfBlock) {
+    DWORD sent = 0;
+    // A request cut after its ESC leaves the printer's parser in a command: the
+    // scanner follows it there, and the next document finishes it with a zero
+    // byte before its own, as it does a cut block.
+    if (!WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest, &sent) && pIniPort->PortType == 2 &&
+        sent > 0) {
+      findEOP_PAPER(pIniPort, statusRequest, sent);
+      pIniPort->BlockFillOwed = rasterFillLength(pIniPort) > 0;
+    }
+  }
   clockSleep(35);
   clockSleep(500);
   ReadCommand(pIniPort, FALSE, nullptr, 0);  // drops a stale reply

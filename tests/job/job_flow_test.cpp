@@ -214,7 +214,8 @@ TEST_F(JobFlow, AJobCutInsideABlockIsFinishedBeforeItsEnd) {
 }
 
 // The zeros that finish a cut block wait for a printer that took none of them, and
-// the end request with them: the next job sends them before its own bytes.
+// the end request with them: the next job sends them before its own bytes. So does
+// the zero that finishes an end request cut after its ESC.
 TEST_F(JobFlow, ZerosThePrinterDidNotTakeGoFirstInTheNextJob) {
   INIPORT* port = openPort("USB237");
   ASSERT_NE(port, nullptr);
@@ -233,6 +234,18 @@ TEST_F(JobFlow, ZerosThePrinterDidNotTakeGoFirstInTheNextJob) {
   EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(expected));
   EXPECT_EQ(printer.pagesPrinted(), 1u);
   EXPECT_EQ(jobsSent(JOB_CONTROL_LAST_PAGE_EJECTED), (std::vector<DWORD>{103, 104}));
+
+  // An end request cut after its ESC leaves the parser in a command, which would
+  // take the next job's first ESC of a page end: one zero finishes it first.
+  ASSERT_TRUE(startDoc(port, 105));
+  writeAll(port, ticket(1));
+  printer.addFault(sim::Fault::partWrite(1, 1, ERROR_BUSY));
+  EXPECT_TRUE(endDoc(port));
+  EXPECT_TRUE(printJob(port, 106, ticket(1)));
+  expected.assign(1, 0);
+  expected.insert(expected.end(), next.begin(), next.end());
+  EXPECT_EQ(printer.documentBytes(), withEndOfJobRequest(expected));
+  EXPECT_EQ(printer.pagesPrinted(), 3u);
 }
 
 // A printer that restarts inside a block reads the rest of the block as commands,
