@@ -26,6 +26,11 @@ void fail(Call& call, DWORD error) {
   call.lastError = error;
 }
 
+void notePlannedFault(Call& call, const Fault& fault) {
+  call.fault = fault.describe();
+  call.planned = true;
+}
+
 }  // namespace
 
 const char* entryName(Entry entry) {
@@ -290,7 +295,7 @@ BOOL Printer::openPort() {
   std::unique_lock<std::mutex> held(lock_);
   Call call = begin(Entry::OpenPort);
   if (const auto fault = s_.faults.next(Fault::Op::Open)) {
-    call.fault = fault->describe();
+    notePlannedFault(call, *fault);
     fail(call, fault->error);
   } else {
     ++openCount_;
@@ -305,7 +310,7 @@ BOOL Printer::startDocPort(LPWSTR printerName, DWORD jobId, DWORD level) {
   call.jobId = jobId;
   call.level = level;
   if (const auto fault = s_.faults.next(Fault::Op::StartDoc)) {
-    call.fault = fault->describe();
+    notePlannedFault(call, *fault);
     fail(call, fault->error);
   } else if (docDepth_++ == 0) {
     Document doc;
@@ -335,13 +340,13 @@ BOOL Printer::writePort(LPBYTE buffer, DWORD size, LPDWORD written) {
   } else if (stalled(call)) {
     // a stopped printer leaves its endpoint stalled until the write times out
   } else if (const auto fault = s_.faults.next(Fault::Op::Write); fault && fault->kind == Fault::Kind::Error) {
-    call.fault = fault->describe();
+    notePlannedFault(call, *fault);
     fail(call, fault->error);
     delayMs = fault->delayMs;
   } else {
     DWORD taken = size;
     if (fault) {
-      call.fault = fault->describe();
+      notePlannedFault(call, *fault);
       taken = std::min(size, fault->bytes);
     }
     const DWORD now = call.time;
@@ -372,7 +377,7 @@ BOOL Printer::readPort(LPBYTE buffer, DWORD size, LPDWORD read) {
   }
   if (switchedOff(call)) return finish(held, std::move(call));
   const auto fault = s_.faults.next(Fault::Op::Read);
-  if (fault) call.fault = fault->describe();
+  if (fault) notePlannedFault(call, *fault);
   if (fault && (fault->kind == Fault::Kind::Error || fault->kind == Fault::Kind::ZeroBytes)) {
     if (fault->kind == Fault::Kind::Error) fail(call, fault->error);
     return finish(held, std::move(call), fault->delayMs);
@@ -439,7 +444,7 @@ BOOL Printer::getPrinterDataFromPort(DWORD controlId, LPWSTR inBuffer, DWORD inS
     // nothing reaches a printer that is off
   } else if (controlId == kVendorSetCommand) {
     if (const auto fault = s_.faults.next(Fault::Op::VendorRequest)) {
-      call.fault = fault->describe();
+      notePlannedFault(call, *fault);
       fail(call, fault->error);
       delayMs = fault->delayMs;
     } else if (inBuffer == nullptr) {
@@ -449,7 +454,7 @@ BOOL Printer::getPrinterDataFromPort(DWORD controlId, LPWSTR inBuffer, DWORD inS
     }
   } else if (controlId == kQueryDeviceId) {
     if (const auto fault = s_.faults.next(Fault::Op::DeviceIdQuery)) {
-      call.fault = fault->describe();
+      notePlannedFault(call, *fault);
       fail(call, fault->error);
     } else if (outBuffer == nullptr || outSize == 0) {
       fail(call, ERROR_INSUFFICIENT_BUFFER);

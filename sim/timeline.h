@@ -38,6 +38,7 @@ struct Call {
   BOOL result = FALSE;
   DWORD lastError = 0;  // left by a failed call, 0 after success
   std::string fault;    // the fault that fired in this call, empty when none did
+  bool planned = false;  // the fault was one of the plan's (FaultPlan), not a condition
 };
 
 }  // namespace sim
