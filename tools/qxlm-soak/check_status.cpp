@@ -15,7 +15,7 @@ namespace soak {
 namespace {
 
 // The first exchanges may read replies queued before the condition held.
-const size_t kExchanges = 6;
+const size_t kExchanges = 5;
 
 bool sameCondition(const Sample& a, const Sample& b) {
   return a.status1 == b.status1 && a.status2 == b.status2 && a.answers == b.answers && a.faultsFired == b.faultsFired;

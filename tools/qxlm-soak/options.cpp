@@ -75,7 +75,7 @@ const char kUsage[] =
     "            more than the bound asks (twenty seconds more for a hang)\n"
     "  status    once a port is idle and polled with the heartbeat on and the printer's\n"
     "            condition holds, the spooler shows that condition's port status by the\n"
-    "            time the printer has served 6 status exchanges; and every status posted\n"
+    "            time the printer has answered 5 status requests; and every status posted\n"
     "            for an idle port is one the printer showed in the 16 s before it (three\n"
     "            of the slowest heartbeats, for the low-paper debounce, and a confirming\n"
     "            read), unless a fault fired meanwhile\n"
