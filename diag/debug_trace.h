@@ -38,5 +38,9 @@ void DebugTraceRawF(LPCSTR format, ...)
 // Whether a level trace of this level would be emitted now.
 BOOL DebugTraceEnabled(int level);
 
+// Traces the calling thread's last error after prefix, with the system's text for
+// it; the last error stays as it was.
+void traceLastError(INIPORT* pIniPort, LPCSTR prefix);
+
 // Narrows a UTF-16 text by keeping the low byte of each unit; always terminated.
 void narrowCopy(LPSTR out, size_t outSize, LPCWSTR in);

@@ -4,11 +4,9 @@
 // the port's status copies.
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
-#include "monitor/link_lock.h"
+#include "link/device_control.h"
+#include "link/serial_exchange.h"
 #include "monitor/port_record.h"
-#include "pipe/device_control.h"
-#include "platform/clock.h"
-#include "status/status_copies.h"
 #include "status/status_reply.h"
 
 namespace {
@@ -17,51 +15,30 @@ const DWORD kMaxReply = 1024;
 
 DWORD replyRoom(DWORD size) { return size < kMaxReply ? size : kMaxReply; }
 
-BOOL serialExchange(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
-                    DWORD requestLength) {
+BOOL askSerialPrinter(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
+                      DWORD requestLength) {
   DebugTrace(pIniPort, TRACE_INFO, "DRGetSpecificStatus - Serial port");
-  LinkLockHold link(pIniPort);
-  if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr)) {
+  const SerialExchange exchange =
+      serialExchange(pIniPort, request, requestLength, 50, reply, replyRoom(size), FALSE, TRUE);
+  // A request that did not go out whole, or a reply that could not be read, is no answer.
+  if (!exchange.started || !exchange.written || !exchange.read) {
     traceLastError(pIniPort, "DRGetSpecificStatusSerial - ");
     return FALSE;
   }
-  DWORD written = 0;
-  const BOOL wrote =
-      pIniPort->fn.pfnWritePort(pIniPort->hPort, const_cast<LPBYTE>(request), requestLength, &written);
-  clockSleep(50);
-  BOOL result = FALSE;
-  if (wrote) {
-    readFromPrinter(pIniPort, reply, replyRoom(size), count, FALSE);
-    result = TRUE;
-  } else {
-    traceLastError(pIniPort, "DRGetSpecificStatusSerial - ");
-  }
-  pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
-  return result;
+  *count = exchange.count;
+  return TRUE;
 }
 
-// The request goes as a vendor request; the first read returns the reply the printer
-// had queued before it, the second the answer.
-BOOL vendorExchange(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
-                    DWORD requestLength) {
+BOOL askPrinter(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
+                DWORD requestLength) {
   DebugTrace(pIniPort, TRACE_INFO, "DRGetSpecificStatus - Vendor request");
   DWORD code = 0;
   if (!convertStatusString(pIniPort, request, requestLength, &code)) {
     DebugTrace(pIniPort, TRACE_ERROR, "DRGetSpecificStatus - Status string converted failed");
     return FALSE;
   }
-  const BYTE command[8] = {static_cast<BYTE>(code), '1', '2', 0, 0, 0, 0, 0};
-  sendVendorCommand(pIniPort, command, sizeof command);
-  clockSleep(50);
-  if (!readFromPrinter(pIniPort, reply, replyRoom(size), count, FALSE)) {
-    DebugTrace(pIniPort, TRACE_ERROR, "DRGetSpecificStatus - stale status read failed");
-    *count = 0;
-    return FALSE;
-  }
-  clockSleep(50);
-  if (!readFromPrinter(pIniPort, reply, replyRoom(size), count, FALSE)) {
+  if (!vendorExchange(pIniPort, static_cast<BYTE>(code), reply, replyRoom(size), count, FALSE)) {
     DebugTrace(pIniPort, TRACE_ERROR, "DRGetSpecificStatus - status read failed");
-    *count = 0;
     return FALSE;
   }
   return TRUE;
@@ -72,8 +49,8 @@ BOOL vendorExchange(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, 
 BOOL DRGetSpecificStatus(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
                          DWORD requestLength) {
   *count = 0;
-  const BOOL result = pIniPort->PortType == 1 ? serialExchange(pIniPort, reply, size, count, request, requestLength)
-                                              : vendorExchange(pIniPort, reply, size, count, request, requestLength);
+  const BOOL result = pIniPort->PortType == 1 ? askSerialPrinter(pIniPort, reply, size, count, request, requestLength)
+                                              : askPrinter(pIniPort, reply, size, count, request, requestLength);
   if (!result) *count = 0;
   return result;
 }

@@ -9,8 +9,9 @@
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
+#include "link/link_lock.h"
+#include "link/lower_port.h"
 #include "monitor/document.h"
-#include "monitor/link_lock.h"
 #include "monitor/port_record.h"
 #include "platform/clock.h"
 #include "status/status_reply.h"
@@ -41,8 +42,7 @@ void setSerialTimeOuts(INIPORT* pIniPort) {
   // Writes may take 2 ms per byte (4,800 baud and up) plus the printer's pauses
   // while it erases its flash, which XON_WAIT_LIMIT also bounds.
   COMMTIMEOUTS timeOuts = {0, 1, 20, 2, XON_WAIT_LIMIT};
-  const BOOL set = pIniPort->fn.pfnSetPortTimeOuts != nullptr &&
-                   pIniPort->fn.pfnSetPortTimeOuts(pIniPort->hPort, &timeOuts, 0);
+  const BOOL set = lowerSetTimeOuts(pIniPort, &timeOuts);
   DebugTraceF(pIniPort, TRACE_INFO, "FlashUpdateThread - SetPortTimeOuts %s\r\n", set ? "PASSED" : "FAILED");
 }
 
@@ -50,7 +50,7 @@ void setSerialTimeOuts(INIPORT* pIniPort) {
 int readOneByte(INIPORT* pIniPort) {
   BYTE byte = 0;
   DWORD count = 0;
-  if (!pIniPort->fn.pfnReadPort(pIniPort->hPort, &byte, 1, &count) || count != 1) return -1;
+  if (!lowerRead(pIniPort, &byte, 1, &count) || count != 1) return -1;
   return byte;
 }
 
@@ -96,7 +96,7 @@ Transfer sendFile(INIPORT* pIniPort) {
     if (!ReadFile(pIniPort->hFlashFile, chunk, want, &read, nullptr) || read == 0) break;
     clockSleep(25);
     DWORD written = 0;
-    BOOL wrote = pIniPort->fn.pfnWritePort(pIniPort->hPort, chunk, read, &written);
+    BOOL wrote = lowerWrite(pIniPort, chunk, read, &written);
     if (written > read) written = read;
     if (pIniPort->PortType == 1 && !waitForXon(pIniPort)) wrote = FALSE;
     sent += written;
@@ -154,12 +154,12 @@ DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
       setFlashProgress(pIniPort, "0,START_FLASH_DELAY,%d,P, ", second);
     }
   }
-  pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr);
+  lowerStartOwnDoc(pIniPort);
 
   STATUSFIELDS fields;
   const BOOL updated = runUpdate(pIniPort, &fields);
 
-  pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+  lowerEndDoc(pIniPort);
   if (updated) {
     setFlashProgress(pIniPort, "3,0,0,P,%s", fields.versionText);
   } else if (cancelled(pIniPort)) {

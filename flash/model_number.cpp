@@ -2,12 +2,11 @@
 
 #include "diag/debug_trace.h"
 #include "flash/printer_query.h"
-#include "monitor/link_lock.h"
-#include "monitor/port_entry_points.h"
+#include "link/device_control.h"
+#include "link/lower_port.h"
+#include "link/serial_exchange.h"
 #include "monitor/port_record.h"
-#include "pipe/device_control.h"
 #include "platform/clock.h"
-#include "status/request_write.h"
 
 #define DEVICE_ID_READ_SIZE 1024
 
@@ -17,19 +16,15 @@ namespace {
 const BYTE kSerialDeviceIdRequest[] = {'<', 'S', 'A', '0', '8', '>'};
 
 BOOL readDeviceId(INIPORT* pIniPort, LPBYTE pReply, LPDWORD pcbReply) {
-  // The request and its reply are one exchange on the lower port.
-  LinkLockHold link(pIniPort);
   if (pIniPort->PortType == 1) {
     // The start and the write may fail on a printer that still answers: the read decides.
-    pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr);
-    WriteWholeRequest(pIniPort, kSerialDeviceIdRequest, sizeof kSerialDeviceIdRequest);
-    const BOOL read = PJLMonReadPort(pIniPort, pReply, DEVICE_ID_READ_SIZE, pcbReply);
-    pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
-    return read;
+    const SerialExchange exchange = serialExchange(pIniPort, kSerialDeviceIdRequest, sizeof kSerialDeviceIdRequest,
+                                                   0, pReply, DEVICE_ID_READ_SIZE, TRUE, FALSE);
+    *pcbReply = exchange.count;
+    return exchange.read;
   }
-  if (pIniPort->fn.pfnGetPrinterDataFromPort == nullptr) return FALSE;
-  return pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, IOCTL_PAR_QUERY_DEVICE_ID, nullptr, nullptr, 0,
-                                                reinterpret_cast<LPWSTR>(pReply), DEVICE_ID_READ_SIZE, pcbReply);
+  return lowerDeviceControl(pIniPort, IOCTL_PAR_QUERY_DEVICE_ID, nullptr, nullptr, 0, reinterpret_cast<LPWSTR>(pReply),
+                            DEVICE_ID_READ_SIZE, pcbReply);
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 // part of them (stopped, switched off, the link broken) still owes the rest, and
 // the next document's first write sends it before its own bytes.
 #include "diag/debug_trace.h"
+#include "link/request_write.h"
 #include "monitor/document.h"
-#include "status/request_write.h"
 
 BOOL finishCutBlock(INIPORT* pIniPort) {
   const DWORD fill = rasterFillLength(pIniPort);

@@ -1,12 +1,11 @@
 #include "monitor/document.h"
 
-#include "pipe/device_control.h"
+#include "link/device_control.h"
 #include "platform/clock.h"
 
 BOOL sendDocumentRequest(INIPORT* pIniPort, BYTE code) {
-  BYTE request[8] = {code, 0x31, 0x32, 0, 0, 0, 0, 0};
   clockSleep(35);
-  const BOOL sent = sendVendorCommand(pIniPort, request, sizeof request);
+  const BOOL sent = sendVendorRequest(pIniPort, code);
   clockSleep(35);
   return sent;
 }

@@ -6,13 +6,14 @@
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "link/lower_port.h"
+#include "link/request_write.h"
 #include "monitor/document.h"
 #include "monitor/job_outcome.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
 #include "platform/clock.h"
-#include "status/request_write.h"
 #include "status/status_copies.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"
@@ -196,7 +197,7 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   ReadCommand(pIniPort, FALSE, nullptr, 0);  // drops a stale reply
   waitForPrinterToFinish(pIniPort);
 
-  pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
+  lowerEndDoc(pIniPort);
   if (pIniPort->UsbCrcError) {
     DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Start of CRC error wait");
     clockSleep(12000);

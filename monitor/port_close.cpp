@@ -5,12 +5,13 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "flash/flash_update.h"
+#include "link/device_control.h"
+#include "link/lower_port.h"
 #include "monitor/document.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 #include "pipe/pipe_server.h"
 #include "status/status_thread.h"
 
@@ -47,7 +48,7 @@ BOOL WINAPI MonClosePort(HANDLE hPort) {
   sendDisableWatchDog(pIniPort);
   DebugTrace(pIniPort, TRACE_INFO, "MonOpenPort - Stopped WD - About to close port");
 
-  if (pIniPort->fn.pfnClosePort != nullptr) pIniPort->fn.pfnClosePort(pIniPort->hPort);
+  lowerClosePort(pIniPort);
 
   EnterCriticalSection(&SplSem);
   RemovePortEntry(pIniPort);

@@ -5,13 +5,14 @@
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
-#include "monitor/find_text.h"
+#include "link/device_control.h"
+#include "link/lower_port.h"
 #include "monitor/document.h"
+#include "monitor/find_text.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 #include "pipe/pipe_server.h"
 #include "platform/clock.h"
 #include "status/status_thread.h"
@@ -19,14 +20,6 @@
 namespace {
 
 const char kBanner[] = "MonOpenPort - ***************************************";
-
-// Every caller of the lower monitor relies on these (a status exchange outside a
-// job ends its own document); the others are tested before use.
-BOOL lowerTableComplete(const MONITOR* pMonitor) {
-  return pMonitor != nullptr && pMonitor->pfnOpenPort != nullptr && pMonitor->pfnStartDocPort != nullptr &&
-         pMonitor->pfnWritePort != nullptr && pMonitor->pfnReadPort != nullptr &&
-         pMonitor->pfnEndDocPort != nullptr && pMonitor->pfnClosePort != nullptr;
-}
 
 // The caller holds SplSem. Port names are compared without regard to case, as the
 // spooler does.
@@ -116,14 +109,14 @@ void decideHeartbeat(INIPORT* pIniPort) {
 }
 
 void setUsbTimeOuts(INIPORT* pIniPort) {
-  if (pIniPort->fn.pfnSetPortTimeOuts == nullptr || pIniPort->PortType != 2) return;
+  if (!lowerHasSetTimeOuts(pIniPort) || pIniPort->PortType != 2) return;
   COMMTIMEOUTS timeOuts = {};
   timeOuts.ReadIntervalTimeout = Settings.USBReadIntervalTimeout;
   timeOuts.ReadTotalTimeoutMultiplier = Settings.USBReadTotalTimeoutMultiplier;
   timeOuts.ReadTotalTimeoutConstant = Settings.USBReadTotalTimeoutConstant;
   timeOuts.WriteTotalTimeoutMultiplier = Settings.USBWriteTotalTimeoutMultiplier;
   timeOuts.WriteTotalTimeoutConstant = Settings.USBWriteTotalTimeoutConstant;
-  if (pIniPort->fn.pfnSetPortTimeOuts(pIniPort->hPort, &timeOuts, 0)) {
+  if (lowerSetTimeOuts(pIniPort, &timeOuts)) {
     DebugTrace(pIniPort, TRACE_INFO, "MonOpenPort - USB Port timeouts PASSED PASSED PASSED PASSED ");
   } else {
     DebugTrace(pIniPort, TRACE_ERROR, "MonOpenPort - USB Port timeouts FAILED FAILED FAILED FAILED ");
@@ -168,7 +161,7 @@ BOOL WINAPI MonOpenPort(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle, 
     DebugTrace(nullptr, TRACE_ERROR, "MonOpenPort - Open port failed");
     return FALSE;
   }
-  if (!pMonitor->pfnOpenPort(pPortName, &pIniPort->hPort)) {
+  if (!lowerOpenPort(pMonitor, pPortName, &pIniPort->hPort)) {
     DebugTrace(nullptr, TRACE_ERROR, "MonOpenPort - Open port failed");
     discardUnopenedRecord(pIniPort);
     return FALSE;

@@ -168,7 +168,7 @@ struct INIPORT {
   CRITICAL_SECTION FlashLock;       // FlashProgress
   CRITICAL_SECTION LogLock;         // one log writer call at a time per port
   CRITICAL_SECTION OutcomeLock;     // Jobs
-  // Every exchange on the lower port handle (monitor/link_lock.h).
+  // Every exchange on the lower port handle (link/link_lock.h).
   CRITICAL_SECTION LinkLock;
 
   MONITOR fn;  // the lower port monitor's table

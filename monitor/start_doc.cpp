@@ -3,13 +3,14 @@
 // printer is told, and the port is taken until the end of the document.
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "link/device_control.h"
+#include "link/lower_port.h"
 #include "monitor/document.h"
 #include "monitor/job_outcome.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 #include "pipe/pipe_server.h"
 #include "platform/clock.h"
 #include "platform/spooler.h"
@@ -59,11 +60,11 @@ DWORD readTicketCounter(INIPORT* pIniPort) {
 }
 
 void setSerialTimeouts(INIPORT* pIniPort) {
-  if (pIniPort->fn.pfnSetPortTimeOuts == nullptr) return;
+  if (!lowerHasSetTimeOuts(pIniPort)) return;
   // The reads of a serial status exchange wait at most 20 ms beyond one per byte;
   // writes get the same budget as on USB so a stuck line ends the write.
   COMMTIMEOUTS timeouts = {0, 1, 20, Settings.USBWriteTotalTimeoutMultiplier, Settings.USBWriteTotalTimeoutConstant};
-  const BOOL ok = pIniPort->fn.pfnSetPortTimeOuts(pIniPort->hPort, &timeouts, 0);
+  const BOOL ok = lowerSetTimeOuts(pIniPort, &timeouts);
   DebugTrace(pIniPort, ok ? TRACE_INFO : TRACE_ERROR,
              ok ? "MonStartDoc - Serial Port timeouts PASSED PASSED PASSED PASSED "
                 : "MonStartDoc - Serial Port timeouts FAILED FAILED FAILED FAILED ");
@@ -159,7 +160,7 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   pIniPort->DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
   pIniPort->PrinterGoneInDoc = FALSE;
 
-  if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pPrinterName, JobId, 1, pDocInfo)) {
+  if (!lowerStartDoc(pIniPort, pPrinterName, JobId, 1, pDocInfo)) {
     const DWORD error = GetLastError();
     DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Bad return from call to monitor start doc port");
     // The port goes back to idle, its watchdog with the idle time-out again.

@@ -5,13 +5,13 @@
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
+#include "link/device_control.h"
+#include "link/lower_port.h"
 #include "monitor/document.h"
 #include "monitor/job_outcome.h"
-#include "monitor/link_lock.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 #include "platform/clock.h"
 #include "status/status_query.h"
 
@@ -143,11 +143,8 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     DWORD written = 0;
     BOOL ok = FALSE;
     DWORD error = ERROR_SUCCESS;
-    {
-      LinkLockHold link(pIniPort);
-      ok = pIniPort->fn.pfnWritePort(pIniPort->hPort, pBuffer, piece, &written);
-      error = ok ? ERROR_SUCCESS : GetLastError();
-    }
+    ok = lowerWrite(pIniPort, pBuffer, piece, &written);
+    error = ok ? ERROR_SUCCESS : GetLastError();
     // Only what the port took is on its way to the printer, and the spooler passes
     // the rest again: the scanner sees each byte once, in order, and the printer
     // hears of a page end only once the ESC e is on the wire.

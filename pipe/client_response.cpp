@@ -4,13 +4,13 @@
 #include "diag/debug_trace.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
+#include "link/device_control.h"
 #include "monitor/job_outcome.h"
 #include "monitor/monitor_entry.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
 #include "monitor/settings_table.h"
-#include "pipe/device_control.h"
 #include "pipe/pipe_commands.h"
 
 namespace {

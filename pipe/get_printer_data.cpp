@@ -1,7 +1,7 @@
 // The spooler's GetPrinterDataFromPort: device queries with a control id go straight
 // to the lower port monitor; without one, the monitor answers the two memory keys.
 #include "diag/debug_trace.h"
-#include "monitor/link_lock.h"
+#include "link/lower_port.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "pipe/memory_query.h"
@@ -30,16 +30,15 @@ BOOL WINAPI MonGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pVal
 
   if (ControlID != 0) {
     DebugTraceF(pIniPort, TRACE_INFO, "MonGetPrinterDataFromPort - ControlID = 0x%X", static_cast<unsigned>(ControlID));
-    if (pIniPort->fn.pfnGetPrinterDataFromPort == nullptr) {
+    if (!lowerHasDeviceControl(pIniPort)) {
       DebugTrace(pIniPort, TRACE_ERROR, "MonGetPrinterDataFromPort - Bad read");
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
     DebugTrace(pIniPort, TRACE_INFO, "MonGetPrinterDataFromPort - Good read");
     // The lower monitor's answer and last error reach the spooler untouched.
-    LinkLockHold link(pIniPort);
-    return pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, ControlID, pValueName, lpInBuffer, cbInBuffer,
-                                                  lpOutBuffer, cbOutBuffer, lpcbReturned);
+    return lowerDeviceControl(pIniPort, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer, cbOutBuffer,
+                              lpcbReturned);
   }
 
   DebugTrace(pIniPort, TRACE_INFO, "MonGetPrinterDataFromPort - ControlID == 0, no read data from port");

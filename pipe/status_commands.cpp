@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "diag/debug_trace.h"
+#include "link/device_control.h"
 #include "monitor/port_record.h"
-#include "pipe/device_control.h"
 #include "pipe/pipe_commands.h"
 #include "platform/clock.h"
 #include "status/status_copies.h"

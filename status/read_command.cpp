@@ -5,10 +5,10 @@
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
-#include "monitor/link_lock.h"
+#include "link/device_control.h"
+#include "link/link_lock.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
-#include "pipe/device_control.h"
 #include "platform/clock.h"
 #include "status/status_copies.h"
 #include "status/status_interpret.h"
@@ -60,12 +60,12 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
     DebugTrace(pIniPort, TRACE_ERROR, "ReadCommandParallelUSB - Status string converted failed");
     return FALSE;
   }
-  BYTE command[8] = {static_cast<BYTE>(code), '1', '2', 0, 0, 0, 0, 0};
+  VendorFrame frame = vendorFrame(static_cast<BYTE>(code));
   if (code == PRINT_F0_TICKET) {
     // The ticket's 7 parameter bytes, as far as the request holds them.
-    for (DWORD i = 0; i < 7; ++i) command[1 + i] = 4 + i < requestLength ? request[4 + i] : 0;
+    for (DWORD i = 0; i < 7; ++i) frame.bytes[1 + i] = 4 + i < requestLength ? request[4 + i] : 0;
   }
-  sendVendorCommand(pIniPort, command, sizeof command);
+  sendVendorCommand(pIniPort, frame.bytes, sizeof frame.bytes);
   clockSleep(50);
 
   BYTE reply[STATUS_REPLY_SIZE];

@@ -1,92 +1,9 @@
-// The ReadPort entry and the one routine through which the monitor reads from the
-// printer: around the lower read it keeps the port's communication flag, the USB
-// watchdog counters carried in status replies and the copies of the latest replies.
-#include <cstdio>
-#include <cstring>
-
+// The ReadPort entry: a read of the spooler's, or of another thread of its, goes
+// through the same read as the monitor's own and waits for the exchange under way.
 #include "diag/debug_trace.h"
-#include "diag/event_log.h"
-#include "monitor/link_lock.h"
+#include "link/printer_read.h"
 #include "monitor/port_entry_points.h"
-#include "monitor/settings.h"
-#include "platform/clock.h"
-#include "status/status_copies.h"
-#include "status/status_reply.h"
-
-namespace {
-
-void logWatchdogChange(INIPORT* pIniPort, LPCSTR format, int value) {
-  char text[LOG_LINE_SIZE];
-  snprintf(text, sizeof text, format, value);
-  DebugTrace(pIniPort, TRACE_INFO, text);
-  if (Settings.DRWenable) TextLogFile(pIniPort, text, "0025", DRW_WATCHDOG);
-}
-
-// A USB printer with an active watchdog puts its counters into bytes 1 and 2 of S and
-// C replies; they are recorded and the plain field-00 digits put back.
-void takeWatchdogBytes(INIPORT* pIniPort, LPBYTE reply) {
-  if (reply[1] == '0' && reply[2] == '0') {
-    DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - WD OFF");
-    pIniPort->WDCapable = FALSE;
-    return;
-  }
-  pIniPort->WDCapable = TRUE;
-  DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - WD USB can WD");
-  char version[sizeof pIniPort->WDVersion];
-  EnterCriticalSection(&pIniPort->StatusCopyLock);
-  pIniPort->WDVersion[4] = static_cast<char>(reply[2]);
-  memcpy(version, pIniPort->WDVersion, sizeof version);
-  LeaveCriticalSection(&pIniPort->StatusCopyLock);
-
-  const BYTE enumerations = static_cast<BYTE>(reply[1] >> 4);
-  const BYTE timeouts = static_cast<BYTE>(reply[1] & 0x0F);
-  if (pIniPort->WDCountsKnown) {
-    if (enumerations != pIniPort->WDEnumerations) {
-      logWatchdogChange(pIniPort, "PJLMonReadPort - ENUMERATION CHANGE SINCE LAST HB, NEW VALUE = %d", enumerations);
-    }
-    if (timeouts != pIniPort->WDTimeouts) {
-      logWatchdogChange(pIniPort, "PJLMonReadPort - TIMEOUT CHANGE SINCE LAST HB, NEW VALUE = %d", timeouts);
-    }
-  } else {
-    pIniPort->WDCountsKnown = TRUE;
-  }
-  pIniPort->WDEnumerations = enumerations;
-  pIniPort->WDTimeouts = timeouts;
-  DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - Enumerations = %d, timeouts = %d", enumerations, timeouts);
-  DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - WD version = %s", version);
-  reply[1] = '0';
-  reply[2] = '0';
-}
-
-// Keeps the reply in the port's copies, each cut to its own size.
-void saveReply(INIPORT* pIniPort, const BYTE* reply, DWORD length) {
-  EnterCriticalSection(&pIniPort->StatusCopyLock);
-  // Only a reply that carries both status bytes: the page wait judges the printer by
-  // them, and a reply cut before them would pair its garbage with a stale byte.
-  if (isSNECReply(reply[0]) && length >= FAKE_STATUS_LENGTH) {
-    DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - Saving SNEC status in PJLMonReadPort, 1st c = %c, length = %u",
-                reply[0], static_cast<unsigned>(length));
-    const DWORD snecLength = length < SNEC_STATUS_SIZE ? length : SNEC_STATUS_SIZE;
-    memcpy(pIniPort->SNECStatus, reply, snecLength);
-    pIniPort->SNECStatusLength = snecLength;
-    ++pIniPort->SNECRepliesKept;
-  }
-  const BOOL plainComplete = reply[0] == 'C' && length > 2 && reply[1] == '0' && reply[2] == '0';
-  if (plainComplete || pIniPort->SavedStatusLength == 0) {
-    const DWORD savedLength = length < SAVED_STATUS_SIZE ? length : SAVED_STATUS_SIZE;
-    memcpy(pIniPort->SavedStatus, reply, savedLength);
-    pIniPort->SavedStatusLength = savedLength;
-  }
-  LeaveCriticalSection(&pIniPort->StatusCopyLock);
-
-  const HANDLE lock = lockLastStatus(pIniPort);
-  const DWORD lastLength = length < LAST_STATUS_SIZE ? length : LAST_STATUS_SIZE;
-  memcpy(pIniPort->LastStatus, reply, lastLength);
-  pIniPort->LastStatusLength = lastLength;
-  unlockLastStatus(lock);
-}
-
-}  // namespace
+#include "monitor/port_record.h"
 
 BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead) {
   DebugTraceF(nullptr, TRACE_INFO, "PJLMonReadPort - hPort = %p, buffer = %p, size = %u, pcbRead = %p", hPort,
@@ -97,46 +14,4 @@ BOOL WINAPI PJLMonReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pc
     return FALSE;
   }
   return readFromPrinter(pIniPort, pBuffer, cbBuf, pcbRead, TRUE);
-}
-
-BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead, BOOL keepCopies) {
-  // A ReadPort of the spooler's, or another thread's, waits for the exchange under way.
-  LinkLockHold link(pIniPort);
-  const BOOL readOk = pIniPort->fn.pfnReadPort(pIniPort->hPort, pBuffer, cbBuf, pcbRead);
-  const DWORD readError = readOk ? ERROR_SUCCESS : GetLastError();
-  // A lower monitor that claims more bytes than the buffer holds is not believed:
-  // every caller sizes its work by the count it gets back.
-  if (pcbRead != nullptr && *pcbRead > cbBuf) *pcbRead = cbBuf;
-  // The caller's buffer is touched only where the lower monitor put bytes.
-  const DWORD count = readOk && pcbRead != nullptr ? *pcbRead : 0;
-
-  if (readOk) {
-    DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - Good read in PJLMonReadPort so setting goodCommWithPrinter");
-    pIniPort->goodCommWithPrinter = TRUE;
-    if (count > 3 && isSNECReply(pBuffer[0]) && Settings.LPmode != 0 && pIniPort->LowPaper) {
-      // Low paper reaches every reader as a printer that is not ready.
-      DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - In LP BUSY mode and found LOW PAPER");
-      pBuffer[3] |= SYSTEM_NOT_READY;
-    }
-  } else {
-    DebugTrace(pIniPort, TRACE_ERROR, "PJLMonReadPort - Bad read in PJLMonReadPort so clearing goodCommWithPrinter");
-    pIniPort->goodCommWithPrinter = FALSE;
-  }
-
-  // A read says nothing of the job data already written, so it leaves the write
-  // path's link verdict (UsbCrcError) alone.
-  if (pIniPort->PortType == 2 && readOk && count > 2 && (pBuffer[0] == 'S' || pBuffer[0] == 'C')) {
-    takeWatchdogBytes(pIniPort, pBuffer);
-  }
-
-  if (!readOk || pcbRead == nullptr) {
-    DebugTrace(pIniPort, TRACE_ERROR, "PJLMonReadPort - Bad return code from PJLMonReadPort so setting status length = 0");
-    if (keepCopies) setLastStatusLength(pIniPort, 0);
-    clockSleep(30);
-    SetLastError(readOk ? ERROR_INVALID_PARAMETER : readError);
-    return FALSE;
-  }
-  if (count > 0 && keepCopies) saveReply(pIniPort, pBuffer, count);
-  clockSleep(30);
-  return TRUE;
 }

@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "diag/debug_trace.h"
-#include "monitor/port_entry_points.h"
+#include "link/device_control.h"
+#include "link/printer_read.h"
+#include "link/serial_exchange.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 #include "platform/clock.h"
-#include "status/request_write.h"
 #include "status/status_copies.h"
 #include "status/status_interpret.h"
 #include "status/status_query.h"
@@ -35,21 +35,19 @@ void interpretLinkFailure(INIPORT* pIniPort, DWORD error) {
   ProcessQXStatusString(pIniPort, fake, count);
 }
 
-// Interprets the serial reply; FALSE when there was none or it was not the one asked
-// for. request is the pipe's request, or nullptr for the heartbeat.
-BOOL readSerialReply(INIPORT* pIniPort, BYTE expected, const BYTE* request, DWORD requestLength) {
-  BYTE reply[STATUS_REPLY_SIZE];
-  DWORD count = 0;
-  if (!PJLMonReadPort(pIniPort, reply, SERIAL_READ_MAX, &count)) {
-    const DWORD error = GetLastError();
+// Interprets the serial reply the exchange read; FALSE when there was none or it was
+// not the one asked for (wrongReply).
+BOOL interpretSerialReply(INIPORT* pIniPort, const SerialExchange& exchange, LPBYTE reply, BOOL wrongReply) {
+  if (!exchange.read) {
+    SetLastError(exchange.error);
     traceLastError(pIniPort, "SerialReadCommand - ");
-    pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
-    interpretLinkFailure(pIniPort, error);
+    interpretLinkFailure(pIniPort, exchange.error);
     return FALSE;
   }
   pIniPort->StatusReadFailed = FALSE;
   pIniPort->LastWinError = 0;
   pIniPort->LastWinErrorLogged = 0;
+  DWORD count = exchange.count;
   if (Settings.EnableDiags == 1) traceBytes(pIniPort, "reply", reply, count);
 
   if (count == 0) {
@@ -59,31 +57,37 @@ BOOL readSerialReply(INIPORT* pIniPort, BYTE expected, const BYTE* request, DWOR
     pIniPort->StatusReadFailed = TRUE;
     count = qxMakeFakeStatus(pIniPort, reply);
     ProcessQXStatusString(pIniPort, reply, count);
-    pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
     return FALSE;
   }
-  const BOOL wrongType = reply[0] != expected || reply[0] >= 0x80;
-  // Another field's reply (left on the line by a request whose write failed after
-  // the printer took it) is no answer either.
-  const BOOL wrongField = !wrongType && request != nullptr && !replyAnswersRequest(request, requestLength, reply, count);
-  if (wrongType || wrongField) {
-    // Discard the reply and whatever else the line holds; the port status stays.
-    // What the drain read is no reply either: no client gets it as the last status.
-    DebugTrace(pIniPort, TRACE_ERROR,
-               wrongType ? "SerialReadCommand - Unexpected first character from serial read"
-                         : "SerialReadCommand - Reply of another field from serial read");
-    BYTE drain[STATUS_REPLY_SIZE];
-    DWORD drained = 0;
-    PJLMonReadPort(pIniPort, drain, STATUS_READ_MAX, &drained);
+  if (wrongReply) {
     setLastStatusLength(pIniPort, 0);
-    pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
     return FALSE;
   }
-  pIniPort->fn.pfnEndDocPort(pIniPort->hPort);
   DebugTrace(pIniPort, TRACE_INFO, "SerialReadCommand - First char matches");
   lowPaperReading(pIniPort, reply, count);
   logTimeSinceRefresh(pIniPort);
   ProcessQXStatusString(pIniPort, reply, count);
+  return TRUE;
+}
+
+// A reply of another type, or of another field (left on the line by a request whose
+// write failed after the printer took it), is no answer: it and whatever else the
+// line holds are read away while the document is open, and the port status stays.
+// What the drain read is no reply either: no client gets it as the last status.
+BOOL drainWrongReply(INIPORT* pIniPort, const SerialExchange& exchange, const BYTE* reply, BYTE expected,
+                     const BYTE* request, DWORD requestLength) {
+  // request is the pipe's request, or nullptr for the heartbeat.
+  if (!exchange.read || exchange.count == 0) return FALSE;
+  const BOOL wrongType = reply[0] != expected || reply[0] >= 0x80;
+  const BOOL wrongField =
+      !wrongType && request != nullptr && !replyAnswersRequest(request, requestLength, reply, exchange.count);
+  if (!wrongType && !wrongField) return FALSE;
+  DebugTrace(pIniPort, TRACE_ERROR,
+             wrongType ? "SerialReadCommand - Unexpected first character from serial read"
+                       : "SerialReadCommand - Reply of another field from serial read");
+  BYTE drain[STATUS_REPLY_SIZE];
+  DWORD drained = 0;
+  readFromPrinter(pIniPort, drain, STATUS_READ_MAX, &drained, TRUE);
   return TRUE;
 }
 
@@ -93,15 +97,6 @@ BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DW
   const HANDLE doneReading = pIniPort->DoneReading;
   if (doneReading != nullptr) ResetEvent(doneReading);
   pIniPort->StatusReadFailed = FALSE;
-
-  if (!pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pIniPort->PrinterNameW, 1, 0, nullptr)) {
-    const DWORD error = GetLastError();
-    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Fake StartDoc so we can write data failed");
-    interpretLinkFailure(pIniPort, error);
-    if (doneReading != nullptr) SetEvent(doneReading);
-    pIniPort->LastRefreshTime = clockTickCount();
-    return FALSE;
-  }
 
   // The command is the caller's bytes as they are (a field request may hold a zero
   // byte), kept in a buffer of this query's own.
@@ -120,12 +115,23 @@ BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DW
     expected = 'S';
   }
 
-  if (!WriteWholeRequest(pIniPort, command, commandLength)) {
-    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Serial status write failed");
+  BYTE reply[STATUS_REPLY_SIZE];
+  BOOL wrongReply = FALSE;
+  const BYTE* asked = specific ? command : nullptr;
+  const SerialExchange exchange = serialExchange(
+      pIniPort, command, commandLength, 20, reply, SERIAL_READ_MAX, TRUE, TRUE, [&](const SerialExchange& read) {
+        if (!read.written && read.started) {
+          DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Serial status write failed");
+        }
+        wrongReply = drainWrongReply(pIniPort, read, reply, expected, asked, commandLength);
+      });
+  BOOL result = FALSE;
+  if (!exchange.started) {
+    DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Fake StartDoc so we can write data failed");
+    interpretLinkFailure(pIniPort, exchange.error);
+  } else {
+    result = interpretSerialReply(pIniPort, exchange, reply, wrongReply);
   }
-  clockSleep(20);
-
-  const BOOL result = readSerialReply(pIniPort, expected, specific ? command : nullptr, commandLength);
   if (doneReading != nullptr) SetEvent(doneReading);
   pIniPort->LastRefreshTime = clockTickCount();
   return result;

@@ -15,11 +15,6 @@ void setLastStatusLength(INIPORT* pIniPort, DWORD length);
 // the monitor debounced it (LastStatus gets the same bit).
 void keepRealTimeReply(INIPORT* pIniPort);
 
-// PJLMonReadPort on a port record. keepCopies FALSE: a reply that answers nobody's
-// status query (the event log's own requests) leaves the port's copies and
-// LastStatusLength as they are; the link's facts (communication, watchdog, CRC
-// errors) are kept all the same.
-BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbRead, BOOL keepCopies);
 
 // Status bytes 1 and 2 (reply bytes 3 and 4) of the latest S, N, E or C reply.
 void snecStatusBytes(INIPORT* pIniPort, BYTE* byte1, BYTE* byte2);

@@ -2,11 +2,11 @@
 
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
-#include "monitor/link_lock.h"
+#include "link/device_control.h"
+#include "link/link_lock.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 #include "platform/clock.h"
 #include "platform/spooler.h"
 #include "status/status_copies.h"

@@ -6,8 +6,8 @@
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash_test_support.h"
+#include "link/device_control.h"
 #include "monitor/monitor_state.h"
-#include "pipe/device_control.h"
 #include "sim/recording_spooler.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <thread>
 
+#include "link/device_control.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_entry_points.h"
 #include "monitor/port_record.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 #include "ports_test_support.h"
 #include "sim/lower_monitor.h"
 

@@ -1,6 +1,5 @@
 // Vendor requests to the printer through the lower port monitor's
-// GetPrinterDataFromPort entry, the printer's watchdog, and the trace of a platform
-// error with its system text.
+// GetPrinterDataFromPort entry, their answers, and the printer's watchdog.
 #pragma once
 
 #include "platform/win32_api.h"
@@ -20,9 +19,24 @@ struct INIPORT;
 // is bad or a USB CRC error is pending.
 BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length);
 
+// The 8-byte vendor request: byte 0 the request code, then "12" and zeros. A ticket
+// request carries the ticket's 7 parameter bytes after the code instead.
+struct VendorFrame {
+  BYTE bytes[8];
+};
+VendorFrame vendorFrame(BYTE code);
+BOOL sendVendorRequest(INIPORT* pIniPort, BYTE code);
+BOOL sendVendorRequestOnBadLink(INIPORT* pIniPort, BYTE code);
+
 // The same, sent even after a failed read or a USB CRC error of the last document:
 // for a request that ends a state the printer must not be left in.
 BOOL sendVendorCommandOnBadLink(INIPORT* pIniPort, const BYTE* pRequest, DWORD length);
+
+// One exchange, under the LinkLock: the vendor request vendorFrame(code), 50 ms, the read
+// of the reply the printer had queued before the request (the stale reply), 50 ms,
+// the read of its answer, each read at most size bytes. FALSE, with *count 0, when
+// the request was not sent or either read failed.
+BOOL vendorExchange(INIPORT* pIniPort, BYTE code, LPBYTE reply, DWORD size, LPDWORD count, BOOL keepCopies);
 
 // Arms the printer's watchdog on a USB port whose printer supports it; inDocument
 // selects the printing time-out instead of the idle one.
@@ -31,6 +45,3 @@ void sendEnableWatchDog(INIPORT* pIniPort, BOOL inDocument);
 // Disarms the watchdog where it can be armed; FALSE when nothing was sent or the
 // request failed.
 BOOL sendDisableWatchDog(INIPORT* pIniPort);
-
-// Traces the calling thread's last error after prefix, with the system's text for it.
-void traceLastError(INIPORT* pIniPort, LPCSTR prefix);

@@ -6,7 +6,6 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/settings.h"
-#include "pipe/device_control.h"
 
 namespace {
 

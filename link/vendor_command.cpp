@@ -1,9 +1,9 @@
 // The printer takes short vendor requests on its control channel; the monitor has no
 // device handle and sends them through the lower port monitor.
 #include "diag/debug_trace.h"
-#include "monitor/link_lock.h"
+#include "link/device_control.h"
+#include "link/lower_port.h"
 #include "monitor/port_record.h"
-#include "pipe/device_control.h"
 
 namespace {
 
@@ -25,18 +25,16 @@ BOOL send(INIPORT* pIniPort, const BYTE* pRequest, DWORD length, BOOL evenOnBadL
     DebugTrace(pIniPort, TRACE_ERROR, "sendVendorCommand - Abort Vendor send command CRC error");
     return FALSE;
   }
-  if (pIniPort->fn.pfnGetPrinterDataFromPort == nullptr) {
+  if (!lowerHasDeviceControl(pIniPort)) {
     DebugTrace(pIniPort, TRACE_ERROR, "sendVendorCommand - lower port monitor takes no vendor requests");
     return FALSE;
   }
 
   DebugTrace(pIniPort, TRACE_INFO, "sendVendorCommand - sending IOCTL");
   DWORD returned = 0;
-  LinkLockHold link(pIniPort);
   // The lower entry's in-buffer is typed as wide text but carries the request bytes.
   LPWSTR pIn = reinterpret_cast<LPWSTR>(const_cast<BYTE*>(pRequest));
-  if (pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, IOCTL_USBPRINT_VENDOR_SET_COMMAND, nullptr, pIn,
-                                             length, nullptr, 0, &returned)) {
+  if (lowerDeviceControl(pIniPort, IOCTL_USBPRINT_VENDOR_SET_COMMAND, nullptr, pIn, length, nullptr, 0, &returned)) {
     DebugTrace(pIniPort, TRACE_INFO, "sendVendorCommand - IOCTL - PASS");
     return TRUE;
   }
@@ -52,4 +50,19 @@ BOOL sendVendorCommand(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
 
 BOOL sendVendorCommandOnBadLink(INIPORT* pIniPort, const BYTE* pRequest, DWORD length) {
   return send(pIniPort, pRequest, length, TRUE);
+}
+
+VendorFrame vendorFrame(BYTE code) {
+  VendorFrame frame = {{code, '1', '2', 0, 0, 0, 0, 0}};
+  return frame;
+}
+
+BOOL sendVendorRequest(INIPORT* pIniPort, BYTE code) {
+  const VendorFrame frame = vendorFrame(code);
+  return sendVendorCommand(pIniPort, frame.bytes, sizeof frame.bytes);
+}
+
+BOOL sendVendorRequestOnBadLink(INIPORT* pIniPort, BYTE code) {
+  const VendorFrame frame = vendorFrame(code);
+  return sendVendorCommandOnBadLink(pIniPort, frame.bytes, sizeof frame.bytes);
 }

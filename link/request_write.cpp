@@ -1,7 +1,7 @@
-#include "status/request_write.h"
+#include "link/request_write.h"
 
 #include "diag/debug_trace.h"
-#include "monitor/link_lock.h"
+#include "link/lower_port.h"
 #include "monitor/port_record.h"
 
 BOOL WriteWholeRequest(INIPORT* pIniPort, const BYTE* request, DWORD length, DWORD* taken) {
@@ -9,9 +9,7 @@ BOOL WriteWholeRequest(INIPORT* pIniPort, const BYTE* request, DWORD length, DWO
   if (taken != nullptr) *taken = 0;
   while (sent < length) {
     DWORD written = 0;
-    LinkLockHold link(pIniPort);
-    const BOOL ok =
-        pIniPort->fn.pfnWritePort(pIniPort->hPort, const_cast<LPBYTE>(request + sent), length - sent, &written);
+    const BOOL ok = lowerWrite(pIniPort, request + sent, length - sent, &written);
     // A write that fails may still have taken its first bytes.
     sent += written < length - sent ? written : length - sent;
     if (taken != nullptr) *taken = sent;
