@@ -54,19 +54,19 @@ DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
     *pProgressLine = "3,0,0,F,FLASH PROGRAM STATUS SELECT ERROR-3";
     return QX_ERR_STATUS_READ;
   }
-  // Only the printer's own field 15 tells whether it took the request.
-  if (count < 3 || reply[0] != 'A' || reply[1] != '1' || reply[2] != '5') leaveFlashMode(pIniPort);
+  // Only the printer's own field 15 tells whether it took the request. Any other
+  // answer (a busy serial printer's, another field's, a reply cut short, "A15F" or
+  // "A15" alone) may come from a printer in flash mode all the same, which would
+  // take the next jobs as firmware: it is sent out again.
+  const BOOL field15 = count >= 3 && reply[0] == 'A' && reply[1] == '1' && reply[2] == '5';
   const LPCSTR text = reinterpret_cast<LPCSTR>(reply);
-  if (strstr(text, "FLASH READY") != nullptr) return QX_ERR_OK;
+  if (field15 && strstr(text, "FLASH READY") != nullptr) return QX_ERR_OK;
+  leaveFlashMode(pIniPort);
   *pProgressLine = "3,0,0,F,FLASH MODE NOT ENTERED";
   if (strstr(text, "FLASH LM SERIAL BUSY") != nullptr) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - #5 Serial printer in BUSY flowcontrol");
     return QX_ERR_SERIAL_BUSY;
   }
-  // A field 15 with a text that is neither (a reply cut short, "A15F") may come
-  // from a printer in flash mode all the same, which would take the next jobs as
-  // firmware: it is sent out again.
-  if (count > 3 && reply[0] == 'A') leaveFlashMode(pIniPort);
   return QX_ERR_NO_FLASH_MODE;
 }
 

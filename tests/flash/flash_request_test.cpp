@@ -137,6 +137,7 @@ TEST_F(FlashRequest, FlashModeNeedsTheReadyAnswer) {
       {"FLASH LM SERIAL BUSY", QX_ERR_SERIAL_BUSY},
       {"FLASH BUSY", QX_ERR_NO_FLASH_MODE},
       {"flash ready", QX_ERR_NO_FLASH_MODE},
+      {"", QX_ERR_NO_FLASH_MODE},  // field 15 cut after its number
   };
   const std::string file = makeFile("FLASHT_TK6A_MODE.FUL", 10);
   int n = 0;
@@ -152,6 +153,7 @@ TEST_F(FlashRequest, FlashModeNeedsTheReadyAnswer) {
       continue;
     }
     EXPECT_EQ("3,0,0,F,FLASH MODE NOT ENTERED", currentProgress(port));
+    EXPECT_FALSE(printer(port).inFlashMode());
     expectRefusedCleanly(port);
   }
 }
