@@ -147,6 +147,7 @@ bool judgeRefusal(const RequestPlan& q, const ctl::Response& r, std::string* wro
 
 // What a refused request must leave as it was.
 struct Effects {
+  bool known = false;  // the port's record was there to look at
   bool abortPending = false;
   bool flashing = false;
   size_t tickets = 0;
@@ -158,6 +159,7 @@ Effects effectsOf(RunContext& ctx, unsigned port) {
   e.tickets = ctx.printer(port).f0Tickets().size();
   std::lock_guard<std::mutex> held(ps.lock);
   if (ps.record != nullptr) {
+    e.known = true;
     e.abortPending = ps.record->AbortPending != FALSE;
     e.flashing = ps.record->FlashInProgress != FALSE;
   }
@@ -166,9 +168,13 @@ Effects effectsOf(RunContext& ctx, unsigned port) {
 
 // Only this port's client aborts or flashes it, one request at a time, and no
 // administrator asks for the ordinary user's rate or prints a ticket.
+// A port whose open had not returned when the request went has no state before it
+// to compare: an administrator's abort or update may have come in between.
 std::string changedByOrdinaryUser(const Effects& before, const Effects& after) {
-  if (!before.abortPending && after.abortPending) return "an ordinary user's request left an abort pending";
-  if (!before.flashing && after.flashing) return "an ordinary user's request started a firmware update";
+  if (before.known && !before.abortPending && after.abortPending) {
+    return "an ordinary user's request left an abort pending";
+  }
+  if (before.known && !before.flashing && after.flashing) return "an ordinary user's request started a firmware update";
   if (after.tickets != before.tickets) return "an ordinary user's request printed a ticket";
   if (Settings.HeartBeatRate == kOrdinaryRate || wdHeartBeatRate == kOrdinaryRate) {
     return "the heartbeat rate an ordinary user asked for was taken";
