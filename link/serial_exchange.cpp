@@ -16,7 +16,15 @@ SerialExchange serialExchange(INIPORT* pIniPort, const BYTE* request, DWORD leng
     exchange.error = GetLastError();
     if (startRequired) return exchange;
   }
-  exchange.written = WriteWholeRequest(pIniPort, request, length);
+  DWORD taken = 0;
+  exchange.written = WriteWholeRequest(pIniPort, request, length, &taken);
+  // A write that failed after taking the start of the request (a time-out that cut
+  // it) leaves that start in the printer's parser, which would take whatever comes
+  // next on the line, a job's data or the next request, as ticket data: the rest
+  // goes after it once more.
+  if (!exchange.written && taken > 0 && taken < length) {
+    exchange.written = WriteWholeRequest(pIniPort, request + taken, length - taken);
+  }
   if (!exchange.written) exchange.error = GetLastError();
   if (pauseMs > 0) clockSleep(pauseMs);
   exchange.read = readFromPrinter(pIniPort, reply, size, &exchange.count, keepCopies);

@@ -209,6 +209,12 @@ TEST_F(StatusQuery, SerialRequestIsWrittenAsItIsAndWhole) {
   EXPECT_EQ(2u, printer(port).calls(sim::Entry::WritePort).size());
   EXPECT_TRUE(printer(port).documentBytes().empty());
   EXPECT_FALSE(port->StatusReadFailed.load());
+
+  // Also when the write that cut it failed.
+  printer(port).clearRecords();
+  printer(port).addFault(sim::Fault::partWrite(1, 4, ERROR_TIMEOUT));
+  EXPECT_TRUE(ReadCommand(port, FALSE, nullptr, 0));
+  EXPECT_TRUE(printer(port).documentBytes().empty());
 }
 
 TEST_F(StatusQuery, LongGapsBetweenQueriesAreLoggedWhileIdle) {
