@@ -54,6 +54,20 @@ TEST_F(StatusLog, ReadyWhileIdleLogsTheSerialNumber) {
   EXPECT_EQ(0u, postedStatus(port));
 }
 
+TEST_F(StatusLog, TheSerialNumberRequestGoesOutWholeOnASerialPort) {
+  setting("DRWenable", 1);
+  setting("DRWdebugMask", DRW_ERRORS);
+  INIPORT* port = talkingPort("COM");
+  printer(port).setSerialNumber("QX-4242");
+  port->PrinterStatus = PORT_STATUS_OFFLINE;
+  ReadCommand(port, FALSE, nullptr, 0);
+  // The port takes two bytes of the request at first: the printer gets the rest.
+  printer(port).addFault(sim::Fault::shortWrite(1, 2));
+  runLogPrinterRequests(port);
+  EXPECT_TRUE(hasLine(port, "0021", "Printer Serial Number = QX-4242"));
+  EXPECT_TRUE(printer(port).documentBytes().empty());
+}
+
 TEST_F(StatusLog, TheLogAsksThePrinterOnlyAfterTheQueryHasItsOwnReply) {
   INIPORT* port = loggingPort(DRW_ERRORS);
   printer(port).setSerialNumber("QX-4242");
