@@ -6,6 +6,7 @@
 #include "diag/debug_trace.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
+#include "monitor/port_status.h"
 #include "platform/spooler.h"
 
 namespace {
@@ -84,8 +85,7 @@ void ClearPrinterStatusAndIniJobs(INIPORT* pIniPort) {
   pIniPort->OfflineAtStart = FALSE;  // the port shows no status from here on
   if (pIniPort->PrinterStatus != 0) {
     pIniPort->PrinterStatus = 0;
-    PORT_INFO_3W info = {};  // no status, no text, no severity
-    if (spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info))) {
+    if (postSpoolerPortStatus(pIniPort, 0, 0)) {
       DebugTrace(pIniPort, TRACE_INFO, "ClearPrinterStatusAndIniJobs - SetPort cleared the port status");
     } else {
       DebugTrace(pIniPort, TRACE_ERROR, "ClearPrinterStatusAndIniJobs - SetPort failed to clear the port status");

@@ -4,9 +4,9 @@
 #include "diag/debug_trace.h"
 #include "diag/event_log.h"
 #include "monitor/port_record.h"
+#include "monitor/port_status.h"
 #include "monitor/settings.h"
 #include "platform/clock.h"
-#include "platform/spooler.h"
 #include "status/status_interpret.h"
 #include "status/status_reply.h"
 
@@ -145,8 +145,7 @@ void periodicStateReport(INIPORT* pIniPort, DWORD word) {
 // A failed post leaves PrinterStatus as it was, so the next reply tries again.
 void postPortStatus(INIPORT* pIniPort, const PortCondition& condition) {
   DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - Call to change of state status");
-  PORT_INFO_3W info = {condition.status, nullptr, condition.severity};
-  if (spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info))) {
+  if (postSpoolerPortStatus(pIniPort, condition.status, condition.severity)) {
     pIniPort->PrinterStatus = condition.status;
     DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - Call to SetPort passed");
   } else {

@@ -6,9 +6,9 @@
 #include "link/link_lock.h"
 #include "monitor/monitor_state.h"
 #include "monitor/port_record.h"
+#include "monitor/port_status.h"
 #include "monitor/settings.h"
 #include "platform/clock.h"
-#include "platform/spooler.h"
 #include "status/status_copies.h"
 #include "status/status_query.h"
 
@@ -59,8 +59,7 @@ BOOL createStatusObjects(INIPORT* pIniPort) {
 void postOffline(INIPORT* pIniPort) {
   pIniPort->OfflineAtStart = TRUE;
   pIniPort->PrinterStatus = PORT_STATUS_OFFLINE;
-  PORT_INFO_3W info = {PORT_STATUS_OFFLINE, nullptr, PORT_STATUS_TYPE_ERROR};
-  if (spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info))) {
+  if (postSpoolerPortStatus(pIniPort, PORT_STATUS_OFFLINE, PORT_STATUS_TYPE_ERROR)) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Call MAKE OFFLINE to SetPort passed");
   } else {
     DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - Call MAKE OFFLINE to SetPort failed");
@@ -103,8 +102,7 @@ void releaseStatusLock(INIPORT* pIniPort) {
 void withdrawOfflineAtStart(INIPORT* pIniPort) {
   if (!pIniPort->OfflineAtStart.exchange(FALSE)) return;
   pIniPort->PrinterStatus = 0;
-  PORT_INFO_3W info = {};  // no status, no text, no severity
-  if (spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info))) {
+  if (postSpoolerPortStatus(pIniPort, 0, 0)) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - no status query, off line status cleared");
   } else {
     DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - no status query, SetPort failed to clear the status");
