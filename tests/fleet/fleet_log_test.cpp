@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ctl_command_line.h"
+#include "ctl_fleet_command_line.h"
 #include "ctl_log_follow.h"
 #include "diag/event_log.h"
 #include "fleet_test_support.h"
@@ -77,7 +78,7 @@ TEST_F(FleetLog, FiltersByCodeTimeAndText) {
                 "\",\"code\":\"0015\",\"text\":\"Paper-Out While Printing\"}\n",
             runQxlmCtl({"log", printer, "--code", "0015,0008", "--since", "2017/01/05", "--json"}).out);
 
-  EXPECT_EQ(ctl::EXIT_NO_SUCH_PORT, runQxlmCtl({"log", printer + " nobody"}).exit);
+  EXPECT_EQ(ctl::EXIT_NO_LOG, runQxlmCtl({"log", printer + " nobody"}).exit);
   EXPECT_EQ(ctl::EXIT_USAGE, runQxlmCtl({"log", printer, "--code", "15"}).exit);
   EXPECT_EQ(ctl::EXIT_USAGE, runQxlmCtl({"log", printer, "--since", "yesterday"}).exit);
 }

@@ -203,7 +203,7 @@ std::string fleetOptionsText() {
 }
 
 std::string fleetExitCodesText() {
-  return "  8 watch --until: the condition did not hold in time; log: 2 when there is no event log\n";
+  return "  8 watch --until: the condition did not hold in time, 9 log: no event log to read\n";
 }
 
 }  // namespace ctl

@@ -10,6 +10,8 @@ namespace ctl {
 
 // watch --until: the condition did not hold within its time-out.
 const int EXIT_CONDITION_TIMED_OUT = 8;
+// log: there is no event log (of that printer) to read.
+const int EXIT_NO_LOG = 9;
 
 enum class FleetCommand { Ports, Watch, Log, Service };
 

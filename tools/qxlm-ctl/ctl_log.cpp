@@ -64,7 +64,7 @@ int runLog(const FleetInvocation& inv, const Console& console) {
     if (!reader.foundAny()) {
       console.err << "qxlm-ctl: no event log" << (inv.printer.empty() ? "" : " of " + inv.printer)
                   << " on this machine (the monitor writes one when \"DRWenable\" is set)\n";
-      return EXIT_NO_SUCH_PORT;
+      return EXIT_NO_LOG;
     }
     return EXIT_OK;
   }
