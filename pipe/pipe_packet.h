@@ -1,14 +1,12 @@
-// The framing of pipe requests and responses: start byte 0x03, a spare byte, the
-// payload length (16 bits, big-endian), a code, the payload and a 16-bit
-// big-endian additive checksum of every byte before it.
+// The monitor's side of the pipe's packets (pipe/pipe_codec.h has the framing):
+// its buffer sizes, the response types, and requests unpacked into a work area.
 #pragma once
 
+#include "pipe/pipe_codec.h"
 #include "platform/win32_api.h"
 
 struct INIPORT;
 
-#define PIPE_PACKET_START 0x03
-#define PIPE_PACKET_FRAMING 7u     // start, spare, length (2), code, checksum (2)
 #define PIPE_REQUEST_SIZE 2048u    // the longest request message the server reads
 #define PIPE_RESPONSE_SIZE 4096u   // the server's response buffer
 #define PIPE_WORK_AREA_SIZE 4096u  // request payloads are unpacked into this
@@ -22,9 +20,6 @@ struct INIPORT;
 #define PIPE_ANSWER_UNKNOWN 'N'
 #define PIPE_ANSWER_IN_DOC 'D'
 #define PIPE_ANSWER_NOT_IN_DOC 'd'
-
-// The 16-bit sum of bytes, wrapping.
-WORD pipeChecksum(const BYTE* bytes, DWORD count);
 
 // Frames a response of type with payloadLength payload bytes into out, which must
 // hold payloadLength + 7 bytes; *packetLength receives payloadLength + 7.
