@@ -1,7 +1,8 @@
 // The benchmarks start the monitor's code as the library's process attach would.
 #include <benchmark/benchmark.h>
 
-#include "monitor/monitor_state.h"
+#include "entry/monitor_entry.h"
+#include "port/monitor_state.h"
 
 int main(int argc, char** argv) {
   ProcessAttach(nullptr);

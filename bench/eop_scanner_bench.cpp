@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "monitor/document.h"
+#include "jobs/document.h"
 
 namespace {
 

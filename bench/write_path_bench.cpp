@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "monitor/monitor_entry.h"
-#include "monitor/monitor_state.h"
+#include "entry/monitor_entry.h"
 #include "platform/clock.h"
+#include "port/monitor_state.h"
 #include "sim/lower_monitor.h"
 
 namespace {

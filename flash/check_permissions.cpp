@@ -1,9 +1,9 @@
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "flash/firmware_check.h"
 #include "flash/firmware_table.h"
 #include "flash/flash_codes.h"
+#include "port/debug_trace.h"
 
 namespace {
 

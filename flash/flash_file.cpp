@@ -11,9 +11,9 @@
 #include <new>
 #include <string>
 
-#include "diag/debug_trace.h"
 #include "flash/flash_update.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "monitor/port_record.h"
+#include "port/port_record.h"
 
 namespace {
 

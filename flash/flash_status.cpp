@@ -1,8 +1,8 @@
-#include "diag/debug_trace.h"
 #include "flash/flash_codes.h"
 #include "flash/printer_query.h"
 #include "link/device_control.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
 #include "status/status_reply.h"
 
 namespace {

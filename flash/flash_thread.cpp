@@ -4,16 +4,16 @@
 // whole transfer when it does not.
 #include <cstdio>
 
-#include "diag/debug_trace.h"
 #include "flash/flash_codes.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
+#include "jobs/document.h"
 #include "link/link_lock.h"
 #include "link/lower_port.h"
-#include "monitor/document.h"
-#include "monitor/port_record.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 #include "status/status_reply.h"
 
 #define FLASH_CHUNK_SIZE 2048

@@ -1,12 +1,12 @@
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "flash/printer_query.h"
 #include "link/device_control.h"
 #include "link/lower_port.h"
 #include "link/serial_exchange.h"
-#include "monitor/port_record.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 
 #define DEVICE_ID_READ_SIZE 1024
 

@@ -3,15 +3,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "flash/firmware_check.h"
 #include "flash/flash_codes.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "flash/printer_query.h"
 #include "link/device_control.h"
-#include "monitor/port_record.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 #include "status/status_interpret.h"
 #include "status/status_reply.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "monitor/document.h"
+#include "jobs/document.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "diag/event_log.h"
-#include "diag/log_lock.h"
 #include "fuzz_support.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
+#include "log/log_lock.h"
+#include "port/settings.h"
 #include "sim/recording_spooler.h"
 
 namespace {

@@ -9,12 +9,12 @@
 // to match, so that the fuzzer spends its time on the commands' payloads.
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "fuzz_support.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_entry_points.h"
-#include "monitor/settings.h"
 #include "pipe/pipe_commands.h"
+#include "port/debug_trace.h"
+#include "port/monitor_state.h"
+#include "port/port_entry_points.h"
+#include "port/settings.h"
 #include "sim/lower_monitor.h"
 #include "sim/recording_spooler.h"
 

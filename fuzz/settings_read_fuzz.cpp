@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "fuzz_support.h"
-#include "monitor/monitor_state.h"
-#include "monitor/settings.h"
+#include "port/monitor_state.h"
+#include "port/settings.h"
 
 namespace {
 

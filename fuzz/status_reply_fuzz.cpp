@@ -7,10 +7,10 @@
 // the lower port's reads as fuzz_support.h reads a script.
 #include <cstring>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
 #include "fuzz_support.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
+#include "port/debug_trace.h"
+#include "port/settings.h"
 #include "sim/recording_spooler.h"
 #include "status/status_interpret.h"
 #include "status/status_query.h"

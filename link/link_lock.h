@@ -7,7 +7,7 @@
 // pipe's hPipeDoingStatus is taken before it, never under it. See docs/concurrency.md.
 #pragma once
 
-#include "monitor/port_record.h"
+#include "port/port_record.h"
 
 class LinkLockHold {
  public:

@@ -1,7 +1,7 @@
 #include "link/lower_port.h"
 
 #include "link/link_lock.h"
-#include "monitor/port_record.h"
+#include "port/port_record.h"
 
 BOOL lowerTableComplete(const MONITOR* pMonitor) {
   return pMonitor != nullptr && pMonitor->pfnOpenPort != nullptr && pMonitor->pfnStartDocPort != nullptr &&

@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
 #include "link/link_lock.h"
 #include "link/lower_port.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
+#include "link/printer_reply.h"
+#include "link/status_copies.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
-#include "status/status_copies.h"
-#include "status/status_reply.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
+#include "port/settings.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "link/request_write.h"
 
-#include "diag/debug_trace.h"
 #include "link/lower_port.h"
-#include "monitor/port_record.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 
 BOOL WriteWholeRequest(INIPORT* pIniPort, const BYTE* request, DWORD length, DWORD* taken) {
   DWORD sent = 0;

@@ -1,9 +1,9 @@
 // The printer takes short vendor requests on its control channel; the monitor has no
 // device handle and sends them through the lower port monitor.
-#include "diag/debug_trace.h"
 #include "link/device_control.h"
 #include "link/lower_port.h"
-#include "monitor/port_record.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The printer's watchdog: armed with a time-out in seconds, it resets the printer's
 // USB link when the monitor stops talking to it for that long.
-#include "diag/debug_trace.h"
 #include "link/device_control.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
+#include "port/debug_trace.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
+#include "port/settings.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
 // The dispatch of pipe commands, and the commands that are one step each.
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
+#include "jobs/job_outcome.h"
 #include "link/device_control.h"
-#include "monitor/job_outcome.h"
-#include "monitor/monitor_entry.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
-#include "monitor/settings_table.h"
 #include "pipe/pipe_commands.h"
+#include "port/debug_trace.h"
+#include "port/monitor_state.h"
+#include "port/monitor_version.h"
+#include "port/port_record.h"
+#include "port/settings.h"
+#include "port/settings_table.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // PROGRAM_FLASH: starts a firmware update on the port for the requesting client.
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "flash/flash_codes.h"
 #include "flash/flash_update.h"
-#include "monitor/port_record.h"
 #include "pipe/pipe_commands.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The spooler's GetPrinterDataFromPort: device queries with a control id go straight
 // to the lower port monitor; without one, the monitor answers the two memory keys.
-#include "diag/debug_trace.h"
 #include "link/lower_port.h"
-#include "monitor/port_entry_points.h"
-#include "monitor/port_record.h"
 #include "pipe/memory_query.h"
+#include "port/debug_trace.h"
+#include "port/port_entry_points.h"
+#include "port/port_record.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "diag/debug_trace.h"
-#include "monitor/port_record.h"
-#include "platform/clock.h"
 #include "pipe/pipe_server.h"
+#include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 #include "status/status_thread.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // Memory"), read through the port's status thread.
 #pragma once
 
-#include "monitor/relaxed.h"
 #include "platform/win32_api.h"
+#include "port/relaxed.h"
 
 struct INIPORT;
 

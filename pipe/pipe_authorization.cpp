@@ -3,12 +3,12 @@
 // Administrators, or on Windows the administer right on the port's printer).
 #include <cstdio>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
-#include "monitor/port_record.h"
+#include "log/event_log.h"
 #include "pipe/pipe_commands.h"
 #include "platform/caller_identity.h"
 #include "platform/spooler.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 #include "status/status_reply.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The port's pipe instance and listening for its clients.
-#include "diag/debug_trace.h"
-#include "monitor/port_record.h"
 #include "pipe/pipe_server.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 
 namespace {
 

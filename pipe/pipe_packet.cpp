@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/debug_trace.h"
+#include "port/debug_trace.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 // request, driven by overlapped operations through three states.
 #include <cstdio>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
 #include "pipe/pipe_commands.h"
 #include "pipe/pipe_server.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
+#include "port/settings.h"
 
 namespace {
 

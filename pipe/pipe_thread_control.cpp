@@ -1,9 +1,9 @@
 // Starting and stopping the port's pipe thread.
-#include "diag/debug_trace.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
 #include "pipe/pipe_server.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // SET_REGISTRY_KEY: stores one of the monitor's settings and brings it into effect.
-#include "diag/debug_trace.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
-#include "monitor/settings_table.h"
 #include "pipe/pipe_commands.h"
+#include "port/debug_trace.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
+#include "port/settings.h"
+#include "port/settings_table.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // printer through the port's status thread (GET_REAL_TIME_STATUS).
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "link/device_control.h"
-#include "monitor/port_record.h"
+#include "link/status_copies.h"
 #include "pipe/pipe_commands.h"
 #include "platform/clock.h"
-#include "status/status_copies.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 #include "status/status_reply.h"
 
 namespace {

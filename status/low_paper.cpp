@@ -1,5 +1,5 @@
-#include "diag/debug_trace.h"
-#include "monitor/port_record.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 #include "status/status_interpret.h"
 #include "status/status_reply.h"
 

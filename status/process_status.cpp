@@ -1,12 +1,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
-#include "monitor/port_record.h"
-#include "monitor/port_status.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
+#include "port/port_status.h"
+#include "port/settings.h"
 #include "status/status_interpret.h"
 #include "status/status_reply.h"
 

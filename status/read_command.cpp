@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
 #include "link/device_control.h"
 #include "link/link_lock.h"
-#include "monitor/port_entry_points.h"
-#include "monitor/port_record.h"
+#include "link/status_copies.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
-#include "status/status_copies.h"
+#include "port/debug_trace.h"
+#include "port/port_entry_points.h"
+#include "port/port_record.h"
 #include "status/status_interpret.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"

@@ -2,14 +2,14 @@
 // monitor needs an open document, so every query opens a short document of its own.
 #include <cstring>
 
-#include "diag/debug_trace.h"
 #include "link/device_control.h"
 #include "link/printer_read.h"
 #include "link/serial_exchange.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
+#include "link/status_copies.h"
 #include "platform/clock.h"
-#include "status/status_copies.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
+#include "port/settings.h"
 #include "status/status_interpret.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"

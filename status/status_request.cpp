@@ -1,4 +1,4 @@
-#include "diag/debug_trace.h"
+#include "port/debug_trace.h"
 #include "status/status_reply.h"
 
 namespace {

@@ -1,60 +1,20 @@
 #include "status/status_thread.h"
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
 #include "link/device_control.h"
 #include "link/link_lock.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
-#include "monitor/port_status.h"
-#include "monitor/settings.h"
+#include "link/status_copies.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
-#include "status/status_copies.h"
+#include "port/debug_trace.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
+#include "port/port_status.h"
+#include "port/settings.h"
+#include "port/status_objects.h"
+#include "status/log_printer_requests.h"
 #include "status/status_query.h"
 
 namespace {
-
-struct StatusObject {
-  Relaxed<HANDLE> INIPORT::*field;
-  BOOL isMutex;
-  BOOL manualReset;
-  LPCSTR missingTrace;
-};
-
-const StatusObject kStatusObjects[] = {
-    {&INIPORT::DoneReading, FALSE, TRUE, "UstatusThread - ERROR - !pIniPort->DoneReading.. goto StopThread"},
-    {&INIPORT::heartbeatRun, FALSE, TRUE, "UstatusThread - ERROR - !pIniPort->heartbeatRun.. goto StopThread"},
-    {&INIPORT::RTStatusComplete, FALSE, FALSE, "UstatusThread - ERROR - !pIniPort->RTStatusComplete.. goto StopThread"},
-    {&INIPORT::OwnStatusData, TRUE, FALSE, "UstatusThread - ERROR - !pIniPort->OwnStatusData.. goto StopThread"},
-    {&INIPORT::StatusNotInProgress, TRUE, FALSE,
-     "UstatusThread - ERROR - !pIniPort->StatusNotInProgress.. goto StopThread"},
-    {&INIPORT::hPipeDoingStatus, TRUE, FALSE, "UstatusThread - ERROR - !pIniPort->hPipeDoingStatus.. goto StopThread"},
-};
-
-// Creates the objects a previous thread of the port has not created yet. Those that
-// exist keep their state, except DoneReading, which starts set: no query runs yet.
-BOOL createStatusObjects(INIPORT* pIniPort) {
-  for (const StatusObject& object : kStatusObjects) {
-    Relaxed<HANDLE>& field = pIniPort->*object.field;
-    if (field != nullptr) continue;
-    HANDLE handle;
-    if (object.isMutex) {
-      handle = CreateMutexW(nullptr, FALSE, nullptr);
-    } else if (object.field == &INIPORT::heartbeatRun) {
-      // A document started before the first thread ran keeps the heartbeat parked.
-      handle = CreateEventW(nullptr, TRUE, (pIniPort->flags & PP_IN_DOC) == 0, nullptr);
-    } else {
-      handle = CreateEventW(nullptr, object.manualReset, TRUE, nullptr);
-    }
-    if (handle == nullptr) {
-      DebugTrace(pIniPort, TRACE_ERROR, object.missingTrace);
-      return FALSE;
-    }
-    field = handle;
-  }
-  SetEvent(pIniPort->DoneReading);
-  return TRUE;
-}
 
 void postOffline(INIPORT* pIniPort) {
   pIniPort->OfflineAtStart = TRUE;
@@ -170,11 +130,6 @@ void waitForThreadEnd(INIPORT* pIniPort, HANDLE thread) {
   while (clockWait(thread, 500) == WAIT_TIMEOUT) DebugTrace(pIniPort, TRACE_INFO, "StopUstatusThread - Waiting");
 }
 
-// Takes the handle of a thread that has ended.
-void reapThread(INIPORT* pIniPort) {
-  const HANDLE thread = pIniPort->hStatusThread.exchange(nullptr);
-  if (thread != nullptr) CloseHandle(thread);
-}
 
 }  // namespace
 
@@ -216,7 +171,7 @@ BOOL startUstatusThread(INIPORT* pIniPort, DWORD portFreeWait, BOOL* started) {
         return TRUE;
       }
     }
-    reapThread(pIniPort);
+    reapStatusThread(pIniPort);
   }
 
   if (pIniPort->WakeUpEvent == nullptr) pIniPort->WakeUpEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -262,16 +217,5 @@ void StopUstatusThread(INIPORT* pIniPort, BOOL forClose) {
       if (threadStays(pIniPort)) return;
     }
   }
-  reapThread(pIniPort);
-}
-
-void CloseStatusObjects(INIPORT* pIniPort) {
-  reapThread(pIniPort);
-  for (const StatusObject& object : kStatusObjects) {
-    const HANDLE handle = (pIniPort->*object.field).exchange(nullptr);
-    if (handle != nullptr) CloseHandle(handle);
-  }
-  pIniPort->WakeUp = nullptr;
-  const HANDLE wakeUp = pIniPort->WakeUpEvent.exchange(nullptr);
-  if (wakeUp != nullptr) CloseHandle(wakeUp);
+  reapStatusThread(pIniPort);
 }

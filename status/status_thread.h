@@ -26,5 +26,3 @@ DWORD WINAPI UstatusThread(LPVOID pParameter);
 // returns when the thread stays because a document has started meanwhile.
 void StopUstatusThread(INIPORT* pIniPort, BOOL forClose);
 
-// Closes the status objects of a record whose status thread has ended; each once.
-void CloseStatusObjects(INIPORT* pIniPort);

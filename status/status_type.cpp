@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
+#include "port/settings.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"
 

@@ -1,6 +1,6 @@
 #include "tests/test_files.h"
 
-#include "diag/log_lock.h"
+#include "log/log_lock.h"
 #include "platform/win32_api.h"
 
 namespace {

@@ -3,8 +3,9 @@
 // handle values come back soon after a close, and cancelled pipe operations end later.
 #include <gtest/gtest.h>
 
-#include "monitor/monitor_state.h"
+#include "entry/monitor_entry.h"
 #include "platform/strict_platform.h"
+#include "port/monitor_state.h"
 
 int main(int argc, char** argv) {
   platformReuseHandleValues(TRUE);

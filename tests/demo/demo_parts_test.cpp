@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "entry/monitor_entry.h"
 #include "event_log_tail.h"
-#include "monitor/monitor_entry.h"
 #include "platform/clock.h"
 #include "platform/spooler.h"
 #include "sim/lower_monitor.h"

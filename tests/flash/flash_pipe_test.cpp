@@ -10,8 +10,8 @@
 
 #include "flash/flash_update.h"
 #include "flash_test_support.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_entry_points.h"
+#include "port/monitor_state.h"
+#include "port/port_entry_points.h"
 #include "sim/lower_monitor.h"
 
 namespace {

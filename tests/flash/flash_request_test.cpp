@@ -7,7 +7,7 @@
 #include "flash/flash_update.h"
 #include "flash_test_support.h"
 #include "link/device_control.h"
-#include "monitor/monitor_state.h"
+#include "port/monitor_state.h"
 #include "sim/recording_spooler.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include "flash/flash_codes.h"
 #include "flash_test_support.h"
-#include "monitor/monitor_state.h"
 #include "platform/caller_identity.h"
+#include "port/monitor_state.h"
 
 namespace {
 

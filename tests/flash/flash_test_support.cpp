@@ -3,12 +3,12 @@
 #include <chrono>
 
 #include "ctl_client.h"
+#include "entry/monitor_entry.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
-#include "monitor/monitor_entry.h"
-#include "monitor/port_entry_points.h"
 #include "pipe/pipe_commands.h"
 #include "platform/clock.h"
+#include "port/port_entry_points.h"
 #include "sim/lower_monitor.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "client_pipe.h"
 #include "ctl_packet.h"
-#include "monitor/port_record.h"
+#include "port/port_record.h"
 #include "sim/printer.h"
 
 class FlashTest : public ::testing::Test {

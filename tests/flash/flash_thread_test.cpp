@@ -9,8 +9,8 @@
 #include "flash/flash_codes.h"
 #include "flash/flash_update.h"
 #include "flash_test_support.h"
-#include "monitor/monitor_state.h"
 #include "pipe/pipe_commands.h"
+#include "port/monitor_state.h"
 #include "sim/lower_monitor.h"
 #include "sim/serial_requests.h"
 

@@ -5,10 +5,10 @@
 #include "ctl_command_line.h"
 #include "ctl_fleet_command_line.h"
 #include "ctl_log_follow.h"
-#include "diag/event_log.h"
 #include "fleet_test_support.h"
 #include "foundation_helpers.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
+#include "port/settings.h"
 
 namespace {
 

@@ -4,17 +4,22 @@
 # and that the spooler's port status is posted from one place.
 # Usage: check_owners.sh SOURCE_ROOT
 root="$1"
-found=$(cd "$root" && grep -rnE '(fn\.|->)pfn[A-Z][A-Za-z]*[[:space:]]*\(' --include='*.cpp' --include='*.h' \
-  monitor status pipe flash diag)
+rooms="port log status jobs flash pipe entry"
+scan() {
+  # grep exits 1 when nothing matches, 2 when a room is missing or unreadable.
+  (cd "$root" && grep -rnE "$1" --include='*.cpp' --include='*.h' $2)
+  [ $? -le 1 ] || { echo "cannot scan the rooms: $2" >&2; exit 2; }
+}
+found=$(scan '(fn\.|->)pfn[A-Z][A-Za-z]*[[:space:]]*\(' "$rooms") || exit 2
 if [ -n "$found" ]; then
   echo "lower port entries called outside link/:"
   printf '%s\n' "$found"
   exit 1
 fi
-posts=$(cd "$root" && grep -rn 'spoolerSetPort[[:space:]]*(' --include='*.cpp' monitor status pipe flash diag link |
-  grep -v '^monitor/port_status.cpp:')
+posts=$(scan 'spoolerSetPort[[:space:]]*\(' "$rooms link") || exit 2
+posts=$(printf '%s\n' "$posts" | grep -v '^port/port_status.cpp:')
 if [ -n "$posts" ]; then
-  echo "port status posted outside monitor/port_status.cpp:"
+  echo "port status posted outside port/port_status.cpp:"
   printf '%s\n' "$posts"
   exit 1
 fi

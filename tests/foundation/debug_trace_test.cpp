@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "diag/debug_trace.h"
 #include "foundation_helpers.h"
-#include "monitor/settings.h"
+#include "port/debug_trace.h"
+#include "port/settings.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "diag/event_log.h"
 #include "foundation_helpers.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
+#include "planted_file.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
-#include "planted_file.h"
+#include "port/settings.h"
 #include "tests/test_files.h"
 
 namespace {

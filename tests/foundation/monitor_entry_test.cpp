@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "entry/monitor_entry.h"
 #include "foundation_helpers.h"
-#include "monitor/monitor_entry.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_entry_points.h"
-#include "monitor/settings.h"
+#include "port/monitor_state.h"
+#include "port/port_entry_points.h"
+#include "port/settings.h"
 
 namespace {
 

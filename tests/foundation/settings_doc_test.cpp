@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/settings_table.h"
+#include "port/settings_table.h"
 
 namespace {
 

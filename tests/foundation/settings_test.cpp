@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "entry/monitor_entry.h"
 #include "foundation_helpers.h"
-#include "monitor/monitor_entry.h"
-#include "monitor/monitor_state.h"
-#include "monitor/settings.h"
 #include "platform/debug_output.h"
+#include "port/monitor_state.h"
+#include "port/settings.h"
 
 namespace {
 

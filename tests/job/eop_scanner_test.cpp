@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "monitor/document.h"
+#include "jobs/document.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "job_test_support.h"
 
-#include "diag/event_log.h"
+#include "log/event_log.h"
 
-#include "monitor/port_entry_points.h"
 #include "platform/clock.h"
+#include "port/port_entry_points.h"
 #include "tests/test_files.h"
 
 void JobTest::SetUp() {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "../ports/ports_test_support.h"
-#include "diag/event_log.h"
-#include "monitor/monitor_state.h"
+#include "log/event_log.h"
+#include "port/monitor_state.h"
 #include "sim/recording_spooler.h"
 
 typedef std::vector<BYTE> Bytes;

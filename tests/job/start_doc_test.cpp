@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "job_test_support.h"
-#include "monitor/document.h"
+#include "jobs/document.h"
 #include "platform/clock.h"
 #include "status/status_query.h"
 

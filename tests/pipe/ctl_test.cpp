@@ -14,10 +14,10 @@
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
 #include "pipe/pipe_commands.h"
-#include "monitor/monitor_state.h"
-#include "monitor/settings.h"
 #include "pipe_test_support.h"
 #include "platform/clock.h"
+#include "port/monitor_state.h"
+#include "port/settings.h"
 #include "status/status_reply.h"
 
 namespace {

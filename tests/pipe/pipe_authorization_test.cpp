@@ -2,11 +2,11 @@
 // only in its read forms, and the rest needs an administrator.
 #include <vector>
 
-#include "monitor/monitor_state.h"
-#include "monitor/settings.h"
 #include "pipe/pipe_commands.h"
 #include "pipe_test_support.h"
 #include "platform/caller_identity.h"
+#include "port/monitor_state.h"
+#include "port/settings.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The commands over the real pipe of a port opened on the virtual printer.
 #include <vector>
 
-#include "flash/flash_progress.h"
-#include "monitor/monitor_state.h"
-#include "monitor/settings.h"
-#include "monitor/job_outcome.h"
-#include "pipe/pipe_commands.h"
 #include "ctl_port_view.h"
+#include "flash/flash_progress.h"
+#include "jobs/job_outcome.h"
+#include "pipe/pipe_commands.h"
 #include "pipe_test_support.h"
+#include "port/monitor_state.h"
+#include "port/settings.h"
 #include "status/status_reply.h"
 #include "status/status_thread.h"
 

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "monitor/monitor_state.h"
 #include "pipe/pipe_commands.h"
 #include "pipe_test_support.h"
 #include "platform/caller_identity.h"
+#include "port/monitor_state.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // one connection, and the port close with and without a client.
 #include <vector>
 
-#include "monitor/port_record.h"
 #include "pipe/pipe_commands.h"
 #include "pipe/pipe_server.h"
 #include "pipe_test_support.h"
 #include "platform/clock.h"
+#include "port/port_record.h"
 #include "tests/test_files.h"
 
 namespace {

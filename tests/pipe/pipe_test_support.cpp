@@ -3,9 +3,9 @@
 #include <sstream>
 
 #include "ctl_run.h"
-#include "monitor/monitor_entry.h"
-#include "monitor/port_entry_points.h"
+#include "entry/monitor_entry.h"
 #include "platform/debug_output.h"
+#include "port/port_entry_points.h"
 #include "sim/lower_monitor.h"
 
 WideString widenText(const std::string& text) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "ctl_client.h"
-#include "monitor/port_record.h"
 #include "platform/win32_api.h"
+#include "port/port_record.h"
 #include "sim/printer.h"
 
 typedef std::basic_string<WCHAR> WideString;

@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "link/device_control.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_entry_points.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
+#include "port/monitor_state.h"
+#include "port/port_entry_points.h"
+#include "port/port_record.h"
+#include "port/settings.h"
 #include "ports_test_support.h"
 #include "sim/lower_monitor.h"
 

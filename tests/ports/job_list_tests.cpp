@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
 #include "platform/spooler.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
 #include "ports_test_support.h"
 #include "sim/recording_spooler.h"
 

@@ -1,9 +1,9 @@
 // Many opens and closes of one port leave nothing behind.
 #include <gtest/gtest.h>
 
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
 #include "platform/handle_count.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
 #include "ports_test_support.h"
 
 namespace {

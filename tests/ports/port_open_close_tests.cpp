@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-#include "diag/event_log.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_entry_points.h"
-#include "monitor/port_record.h"
+#include "log/event_log.h"
 #include "platform/handle_count.h"
+#include "port/monitor_state.h"
+#include "port/port_entry_points.h"
+#include "port/port_record.h"
 #include "ports_test_support.h"
 #include "sim/lower_monitor.h"
 #include "tests/test_files.h"

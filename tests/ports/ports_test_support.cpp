@@ -4,12 +4,12 @@
 
 #include <cctype>
 
-#include "monitor/monitor_entry.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_entry_points.h"
-#include "monitor/settings.h"
+#include "entry/monitor_entry.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "port/monitor_state.h"
+#include "port/port_entry_points.h"
+#include "port/settings.h"
 
 WideString widen(const std::string& text) {
   WideString wide;

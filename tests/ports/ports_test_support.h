@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "diag/debug_trace.h"
-#include "monitor/port_record.h"
 #include "platform/win32_api.h"
+#include "port/debug_trace.h"
+#include "port/port_record.h"
 #include "sim/lower_monitor.h"
 
 typedef std::basic_string<WCHAR> WideString;

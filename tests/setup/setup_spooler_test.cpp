@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "monitor/settings_table.h"
 #include "platform/win32_api.h"
+#include "port/settings_table.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Status interpretation: which port status the spooler is shown for each reply, the
 // timeout and purge edges, and the low-paper debounce.
-#include "monitor/settings.h"
+#include "port/settings.h"
 #include "status/status_interpret.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"

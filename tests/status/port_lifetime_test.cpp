@@ -1,8 +1,8 @@
 // A port opened and closed over and over while the printer changes and fails: the
 // close never hangs, nothing of the port outlives it, and no handle is left behind.
-#include "monitor/port_entry_points.h"
 #include "platform/clock.h"
 #include "platform/handle_count.h"
+#include "port/port_entry_points.h"
 #include "status/status_reply.h"
 #include "status/status_thread.h"
 #include "status_test_support.h"

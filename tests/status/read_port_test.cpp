@@ -3,9 +3,9 @@
 #include <cstring>
 #include <deque>
 
-#include "diag/event_log.h"
-#include "monitor/port_entry_points.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
+#include "port/port_entry_points.h"
 #include "status/status_reply.h"
 #include "status_test_support.h"
 

@@ -1,7 +1,8 @@
 // The event-log entries that status interpretation writes: printer conditions when
 // the port status changes, platform errors, and the state reports.
-#include "diag/event_log.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
+#include "status/log_printer_requests.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"
 #include "status_test_support.h"

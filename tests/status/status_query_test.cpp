@@ -3,11 +3,11 @@
 #include <atomic>
 #include <cstring>
 
-#include "diag/debug_trace.h"
-#include "diag/event_log.h"
-#include "monitor/settings.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "port/debug_trace.h"
+#include "port/settings.h"
 #include "status/status_query.h"
 #include "status/status_reply.h"
 #include "status_test_support.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "monitor/port_record.h"
 #include "platform/win32_api.h"
+#include "port/port_record.h"
 #include "sim/lower_monitor.h"
 #include "sim/recording_spooler.h"
 

@@ -5,11 +5,11 @@
 #include <functional>
 #include <thread>
 
-#include "monitor/monitor_state.h"
-#include "monitor/port_entry_points.h"
+#include "pipe/pipe_server.h"
 #include "platform/clock.h"
 #include "platform/handle_count.h"
-#include "pipe/pipe_server.h"
+#include "port/monitor_state.h"
+#include "port/port_entry_points.h"
 #include "status/status_reply.h"
 #include "status/status_thread.h"
 #include "status_test_support.h"

@@ -1,8 +1,8 @@
 #include "trace_capture.h"
 
-#include "diag/debug_trace.h"
-#include "monitor/settings.h"
 #include "platform/debug_output.h"
+#include "port/debug_trace.h"
+#include "port/settings.h"
 
 TraceCapture::TraceCapture() : savedDiags_(Settings.EnableDiags) {
   Settings.EnableDiags = DIAG_INFO | DIAG_ERRORS;

@@ -4,12 +4,12 @@
 #include <chrono>
 #include <thread>
 
-#include "diag/event_log.h"
+#include "entry/monitor_entry.h"
 #include "interrupt.h"
-#include "monitor/monitor_entry.h"
-#include "monitor/port_record.h"
+#include "log/event_log.h"
 #include "narrator.h"
 #include "platform/clock.h"
+#include "port/port_record.h"
 #include "sim/lower_monitor.h"
 #include "sim/recording_spooler.h"
 #include "spooler_job.h"

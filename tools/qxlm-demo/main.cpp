@@ -2,8 +2,9 @@
 #include <cstdio>
 
 #include "demo_run.h"
+#include "entry/monitor_entry.h"
 #include "interrupt.h"
-#include "monitor/monitor_state.h"
+#include "port/monitor_state.h"
 
 int main(int argc, char** argv) {
   demo::Options options;

@@ -2,8 +2,8 @@
 
 #include "ctl_progress.h"
 #include "flash/flash_progress.h"
-#include "monitor/port_record.h"
 #include "narrator.h"
+#include "port/port_record.h"
 
 namespace demo {
 namespace {

@@ -1,6 +1,6 @@
 #include "setup_settings.h"
 
-#include "monitor/settings_table.h"
+#include "port/settings_table.h"
 
 namespace setup {
 

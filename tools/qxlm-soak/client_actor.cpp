@@ -7,12 +7,12 @@
 
 #include "ctl_client.h"
 #include "ctl_packet.h"
-#include "monitor/monitor_entry.h"
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
-#include "monitor/settings.h"
+#include "entry/monitor_entry.h"
 #include "pipe/pipe_commands.h"
 #include "platform/posix/pipe_peer.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
+#include "port/settings.h"
 #include "run.h"
 
 namespace soak {

@@ -9,9 +9,10 @@
 #include <iostream>
 #include <map>
 
-#include "monitor/monitor_state.h"
-#include "platform/strict_platform.h"
+#include "entry/monitor_entry.h"
 #include "options.h"
+#include "platform/strict_platform.h"
+#include "port/monitor_state.h"
 #include "run.h"
 #include "scenario.h"
 #include "shrink.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
 
 namespace soak {
 namespace {

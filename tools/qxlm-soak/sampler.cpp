@@ -4,9 +4,9 @@
 // condition, the status exchanges it has served, and what the spooler shows.
 #include <optional>
 
-#include "monitor/monitor_state.h"
-#include "monitor/port_record.h"
 #include "platform/clock.h"
+#include "port/monitor_state.h"
+#include "port/port_record.h"
 #include "run.h"
 #include "sim/recording_spooler.h"
 

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "diag/event_log.h"
-#include "monitor/port_record.h"
+#include "log/event_log.h"
 #include "platform/clock.h"
+#include "port/port_record.h"
 #include "run.h"
 #include "sim/lower_monitor.h"
 #include "sim/recording_spooler.h"

@@ -1,9 +1,0 @@
-#include "monitor/port_status.h"
-
-#include "monitor/port_record.h"
-#include "platform/spooler.h"
-
-BOOL postSpoolerPortStatus(INIPORT* pIniPort, DWORD status, DWORD severity) {
-  PORT_INFO_3W info = {status, nullptr, severity};
-  return spoolerSetPort(nullptr, pIniPort->pszPortName, 3, reinterpret_cast<LPBYTE>(&info));
-}
