@@ -107,7 +107,6 @@ struct INIPORT {
   Relaxed<BOOL> AbortOnWriteTimeout;
   Relaxed<BYTE> PortType;  // 1 serial, 2 USB and every other port
   Relaxed<BOOL> EOPFound;
-  HANDLE hLogFile;  // only inside one log writer call
   Relaxed<BYTE> printerState;  // written by the port open and under hPipeDoingStatus only
   Relaxed<BYTE> savedPrinterState;
   // The state the interpreting thread reports while it takes a poll report or a
