@@ -27,7 +27,7 @@ TEST(OptionTable, ParsesAndWritesHelpFromOneTable) {
   EXPECT_EQ("USB002", port);
   EXPECT_TRUE(raw);
   EXPECT_EQ((std::vector<std::string>{"status", "x"}), positional);
-  EXPECT_EQ("  -p, --port NAME  the port\n                  to ask\n  --raw            bytes\n",
+  EXPECT_EQ("  -p, --port NAME  the port\n                  to ask\n  --raw           bytes\n",
             tools::optionsHelp(table, 18));
 
   EXPECT_FALSE(tools::parseOptions(table, {"--what"}, &positional, &error));
