@@ -4,6 +4,7 @@
 
 #include "ctl_progress.h"
 #include "ctl_status.h"
+#include "json_writer.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ TEST(CtlStatus, CompleteReplyCutAnywhereDecodesWhatIsWhole) {
 }
 
 TEST(CtlStatus, JsonEscapesPrinterBytes) {
-  EXPECT_EQ("\"a\\\"b\\\\c\\u0001\\u00e9\"", ctl::jsonString("a\"b\\c\x01\xe9"));
+  EXPECT_EQ("\"a\\\"b\\\\c\\u0001\\u00e9\"", tools::jsonString("a\"b\\c\x01\xe9"));
 }
 
 TEST(CtlProgress, OnlyTheClosingLinesEndAnUpdate) {

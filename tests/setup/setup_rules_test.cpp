@@ -40,12 +40,13 @@ TEST(SetupCommandLine, WhatItDoesNotUnderstandIsNamed) {
       {{"detach"}, "detach needs the printer's name"},
       {{"attach", ""}, "attach needs the printer's name"},
       {{"install", "extra"}, "unexpected argument extra"},
-      {{"install", "--name"}, "--name needs the monitor's name"},
+      {{"install", "--name"}, "option --name needs a value"},
+      {{"install", "--name", ""}, "--name needs the monitor's name"},
       {{"install", "--force"}, "unknown option --force"},
       {{"remove"}, "unknown command remove"},
       {{"uninstall", "--watcher"}, "--watcher and --metrics-folder belong to install"},
       {{"install", "--metrics-folder", "D:\\m"}, "--metrics-folder needs --watcher"},
-      {{"install", "--watcher", "--metrics-folder"}, "--metrics-folder needs a folder"},
+      {{"install", "--watcher", "--metrics-folder"}, "option --metrics-folder needs a value"},
   };
   for (const auto& c : cases) {
     Invocation invocation;

@@ -408,7 +408,7 @@ TEST_F(SetupSpooler, ACopyTheSpoolerHoldsIsNeitherReplacedNorDeletedAtOnce) {
   ASSERT_NE(nullptr, held);
 
   const SetupRun newer = runSetup(stage(L"qxlm-setup-held-new", true), L"install");
-  EXPECT_EQ(6u, newer.exitCode) << newer.output;
+  EXPECT_EQ(7u, newer.exitCode) << newer.output;
   EXPECT_TRUE(says(newer, "is in use by the print spooler and was not replaced")) << newer.output;
   EXPECT_TRUE(says(newer, "net stop spooler")) << newer.output;
 

@@ -5,6 +5,7 @@
 
 #include "ctl_fleet_command_line.h"
 #include "ctl_host.h"
+#include "option_table.h"
 #include "pipe/pipe_commands.h"
 
 namespace ctl {
@@ -173,21 +174,49 @@ bool isStatusRequestName(const std::string& text) {
   return text == "short" || text == "normal" || text == "extended" || text == "complete" || text == "field";
 }
 
-// An option's value: "--name=value" or the next argument.
-bool optionValue(const std::vector<std::string>& args, size_t* i, const std::string& name, std::string* value,
-                 std::string* error) {
-  const std::string& arg = args[*i];
-  const size_t equals = arg.find('=');
-  if (equals != std::string::npos) {
-    *value = arg.substr(equals + 1);
-    return true;
-  }
-  if (*i + 1 >= args.size()) {
-    *error = "option " + name + " needs a value";
-    return false;
-  }
-  *value = args[++*i];
-  return true;
+// A time in milliseconds from min to max; what is the value's name in the error.
+tools::Option milliseconds(std::vector<std::string> names, const char* help, unsigned long min, unsigned long max,
+                           const char* what, DWORD* ms) {
+  return {names, "MS", help, [=](const std::string& value, std::string* error) {
+            unsigned long n = 0;
+            if (number(value, max, &n) && n >= min) {
+              *ms = static_cast<DWORD>(n);
+              return true;
+            }
+            *error = std::string(what) + " is a number of milliseconds from " + std::to_string(min) + " to " +
+                     std::to_string(max);
+            return false;
+          }};
+}
+
+tools::Option outputForm(const char* name, Output form, const char* help, Invocation* invocation) {
+  return {{name}, "", help, [=](const std::string&, std::string*) {
+            invocation->output = form;
+            return true;
+          }};
+}
+
+tools::OptionTable optionTable(Invocation* invocation, Parsed* parsed, std::string* port) {
+  return {
+      {{"-p", "--port"}, "NAME", "the port to ask",
+       [port](const std::string& value, std::string*) {
+         *port = value;
+         return true;
+       }},
+      milliseconds({"-t", "--timeout"}, "how long the monitor waits for a live status (0 to 65535, default 5000)", 0,
+                   65535, "the time-out", &invocation->timeoutMs),
+      outputForm("--raw", Output::Raw, "the response letter and payload bytes in hexadecimal", invocation),
+      outputForm("--json", Output::Json, "one JSON object per answer (per progress change while flashing)",
+                 invocation),
+      {{"--check"}, "", "flash: check the file against the printer first",
+       [parsed](const std::string&, std::string*) { return parsed->check = true; }},
+      milliseconds({"--stall-limit"},
+                   "flash: give up when the update shows no progress, or the pipe\nstays busy, this long (default "
+                   "60000)",
+                   1, 3600000, "the stall limit", &parsed->stallLimitMs),
+      {{"-h", "--help"}, "", "this text",
+       [invocation](const std::string&, std::string*) { return invocation->help = true; }},
+  };
 }
 
 }  // namespace
@@ -202,44 +231,7 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
   Parsed parsed;
   std::vector<std::string> positional;
   std::string port;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const std::string name = arg.substr(0, arg.find('='));
-    if (arg == "-h" || arg == "--help") {
-      invocation->help = true;
-    } else if (arg == "--raw") {
-      invocation->output = Output::Raw;
-    } else if (arg == "--json") {
-      invocation->output = Output::Json;
-    } else if (arg == "--check") {
-      parsed.check = true;
-    } else if (name == "-p" || name == "--port") {
-      if (!optionValue(args, &i, name, &port, error)) return false;
-    } else if (name == "-t" || name == "--timeout") {
-      std::string value;
-      unsigned long ms = 0;
-      if (!optionValue(args, &i, name, &value, error)) return false;
-      if (!number(value, 65535, &ms)) {
-        *error = "the time-out is a number of milliseconds from 0 to 65535";
-        return false;
-      }
-      invocation->timeoutMs = static_cast<DWORD>(ms);
-    } else if (name == "--stall-limit") {
-      std::string value;
-      unsigned long ms = 0;
-      if (!optionValue(args, &i, name, &value, error)) return false;
-      if (!number(value, 3600000, &ms) || ms == 0) {
-        *error = "the stall limit is a number of milliseconds from 1 to 3600000";
-        return false;
-      }
-      parsed.stallLimitMs = static_cast<DWORD>(ms);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option " + arg;
-      return false;
-    } else {
-      positional.push_back(arg);
-    }
-  }
+  if (!tools::parseOptions(optionTable(invocation, &parsed, &port), args, &positional, error)) return false;
   if (invocation->help) return true;
   if (positional.empty()) {
     *error = "no command given";
@@ -296,17 +288,10 @@ std::string usageText() {
     text += "  " + std::string(spec.synopsis) + "\n      " + spec.help + "\n";
   }
   text += fleetCommandsText();
-  text +=
-      "\n"
-      "options:\n"
-      "  -p, --port NAME     the port to ask\n"
-      "  -t, --timeout MS    how long the monitor waits for a live status (0 to 65535, default 5000)\n"
-      "  --raw               the response letter and payload bytes in hexadecimal\n"
-      "  --json              one JSON object per answer (per progress change while flashing)\n"
-      "  --check             flash: check the file against the printer first\n"
-      "  --stall-limit MS    flash: give up when the update shows no progress, or the pipe\n"
-      "                      stays busy, this long (default 60000)\n"
-      "  -h, --help          this text\n";
+  Invocation ignored;
+  Parsed unused;
+  std::string port;
+  text += "\noptions:\n" + tools::optionsHelp(optionTable(&ignored, &unused, &port), kHelpColumn);
   text += fleetOptionsText();
   text +=
       "\n"

@@ -5,19 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes.h"
 #include "platform/win32_api.h"
 
 namespace ctl {
 
-// Exit codes a script can tell apart.
+// Exit codes a script can tell apart; 0, 1 and 6 mean what they mean for every tool.
 enum ExitCode {
-  EXIT_OK = 0,
-  EXIT_USAGE = 1,         // the command line was not understood
+  EXIT_OK = tools::EXIT_OK,
+  EXIT_USAGE = tools::EXIT_USAGE,
   EXIT_NO_SUCH_PORT = 2,  // no open port of that name (no pipe)
   EXIT_REFUSED = 3,       // the monitor refused the command, or the update failed
   EXIT_TIMED_OUT = 4,     // the printer did not answer in time, or the monitor did not
   EXIT_BUSY = 5,          // another client holds the port's pipe
-  EXIT_FAILED = 6,        // the connection broke or the answer was not understood
+  EXIT_FAILED = tools::EXIT_FAILED,  // the connection broke or the answer was not understood
   EXIT_UNTRUSTED = 7,     // flash: the pipe is served by an account not trusted with the client's identity
 };
 

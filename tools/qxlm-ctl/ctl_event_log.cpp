@@ -6,6 +6,7 @@
 #include "ctl_local_time.h"
 #include "ctl_status.h"
 #include "ctl_text.h"
+#include "json_writer.h"
 #include "platform/win32_api.h"
 
 namespace ctl {
@@ -108,8 +109,9 @@ std::string printable(const std::string& text) {
 
 std::string formatLogLine(const LogLine& line, bool json, size_t printerWidth) {
   if (json) {
-    return "{\"time\":" + jsonString(isoStamp(line.stamp())) + ",\"printer\":" + jsonString(line.printer) +
-           ",\"code\":" + jsonString(line.code) + ",\"text\":" + jsonString(line.text) + "}\n";
+    tools::JsonWriter json;
+    json.beginObject().member("time", isoStamp(line.stamp())).member("printer", line.printer);
+    return json.member("code", line.code).member("text", line.text).endObject().text() + "\n";
   }
   return printable(line.stamp() + "  " + line.code + "  " + padded(line.printer, printerWidth) + "  " + line.text) +
          "\n";

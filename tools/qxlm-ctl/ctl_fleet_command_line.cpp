@@ -3,35 +3,15 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <functional>
+
 #include "ctl_local_time.h"
 #include "ctl_state_words.h"
 #include "ctl_text.h"
+#include "option_table.h"
 
 namespace ctl {
 namespace {
-
-const char* const kValueOptions[] = {"-p", "--port", "-t", "--timeout", "--interval", "--until", "--until-timeout",
-                                     "--metrics", "--code", "--since", "--text"};
-
-bool takesValue(const std::string& name) {
-  for (const char* option : kValueOptions) {
-    if (name == option) return true;
-  }
-  return false;
-}
-
-// The first argument that is no option nor an option's value.
-std::string commandWord(const std::vector<std::string>& args) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg.size() > 1 && arg[0] == '-') {
-      if (arg.find('=') == std::string::npos && takesValue(arg)) ++i;
-      continue;
-    }
-    return arg;
-  }
-  return std::string();
-}
 
 bool isPrinterState(const std::string& text) {
   return text == "idle" || text == "processing" || text == "stopped";
@@ -55,6 +35,130 @@ bool fourDigits(const std::string& code) {
   return true;
 }
 
+// Where an option belongs: its error otherwise names the command.
+struct Scope {
+  const std::string& command;
+  bool belongs;
+};
+
+tools::Option scoped(std::vector<std::string> names, const char* value, const char* help, Scope scope,
+                     std::function<bool(const std::string& value, std::string* error)> apply) {
+  const std::string name = names.back();
+  const std::string command = scope.command;
+  const bool belongs = scope.belongs;
+  return {names, value, help, [=](const std::string& text, std::string* error) {
+            if (belongs) return apply(text, error);
+            *error = "option " + name + " does not belong to " + command;
+            return false;
+          }};
+}
+
+tools::Option set(std::vector<std::string> names, Scope scope, bool* flag) {
+  return scoped(names, "", "", scope, [flag](const std::string&, std::string*) { return *flag = true; });
+}
+
+// The fleet options for command (empty: any, as --help lists them), writing into inv.
+tools::OptionTable fleetTable(const std::string& command, FleetInvocation* inv, bool* intervalGiven) {
+  const bool any = command.empty();
+  const bool service = command == "service";
+  const bool watch = command == "watch" || service || any;
+  const bool log = command == "log" || any;
+  return {
+      {{"--json"}, "", "ports: one array; watch, log: one object per line",
+       [inv](const std::string&, std::string*) { return inv->json = true; }},
+      scoped({"-p", "--port"}, "NAME", "", {command, !log || any},
+             [inv](const std::string& value, std::string*) {
+               inv->ports.push_back(value);
+               return true;
+             }),
+      scoped({"-t", "--timeout"}, "MS", "", {command, watch},
+             [inv](const std::string& value, std::string* error) {
+               char* end = nullptr;
+               errno = 0;
+               const unsigned long ms = strtoul(value.c_str(), &end, 10);
+               if (value.empty() || value[0] == '-' || errno != 0 || *end != 0 || ms > 65535) {
+                 *error = "the time-out is a number of milliseconds from 0 to 65535";
+                 return false;
+               }
+               inv->liveTimeoutMs = static_cast<DWORD>(ms);
+               return true;
+             }),
+      scoped({"--interval"}, "D", "watch, service, log -f: time between looks (500ms, 2s, 1m; bare: seconds)",
+             {command, watch || log},
+             [inv, intervalGiven](const std::string& value, std::string* error) {
+               *intervalGiven = true;
+               if (parseDuration(value, &inv->intervalMs) && inv->intervalMs != 0) return true;
+               *error = "the interval is a duration above 0 (500ms, 2s, 1m; a bare number is seconds)";
+               return false;
+             }),
+      set({"--counters"}, {command, watch}, &inv->counters),
+      scoped({"--until"}, "CONDITION", "", {command, watch && !service},
+             [inv](const std::string& value, std::string* error) {
+               inv->until = value;
+               if (knownCondition(value)) return true;
+               *error = "unknown condition '" + value +
+                        "' (ready, idle, processing, stopped, a condition or an IPP keyword)";
+               return false;
+             }),
+      scoped({"--until-timeout"}, "D", "watch --until: give up after this long (default 10m)",
+             {command, watch && !service},
+             [inv](const std::string& value, std::string* error) {
+               if (parseDuration(value, &inv->untilTimeoutMs)) return true;
+               *error = "the time-out is a duration (90s, 5m; a bare number is seconds)";
+               return false;
+             }),
+      scoped({"--metrics"}, "FILE", "watch, service: keep FILE current in the Prometheus text format",
+             {command, watch},
+             [inv](const std::string& value, std::string* error) {
+               inv->metricsPath = value;
+               if (!value.empty()) return true;
+               *error = "--metrics needs a file name";
+               return false;
+             }),
+      scoped({"--code"}, "CODES", "", {command, log},
+             [inv](const std::string& value, std::string* error) {
+               for (const std::string& code : splitText(value, ',')) {
+                 if (!fourDigits(code)) {
+                   *error = "an event code is four digits, not '" + code + "'";
+                   return false;
+                 }
+                 inv->codes.push_back(code);
+               }
+               return true;
+             }),
+      scoped({"--since"}, "WHEN", "", {command, log},
+             [inv](const std::string& value, std::string* error) {
+               if (parseSince(value, &inv->since)) return true;
+               *error = "--since takes a date, a date and time, a time of today or a duration back from now, not '" +
+                        value + "'";
+               return false;
+             }),
+      scoped({"--text"}, "TEXT", "", {command, log},
+             [inv](const std::string& value, std::string*) {
+               inv->text = value;
+               return true;
+             }),
+      set({"-f", "--follow"}, {command, log}, &inv->follow),
+  };
+}
+
+// The first argument that is no option nor an option's value.
+std::string commandWord(const std::vector<std::string>& args) {
+  FleetInvocation ignored;
+  bool given = false;
+  const tools::OptionTable table = fleetTable(std::string(), &ignored, &given);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() > 1 && arg[0] == '-') {
+      const tools::Option* option = tools::findOption(table, arg);
+      if (option != nullptr && !option->value.empty() && arg.find('=') == std::string::npos) ++i;
+      continue;
+    }
+    return arg;
+  }
+  return std::string();
+}
+
 }  // namespace
 
 bool isFleetCommand(const std::vector<std::string>& args) {
@@ -73,92 +177,9 @@ bool parseFleetCommandLine(const std::vector<std::string>& args, FleetInvocation
                  : command == "service" ? FleetCommand::Service
                                         : FleetCommand::Ports;
   bool intervalGiven = false;
-  bool commandSeen = false;
   std::vector<std::string> positional;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    std::string value;
-    if (arg.size() > 1 && arg[0] == '-' && takesValue(name)) {
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        *error = "option " + name + " needs a value";
-        return false;
-      }
-    }
-    const bool service = inv->command == FleetCommand::Service;
-    const bool watch = inv->command == FleetCommand::Watch || service;
-    const bool log = inv->command == FleetCommand::Log;
-    if (arg == "--json") {
-      inv->json = true;
-    } else if ((name == "-p" || name == "--port") && !log) {
-      inv->ports.push_back(value);
-    } else if ((name == "-t" || name == "--timeout") && watch) {
-      unsigned long ms = 0;
-      char* end = nullptr;
-      errno = 0;
-      ms = strtoul(value.c_str(), &end, 10);
-      if (value.empty() || value[0] == '-' || errno != 0 || *end != 0 || ms > 65535) {
-        *error = "the time-out is a number of milliseconds from 0 to 65535";
-        return false;
-      }
-      inv->liveTimeoutMs = static_cast<DWORD>(ms);
-    } else if (name == "--interval" && (watch || log)) {
-      if (!parseDuration(value, &inv->intervalMs) || inv->intervalMs == 0) {
-        *error = "the interval is a duration above 0 (500ms, 2s, 1m; a bare number is seconds)";
-        return false;
-      }
-      intervalGiven = true;
-    } else if (arg == "--counters" && watch) {
-      inv->counters = true;
-    } else if (name == "--until" && watch && !service) {
-      if (!knownCondition(value)) {
-        *error = "unknown condition '" + value + "' (ready, idle, processing, stopped, a condition or an IPP keyword)";
-        return false;
-      }
-      inv->until = value;
-    } else if (name == "--until-timeout" && watch && !service) {
-      if (!parseDuration(value, &inv->untilTimeoutMs)) {
-        *error = "the time-out is a duration (90s, 5m; a bare number is seconds)";
-        return false;
-      }
-    } else if (name == "--metrics" && watch) {
-      if (value.empty()) {
-        *error = "--metrics needs a file name";
-        return false;
-      }
-      inv->metricsPath = value;
-    } else if (name == "--code" && log) {
-      for (const std::string& code : splitText(value, ',')) {
-        if (!fourDigits(code)) {
-          *error = "an event code is four digits, not '" + code + "'";
-          return false;
-        }
-        inv->codes.push_back(code);
-      }
-    } else if (name == "--since" && log) {
-      if (!parseSince(value, &inv->since)) {
-        *error = "--since takes a date, a date and time, a time of today or a duration back from now, not '" +
-                 value + "'";
-        return false;
-      }
-    } else if (name == "--text" && log) {
-      inv->text = value;
-    } else if ((arg == "-f" || arg == "--follow") && log) {
-      inv->follow = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "option " + name + " does not belong to " + command;
-      return false;
-    } else if (!commandSeen) {
-      commandSeen = true;
-    } else {
-      positional.push_back(arg);
-    }
-  }
+  if (!tools::parseOptions(fleetTable(command, inv, &intervalGiven), args, &positional, error)) return false;
+  if (!positional.empty()) positional.erase(positional.begin());  // the command
   if (inv->command == FleetCommand::Log) {
     if (positional.size() > 1) {
       *error = "usage: qxlm-ctl log [PRINTER] [--code CODES] [--since WHEN] [--text TEXT] [--follow] [--json]";
@@ -196,10 +217,9 @@ std::string fleetCommandsText() {
 }
 
 std::string fleetOptionsText() {
-  return "  --json              ports: one array; watch, log: one object per line\n"
-         "  --interval D        watch, service, log -f: time between looks (500ms, 2s, 1m; bare: seconds)\n"
-         "  --until-timeout D   watch --until: give up after this long (default 10m)\n"
-         "  --metrics FILE      watch, service: keep FILE current in the Prometheus text format\n";
+  FleetInvocation ignored;
+  bool given = false;
+  return tools::optionsHelp(fleetTable(std::string(), &ignored, &given), kHelpColumn);
 }
 
 std::string fleetExitCodesText() {

@@ -35,6 +35,9 @@ struct FleetInvocation {
   bool follow = false;
 };
 
+// Where --help's option texts start.
+const size_t kHelpColumn = 22;
+
 // The command line names a fleet command and asks for no help.
 bool isFleetCommand(const std::vector<std::string>& args);
 

@@ -6,6 +6,7 @@
 #include "ctl_port_selection.h"
 #include "ctl_port_view.h"
 #include "ctl_text.h"
+#include "json_writer.h"
 
 namespace ctl {
 namespace {
@@ -36,16 +37,18 @@ Row rowOf(const PortView& view) {
   return row;
 }
 
-std::string portJson(const PortView& view) {
+void writePort(const PortView& view, tools::JsonWriter* json) {
   const std::vector<const StateWord*> words = view.words();
-  std::string json = "{\"port\":" + jsonString(view.name()) + ",\"printer\":" + jsonString(view.printer) +
-                     ",\"answered\":" + (view.outcome == Outcome::Ok ? "true" : "false") +
-                     ",\"printing\":" + (view.printing ? "true" : "false") +
-                     ",\"updating\":" + (view.updating ? "true" : "false") +
-                     ",\"progress\":" + jsonString(view.progress) + ",\"conditions\":" + jsonStrings(wordNames(words)) +
-                     "," + ippJsonMembers(ippStateOf(words));
-  if (view.hasStatus) json += ",\"status\":{" + statusJsonMembers(view.status) + "}";
-  return json + "}";
+  json->beginObject().member("port", view.name()).member("printer", view.printer);
+  json->member("answered", view.outcome == Outcome::Ok).member("printing", view.printing);
+  json->member("updating", view.updating).member("progress", view.progress).member("conditions", wordNames(words));
+  writeIppMembers(ippStateOf(words), json);
+  if (view.hasStatus) {
+    json->key("status").beginObject();
+    writeStatusMembers(view.status, json);
+    json->endObject();
+  }
+  json->endObject();
 }
 
 void printTable(const std::vector<Row>& rows, std::ostream& out) {
@@ -79,9 +82,10 @@ int runPorts(const FleetInvocation& inv, const Console& console) {
   std::sort(views.begin(), views.end(),
             [](const PortView& a, const PortView& b) { return lessIgnoringCase(a.name(), b.name()); });
   if (inv.json) {
-    console.out << "[";
-    for (size_t i = 0; i < views.size(); ++i) console.out << (i == 0 ? "" : ",\n ") << portJson(views[i]);
-    console.out << "]\n";
+    tools::JsonWriter json;
+    json.beginArray(",\n ");
+    for (const PortView& view : views) writePort(view, &json);
+    console.out << json.endArray().text() << "\n";
   } else if (views.empty()) {
     if (listed) console.out << "no port open\n";
   } else {

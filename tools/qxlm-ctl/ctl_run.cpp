@@ -82,13 +82,16 @@ class Session {
     return outcome;
   }
 
-  std::string jsonHead() const {
-    return "{\"port\":" + jsonString(inv_.port) + ",\"command\":" + jsonString(inv_.command);
+  // An answer's object, open after the members every answer has.
+  tools::JsonWriter jsonHead() const {
+    tools::JsonWriter json;
+    json.beginObject().member("port", inv_.port).member("command", inv_.command);
+    return json;
   }
 
   int clientFailure(Outcome outcome) {
     if (inv_.output == Output::Json) {
-      console_.out << jsonHead() << ",\"error\":" << jsonString(outcomeText(outcome)) << "}\n";
+      console_.out << jsonHead().member("error", outcomeText(outcome)).endObject().text() << "\n";
     }
     console_.err << "qxlm-ctl: " << inv_.port << ": " << outcomeText(outcome);
     if (outcome == Outcome::Untrusted) console_.err << " (it is served by " << serverAccount_ << ")";
@@ -127,17 +130,18 @@ class Session {
     DecodedStatus status;
     const bool decoded = statusReply && decodeStatus(response.payload, &status);
     if (inv_.output == Output::Json) {
-      std::string json = jsonHead() + ",\"response\":" + jsonString(letter);
+      tools::JsonWriter json = jsonHead();
+      json.member("response", letter);
       if (statusReply) {
-        json += ",\"raw\":" + jsonString(hexBytes(response.payload));
-        if (decoded) json += "," + statusJsonMembers(status);
+        json.member("raw", hexBytes(response.payload));
+        if (decoded) writeStatusMembers(status, &json);
       } else if (response.type == 'O') {
-        json += ",\"stored\":false";
+        json.member("stored", false);
       } else {
-        json += ",\"text\":" + jsonString(responseText(response));
+        json.member("text", responseText(response));
       }
-      if (response.type == 'D' || response.type == 'd') json += response.type == 'D' ? ",\"printing\":true" : ",\"printing\":false";
-      console_.out << json << ",\"ok\":" << (code == EXIT_OK ? "true" : "false") << "}\n";
+      if (response.type == 'D' || response.type == 'd') json.member("printing", response.type == 'D');
+      console_.out << json.member("ok", code == EXIT_OK).endObject().text() << "\n";
       return code;
     }
     if (statusReply) {
@@ -158,10 +162,11 @@ class Session {
     if (inv_.output == Output::Raw) {
       console_.out << line << "\n";
     } else if (inv_.output == Output::Json) {
-      std::string json = jsonHead() + ",\"progress\":" + jsonString(line) + ",\"stage\":" + std::to_string(progress.stage);
-      if (progress.stage == 1) json += ",\"percent\":" + std::to_string(transferPercent(progress));
-      if (isFinalProgress(progress)) json += std::string(",\"ok\":") + (isSuccessfulProgress(progress) ? "true" : "false");
-      console_.out << json << "}\n";
+      tools::JsonWriter json = jsonHead();
+      json.member("progress", line).member("stage", progress.stage);
+      if (progress.stage == 1) json.member("percent", transferPercent(progress));
+      if (isFinalProgress(progress)) json.member("ok", isSuccessfulProgress(progress));
+      console_.out << json.endObject().text() << "\n";
     } else if (console_.terminal) {
       const std::string bar = progressBar(progress, kBarWidth);
       const size_t pad = drawn_ > bar.size() ? drawn_ - bar.size() : 0;

@@ -89,9 +89,8 @@ const char* printerStateName(PrinterState state) {
   }
 }
 
-std::string ippJsonMembers(const IppState& ipp) {
-  return "\"printer-state\":" + jsonString(printerStateName(ipp.state)) +
-         ",\"printer-state-reasons\":" + jsonStrings(ipp.reasons);
+void writeIppMembers(const IppState& ipp, tools::JsonWriter* json) {
+  json->member("printer-state", printerStateName(ipp.state)).member("printer-state-reasons", ipp.reasons);
 }
 
 }  // namespace ctl

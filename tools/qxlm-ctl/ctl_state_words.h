@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "json_writer.h"
 #include "platform/win32_api.h"
 
 namespace ctl {
@@ -54,7 +55,7 @@ IppState ippStateOf(const std::vector<const StateWord*>& words);
 
 const char* printerStateName(PrinterState state);
 
-// `"printer-state":"idle","printer-state-reasons":["none"]`, to go inside a JSON object.
-std::string ippJsonMembers(const IppState& ipp);
+// `"printer-state":"idle","printer-state-reasons":["none"]`, inside a JSON object.
+void writeIppMembers(const IppState& ipp, tools::JsonWriter* json);
 
 }  // namespace ctl

@@ -176,27 +176,24 @@ std::string statusText(const DecodedStatus& status) {
   return text;
 }
 
-std::string statusJsonMembers(const DecodedStatus& status) {
-  std::string json = "\"type\":" + jsonString(std::string(1, status.type)) +
-                     ",\"typeName\":" + jsonString(status.typeName);
+void writeStatusMembers(const DecodedStatus& status, tools::JsonWriter* json) {
+  json->member("type", std::string(1, status.type)).member("typeName", status.typeName);
   if (status.field >= 0) {
-    json += ",\"field\":" + std::to_string(status.field);
-    if (!status.fieldData.empty()) json += ",\"data\":" + jsonString(fieldText(status.fieldData));
+    json->member("field", status.field);
+    if (!status.fieldData.empty()) json->member("data", fieldText(status.fieldData));
   }
   if (status.hasStatusBytes) {
-    json += ",\"statusByte1\":" + std::to_string(status.status1) + ",\"statusByte2\":" + std::to_string(status.status2);
-    json += ",\"conditions\":[";
-    for (size_t i = 0; i < status.conditions.size(); ++i) {
-      json += (i == 0 ? "" : ",") + jsonString(status.conditions[i]->name);
-    }
-    json += "]," + ippJsonMembers(ippStateOf(conditionWords(status)));
+    json->member("statusByte1", status.status1).member("statusByte2", status.status2);
+    std::vector<std::string> names;
+    for (const StateWord* word : status.conditions) names.push_back(word->name);
+    json->member("conditions", names);
+    writeIppMembers(ippStateOf(conditionWords(status)), json);
   }
-  if (status.hasErrorCode) json += ",\"errorCode\":" + std::to_string(status.errorCode);
-  if (status.hasTicketCount) json += ",\"ticketCount\":" + std::to_string(status.ticketCount);
-  if (status.hasHeadTemperature) json += ",\"headTempC\":" + std::to_string(status.headTempC);
-  if (status.hasFormsLength) json += ",\"formsLength\":" + std::to_string(status.formsLength);
-  if (status.hasVersion) json += ",\"firmwareVersion\":" + jsonString(status.version);
-  return json;
+  if (status.hasErrorCode) json->member("errorCode", status.errorCode);
+  if (status.hasTicketCount) json->member("ticketCount", status.ticketCount);
+  if (status.hasHeadTemperature) json->member("headTempC", status.headTempC);
+  if (status.hasFormsLength) json->member("formsLength", status.formsLength);
+  if (status.hasVersion) json->member("firmwareVersion", status.version);
 }
 
 std::string hexBytes(const std::vector<BYTE>& bytes) {
@@ -208,24 +205,6 @@ std::string hexBytes(const std::vector<BYTE>& bytes) {
     text += hex;
   }
   return text;
-}
-
-std::string jsonString(const std::string& text) {
-  std::string json = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      json += '\\';
-      json += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      // Printer texts are bytes, not UTF-8: each one outside ASCII is escaped.
-      char escaped[8];
-      snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-      json += escaped;
-    } else {
-      json += static_cast<char>(c);
-    }
-  }
-  return json + "\"";
 }
 
 }  // namespace ctl

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ctl_state_words.h"
+#include "json_writer.h"
 #include "platform/win32_api.h"
 
 namespace ctl {
@@ -42,10 +43,9 @@ std::vector<const StateWord*> conditionWords(const DecodedStatus& status);
 // The status as indented lines of text, and as one JSON object's members (with the
 // IPP printer-state and printer-state-reasons of its bits).
 std::string statusText(const DecodedStatus& status);
-std::string statusJsonMembers(const DecodedStatus& status);
+void writeStatusMembers(const DecodedStatus& status, tools::JsonWriter* json);
 
-// Helpers of the output: bytes as "4E 30 30", JSON string literals.
+// Bytes as "4E 30 30".
 std::string hexBytes(const std::vector<BYTE>& bytes);
-std::string jsonString(const std::string& text);
 
 }  // namespace ctl

@@ -64,10 +64,4 @@ std::vector<std::string> splitText(const std::string& text, char separator) {
   return pieces;
 }
 
-std::string jsonStrings(const std::vector<std::string>& items) {
-  std::string json = "[";
-  for (size_t i = 0; i < items.size(); ++i) json += (i == 0 ? "" : ",") + jsonString(items[i]);
-  return json + "]";
-}
-
 }  // namespace ctl

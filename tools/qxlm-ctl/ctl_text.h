@@ -18,7 +18,4 @@ bool isPattern(const std::string& text);
 // Splits at every separator; empty pieces are dropped.
 std::vector<std::string> splitText(const std::string& text, char separator);
 
-// A JSON array of strings.
-std::string jsonStrings(const std::vector<std::string>& items);
-
 }  // namespace ctl

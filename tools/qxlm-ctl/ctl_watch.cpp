@@ -6,6 +6,7 @@
 #include "ctl_fleet.h"
 #include "ctl_local_time.h"
 #include "ctl_text.h"
+#include "json_writer.h"
 #include "platform/clock.h"
 
 namespace ctl {
@@ -43,12 +44,13 @@ void PortWatch::tell(const char* event, const Port& port, const std::vector<cons
   const PortMetrics& m = port.metrics;
   const std::string stamp = localStamp();
   if (inv_.json) {
-    std::string json = "{\"time\":" + jsonString(isoStamp(stamp)) + ",\"port\":" + jsonString(port.name) +
-                       ",\"event\":" + jsonString(event) + ",\"conditions\":" + jsonStrings(wordNames(port.words));
-    if (before != nullptr) json += ",\"previous\":" + jsonStrings(wordNames(*before));
-    json += "," + ippJsonMembers(ipp);
-    if (inv_.counters && m.hasTickets) json += ",\"ticketCount\":" + std::to_string(m.tickets);
-    console_.out << json << "}\n";
+    tools::JsonWriter json;
+    json.beginObject().member("time", isoStamp(stamp)).member("port", port.name).member("event", event);
+    json.member("conditions", wordNames(port.words));
+    if (before != nullptr) json.member("previous", wordNames(*before));
+    writeIppMembers(ipp, &json);
+    if (inv_.counters && m.hasTickets) json.member("ticketCount", m.tickets);
+    console_.out << json.endObject().text() << "\n";
     return;
   }
   std::string line = stamp + "  " + padded(port.name, kPortColumn) + "  ";

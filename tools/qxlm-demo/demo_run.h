@@ -3,14 +3,15 @@
 // the judgement whether the job ended as the fault scenario expects.
 #pragma once
 
+#include "exit_codes.h"
 #include "options.h"
 #include "scenario.h"
 
 namespace demo {
 
-const int kExitExpected = 0;
-const int kExitUnexpected = 1;
-const int kExitUsage = 2;
+const int kExitExpected = tools::EXIT_OK;
+const int kExitUnexpected = tools::EXIT_FAILED;
+const int kExitUsage = tools::EXIT_USAGE;  // or a job file that cannot be read
 
 struct Outcome {
   int exitCode = kExitUnexpected;

@@ -1,7 +1,9 @@
 #include "options.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <vector>
+
+#include "option_table.h"
 
 namespace demo {
 namespace {
@@ -36,6 +38,58 @@ bool parseScale(const char* text, double& value) {
   return true;
 }
 
+// The options of one run, writing into options.
+tools::OptionTable optionTable(Options& options) {
+  return {
+      {{"--port"}, "NAME", "USB001 (default), COM1:, LPT1: or FILE:",
+       [&options](const std::string& value, std::string* error) {
+         options.port = value;
+         if (isPortName(value)) return true;
+         *error = "unknown port " + value + " (USB001, COM1:, LPT1: or FILE:)";
+         return false;
+       }},
+      {{"--tickets"}, "N", "tickets in the job, 1 to 1000 (default 3)",
+       [&options](const std::string& value, std::string* error) {
+         if (parseCount(value.c_str(), options.tickets)) return true;
+         *error = "--tickets takes a number from 1 to 1000";
+         return false;
+       }},
+      {{"--job"}, "FILE", "print the bytes of FILE instead of the tickets",
+       [&options](const std::string& value, std::string*) {
+         options.jobFile = value;
+         return true;
+       }},
+      {{"--fault"}, "NAME", "none (default), paper-out, jam, usb-crc, silent",
+       [&options](const std::string& value, std::string* error) {
+         for (const FaultEntry& entry : kFaults) {
+           if (value == entry.name) {
+             options.fault = entry.fault;
+             return true;
+           }
+         }
+         *error = "unknown fault " + value + " (none, paper-out, jam, usb-crc, silent)";
+         return false;
+       }},
+      {{"--time-scale"}, "S", "real time = printer time * S; 1 is real time (default),\n0.01 runs a hundred times faster",
+       [&options](const std::string& value, std::string* error) {
+         if (parseScale(value.c_str(), options.timeScale)) return true;
+         *error = "--time-scale takes a number from 0.001 to 10";
+         return false;
+       }},
+      {{"--keep-open"}, "",
+       "after the job keep the port open and heartbeating until\nCtrl-C, so that `qxlm-ctl status PORT` can ask it",
+       [&options](const std::string&, std::string*) {
+         options.keepOpen = true;
+         return true;
+       }},
+      {{"-h", "--help"}, "", "this text",
+       [&options](const std::string&, std::string*) {
+         options.help = true;
+         return true;
+       }},
+  };
+}
+
 }  // namespace
 
 const char* faultName(Fault fault) {
@@ -46,69 +100,25 @@ const char* faultName(Fault fault) {
 }
 
 std::string usageText() {
+  Options ignored;
   return "usage: qxlm-demo [options]\n"
          "Runs the language monitor on a virtual ticket printer and prints one job through it\n"
          "as the print spooler would, showing what the spooler and the printer see.\n"
+         "\n" +
+         tools::optionsHelp(optionTable(ignored), 22) +
          "\n"
-         "  --port NAME         USB001 (default), COM1:, LPT1: or FILE:\n"
-         "  --tickets N         tickets in the job, 1 to 1000 (default 3)\n"
-         "  --job FILE          print the bytes of FILE instead of the tickets\n"
-         "  --fault NAME        none (default), paper-out, jam, usb-crc, silent\n"
-         "  --time-scale S      real time = printer time * S; 1 is real time (default),\n"
-         "                      0.01 runs a hundred times faster\n"
-         "  --keep-open         after the job keep the port open and heartbeating until\n"
-         "                      Ctrl-C, so that `qxlm-ctl status PORT` can ask it\n"
-         "  --help              this text\n"
-         "\n"
-         "Exit status: 0 when the job ended as the fault scenario expects, 1 when it did\n"
-         "not, 2 for a bad command line or a job file that cannot be read.\n";
+         "Exit status: 0 when the job ended as the fault scenario expects, 6 when it did\n"
+         "not, 1 for a bad command line or a job file that cannot be read.\n";
 }
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--keep-open") {
-      options.keepOpen = true;
-    } else if (arg == "--port" && hasValue) {
-      options.port = argv[++i];
-      if (!isPortName(options.port)) {
-        error = "unknown port " + options.port + " (USB001, COM1:, LPT1: or FILE:)";
-        return false;
-      }
-    } else if (arg == "--tickets" && hasValue) {
-      if (!parseCount(argv[++i], options.tickets)) {
-        error = "--tickets takes a number from 1 to 1000";
-        return false;
-      }
-    } else if (arg == "--job" && hasValue) {
-      options.jobFile = argv[++i];
-    } else if (arg == "--fault" && hasValue) {
-      const char* name = argv[++i];
-      bool known = false;
-      for (const FaultEntry& entry : kFaults) {
-        if (strcmp(entry.name, name) == 0) {
-          options.fault = entry.fault;
-          known = true;
-        }
-      }
-      if (!known) {
-        error = std::string("unknown fault ") + name + " (none, paper-out, jam, usb-crc, silent)";
-        return false;
-      }
-    } else if (arg == "--time-scale" && hasValue) {
-      if (!parseScale(argv[++i], options.timeScale)) {
-        error = "--time-scale takes a number from 0.001 to 10";
-        return false;
-      }
-    } else {
-      error = "unknown or incomplete option " + arg;
-      return false;
-    }
+  std::vector<std::string> positional;
+  if (!tools::parseOptions(optionTable(options), std::vector<std::string>(argv + 1, argv + argc), &positional, &error)) {
+    return false;
   }
-  return true;
+  if (positional.empty()) return true;
+  error = "unexpected argument " + positional[0];
+  return false;
 }
 
 }  // namespace demo

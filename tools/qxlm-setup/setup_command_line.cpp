@@ -1,5 +1,7 @@
 #include "setup_command_line.h"
 
+#include "option_table.h"
+
 namespace setup {
 
 namespace {
@@ -15,37 +17,38 @@ const ActionName kActions[] = {
     {"uninstall", Action::Uninstall, false}, {"status", Action::Status, false},
 };
 
+// The options, writing into the invocation; help stands in for the command.
+tools::OptionTable optionTable(Invocation* invocation, bool* help) {
+  return {
+      {{"--name"}, "MONITOR", "the monitor's name (default \"" SETUP_DEFAULT_MONITOR_NAME "\")",
+       [invocation](const std::string& value, std::string* error) {
+         invocation->monitorName = value;
+         if (!value.empty()) return true;
+         *error = "--name needs the monitor's name";
+         return false;
+       }},
+      {{"--watcher"}, "", "", [invocation](const std::string&, std::string*) { return invocation->watcher = true; }},
+      {{"--metrics-folder"}, "DIR", "",
+       [invocation](const std::string& value, std::string* error) {
+         invocation->metricsFolder = value;
+         if (!value.empty()) return true;
+         *error = "--metrics-folder needs a folder";
+         return false;
+       }},
+      {{"-h", "--help", "/?"}, "", "", [help](const std::string&, std::string*) { return *help = true; }},
+  };
+}
+
 }  // namespace
 
 bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocation, std::string* error) {
   *invocation = Invocation();
+  bool help = false;
   std::vector<std::string> words;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h" || arg == "/?") {
-      invocation->action = Action::Help;
-      return true;
-    }
-    if (arg == "--name") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) {
-        *error = "--name needs the monitor's name";
-        return false;
-      }
-      invocation->monitorName = args[++i];
-    } else if (arg == "--watcher") {
-      invocation->watcher = true;
-    } else if (arg == "--metrics-folder") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) {
-        *error = "--metrics-folder needs a folder";
-        return false;
-      }
-      invocation->metricsFolder = args[++i];
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option " + arg;
-      return false;
-    } else {
-      words.push_back(arg);
-    }
+  if (!tools::parseOptions(optionTable(invocation, &help), args, &words, error)) return false;
+  if (help) {
+    invocation->action = Action::Help;
+    return true;
   }
   if (words.empty()) {
     *error = "no command given";
@@ -79,6 +82,8 @@ bool parseCommandLine(const std::vector<std::string>& args, Invocation* invocati
 }
 
 std::string usageText() {
+  Invocation ignored;
+  bool help = false;
   return "Usage: qxlm-setup COMMAND [--name MONITOR] [--watcher [--metrics-folder DIR]]\n"
          "\n"
          "Puts the QX language monitor into the Windows print spooler and takes it out.\n"
@@ -98,12 +103,12 @@ std::string usageText() {
          "                    service; refused while a printer driver names the monitor\n"
          "  status            the monitor, its DLL's version, the drivers and printers that\n"
          "                    use it, and its settings (defaults marked)\n"
-         "\n"
-         "  --name MONITOR    the monitor's name (default \"QX Language Monitor\")\n"
+         "\n" +
+         tools::optionsHelp(optionTable(&ignored, &help), 20) +
          "\n"
          "Exit codes: 0 done, 1 command line not understood, 2 not run as administrator,\n"
          "3 print spooler not running, 4 no such printer or monitor not installed,\n"
-         "5 refused, 6 done but the spooler must be restarted, 7 failed.\n";
+         "5 refused, 6 failed, 7 done but the spooler must be restarted.\n";
 }
 
 }  // namespace setup

@@ -4,18 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes.h"
+
 namespace setup {
 
-// Exit codes a script can tell apart.
+// Exit codes a script can tell apart; 0, 1 and 6 mean what they mean for every tool.
 enum ExitCode {
-  EXIT_OK = 0,
-  EXIT_USAGE = 1,              // the command line was not understood
+  EXIT_OK = tools::EXIT_OK,
+  EXIT_USAGE = tools::EXIT_USAGE,
   EXIT_NOT_ADMINISTRATOR = 2,  // needs an elevated administrator
   EXIT_NO_SPOOLER = 3,         // the print spooler is not running
   EXIT_UNKNOWN_NAME = 4,       // no such printer, or the monitor is not installed
   EXIT_REFUSED = 5,            // drivers still name the monitor, or the name is taken
-  EXIT_RESTART_NEEDED = 6,     // done, but the spooler holds the old DLL
-  EXIT_FAILED = 7,             // any other failure, with the system's reason
+  EXIT_FAILED = tools::EXIT_FAILED,  // any other failure, with the system's reason
+  EXIT_RESTART_NEEDED = 7,           // done, but the spooler holds the old DLL
 };
 
 enum class Action { Help, Install, Attach, Detach, Uninstall, Status };

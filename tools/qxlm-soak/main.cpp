@@ -10,6 +10,7 @@
 #include <map>
 
 #include "entry/monitor_entry.h"
+#include "exit_codes.h"
 #include "options.h"
 #include "platform/strict_platform.h"
 #include "port/monitor_state.h"
@@ -120,12 +121,12 @@ int main(int argc, char** argv) {
   Options o;
   std::string error;
   if (!soak::parseOptions(argc, argv, &o, &error)) {
-    std::cerr << "qxlm-soak: " << error << "\n" << soak::kUsage;
-    return 2;
+    std::cerr << "qxlm-soak: " << error << "\n" << soak::usageText();
+    return tools::EXIT_USAGE;
   }
   if (o.help) {
-    std::cout << soak::kUsage;
-    return 0;
+    std::cout << soak::usageText();
+    return tools::EXIT_OK;
   }
   if (o.list) {
     listEvents(o.onlyGiven ? soak::keepOnly(soak::drawScenario(o.firstSeed), o.only)
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
   const std::string workDir = makeWorkDir();
   if (workDir.empty()) {
     std::cerr << "qxlm-soak: cannot make a work folder\n";
-    return 2;
+    return tools::EXIT_FAILED;
   }
   // As unforgiving as Windows: handle values come back soon after a close, and
   // cancelled pipe operations end later.
@@ -220,5 +221,5 @@ int main(int argc, char** argv) {
   if (quietFails) std::printf("never exercised in %llu runs: %s\n", static_cast<unsigned long long>(runs), quiet.c_str());
   std::error_code ignored;
   if (failed.empty()) std::filesystem::remove_all(workDir, ignored);
-  return failed.empty() && !quietFails ? 0 : 1;
+  return failed.empty() && !quietFails ? tools::EXIT_OK : tools::EXIT_FAILED;
 }

@@ -1,11 +1,14 @@
 #include "options.h"
 
 #include <cstdlib>
+#include <functional>
 #include <sstream>
+
+#include "option_table.h"
 
 namespace soak {
 
-const char kUsage[] =
+const char kIntroduction[] =
     "usage: qxlm-soak [options]\n"
     "\n"
     "Seeded randomized runs of the monitor: several ports at once (USB, parallel, serial,\n"
@@ -15,25 +18,9 @@ const char kUsage[] =
     "table over the virtual printers and the recording spooler. One seed fixes every event\n"
     "of a run and when it is due; threads still interleave as the machine runs them, so a\n"
     "breach that hangs on a race may need its seed run a few times.\n"
-    "\n"
-    "  --seed N           run seed N\n"
-    "  --first-seed N     the first seed of a series (default 1)\n"
-    "  --runs M           how many seeds, from the first on (default 1)\n"
-    "  --seeds LIST       exactly these seeds: 4,17,233\n"
-    "  --hours H          run seeds from the first on until H hours have passed\n"
-    "  --only LIST        replay only these events of the seed (and every open and close),\n"
-    "                     as a shrunk breach report names them: 3,17,40\n"
-    "  --shrink           after a breach, replay the seed with fewer events until no event\n"
-    "                     can go, and print the shortest list that still breaches\n"
-    "  --skip-check LIST  do not judge these invariants (comma-separated)\n"
-    "  --time-scale S     real milliseconds per protocol millisecond (default 0.01)\n"
-    "  --monitor-trace    put the monitor's own debug trace into the run's trace\n"
-    "  --traces N         show the trace of the first N breaches of a run (default 3)\n"
-    "  --window MS        protocol ms of trace shown before a breach (default 20000)\n"
-    "  --list             print the seed's events and stop\n"
-    "  --quiet            print breaches and the summary only\n"
-    "  --help             this text\n"
-    "\n"
+    "\n";
+
+const char kInvariants[] =
     "Invariants, checked after every run (the job ones per attempt: a restart is another):\n"
     "  bytes     a job's bytes reach its own printer at most once and in order, never\n"
     "            into a block an earlier document left open; only zeros (ending such a\n"
@@ -91,8 +78,8 @@ const char kUsage[] =
     "status answers, reads of the second thread during jobs, leak samples); a series of 10\n"
     "runs or more in which one was never exercised fails, as a check that saw nothing.\n"
     "\n"
-    "Exit status: 0 no breach, 1 a breach or a check never exercised, 2 a command line not\n"
-    "understood.\n";
+    "Exit status: 0 no breach, 6 a breach, a check never exercised or no work folder,\n"
+    "1 a command line not understood.\n";
 
 namespace {
 
@@ -130,66 +117,86 @@ bool checks(const std::string& text, std::set<Check>* skipped) {
   return true;
 }
 
+// A value option: parse() reads the value, false for one it does not take.
+tools::Option valued(const char* name, const char* value, const char* help,
+                     std::function<bool(const char* text)> parse) {
+  return {{name}, value, help, [name, parse](const std::string& text, std::string* error) {
+            if (parse(text.c_str())) return true;
+            *error = std::string("bad value for ") + name + ": " + text;
+            return false;
+          }};
+}
+
+tools::Option flag(const char* name, const char* help, bool* set) {
+  return {{name}, "", help, [set](const std::string&, std::string*) { return *set = true; }};
+}
+
+tools::OptionTable optionTable(Options* o) {
+  return {
+      valued("--seed", "N", "run seed N",
+             [o](const char* v) {
+               o->runs = 1;
+               return number(v, &o->firstSeed);
+             }),
+      valued("--first-seed", "N", "the first seed of a series (default 1)",
+             [o](const char* v) { return number(v, &o->firstSeed); }),
+      valued("--runs", "M", "how many seeds, from the first on (default 1)",
+             [o](const char* v) { return number(v, &o->runs) && o->runs > 0; }),
+      valued("--seeds", "LIST", "exactly these seeds: 4,17,233",
+             [o](const char* v) {
+               std::set<unsigned> listed;
+               const bool ok = list(v, &listed) && !listed.empty();
+               o->seeds.assign(listed.begin(), listed.end());
+               return ok;
+             }),
+      valued("--hours", "H", "run seeds from the first on until H hours have passed",
+             [o](const char* v) { return decimal(v, &o->hours); }),
+      valued("--only", "LIST",
+             "replay only these events of the seed (and every open and close),\nas a shrunk breach report names "
+             "them: 3,17,40",
+             [o](const char* v) {
+               o->onlyGiven = true;
+               return list(v, &o->only);
+             }),
+      flag("--shrink",
+           "after a breach, replay the seed with fewer events until no event\ncan go, and print the shortest list "
+           "that still breaches",
+           &o->shrink),
+      valued("--skip-check", "LIST", "do not judge these invariants (comma-separated)",
+             [o](const char* v) { return checks(v, &o->skipped); }),
+      valued("--time-scale", "S", "real milliseconds per protocol millisecond (default 0.01)",
+             [o](const char* v) { return decimal(v, &o->timeScale); }),
+      flag("--monitor-trace", "put the monitor's own debug trace into the run's trace", &o->monitorTrace),
+      valued("--traces", "N", "show the trace of the first N breaches of a run (default 3)",
+             [o](const char* v) {
+               uint64_t n = 0;
+               const bool ok = number(v, &n);
+               o->traced = static_cast<unsigned>(n);
+               return ok;
+             }),
+      valued("--window", "MS", "protocol ms of trace shown before a breach (default 20000)",
+             [o](const char* v) { return number(v, &o->window); }),
+      flag("--list", "print the seed's events and stop", &o->list),
+      flag("--quiet", "print breaches and the summary only", &o->quiet),
+      flag("--help", "this text", &o->help),
+  };
+}
+
 }  // namespace
 
+std::string usageText() {
+  Options ignored;
+  return kIntroduction + tools::optionsHelp(optionTable(&ignored), 21) + "\n" + kInvariants;
+}
+
 bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    uint64_t n = 0;
-    bool ok = true;
-    if (arg == "--help") {
-      o->help = true;
-    } else if (arg == "--shrink") {
-      o->shrink = true;
-    } else if (arg == "--monitor-trace") {
-      o->monitorTrace = true;
-    } else if (arg == "--list") {
-      o->list = true;
-    } else if (arg == "--quiet") {
-      o->quiet = true;
-    } else if (value == nullptr) {
-      *error = "unknown option or missing value: " + arg;
-      return false;
-    } else {
-      ++i;
-      if (arg == "--seed") {
-        ok = number(value, &o->firstSeed);
-        o->runs = 1;
-      } else if (arg == "--first-seed") {
-        ok = number(value, &o->firstSeed);
-      } else if (arg == "--runs") {
-        ok = number(value, &n) && n > 0;
-        o->runs = n;
-      } else if (arg == "--hours") {
-        ok = decimal(value, &o->hours);
-      } else if (arg == "--seeds") {
-        std::set<unsigned> listed;
-        ok = list(value, &listed) && !listed.empty();
-        o->seeds.assign(listed.begin(), listed.end());
-      } else if (arg == "--only") {
-        o->onlyGiven = true;
-        ok = list(value, &o->only);
-      } else if (arg == "--traces") {
-        ok = number(value, &n);
-        o->traced = static_cast<unsigned>(n);
-      } else if (arg == "--window") {
-        ok = number(value, &o->window);
-      } else if (arg == "--skip-check") {
-        ok = checks(value, &o->skipped);
-      } else if (arg == "--time-scale") {
-        ok = decimal(value, &o->timeScale);
-      } else {
-        *error = "unknown option: " + arg;
-        return false;
-      }
-      if (!ok) {
-        *error = "bad value for " + arg + ": " + value;
-        return false;
-      }
-    }
+  std::vector<std::string> positional;
+  if (!tools::parseOptions(optionTable(o), std::vector<std::string>(argv + 1, argv + argc), &positional, error)) {
+    return false;
   }
-  return true;
+  if (positional.empty()) return true;
+  *error = "unexpected argument " + positional[0];
+  return false;
 }
 
 }  // namespace soak

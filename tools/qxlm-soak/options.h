@@ -31,6 +31,6 @@ struct Options {
 // False with a message in error when the command line is not understood.
 bool parseOptions(int argc, char** argv, Options* options, std::string* error);
 
-extern const char kUsage[];
+std::string usageText();
 
 }  // namespace soak
