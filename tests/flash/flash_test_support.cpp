@@ -2,68 +2,40 @@
 
 #include <chrono>
 
-#include "ctl_client.h"
-#include "entry/monitor_entry.h"
 #include "flash/flash_progress.h"
 #include "flash/flash_update.h"
-#include "pipe/pipe_commands.h"
-#include "platform/clock.h"
+#include "entry/monitor_entry.h"
 #include "port/port_entry_points.h"
-#include "sim/lower_monitor.h"
-
-namespace {
-
-std::basic_string<WCHAR> widen(const std::string& text) { return std::basic_string<WCHAR>(text.begin(), text.end()); }
-
-}  // namespace
+#include "pipe/pipe_commands.h"
+#include "tests/support/pipe_client.h"
 
 void FlashTest::SetUp() {
   ASSERT_TRUE(pipe.connected());
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  registryRoot_ = widen(std::string("SOFTWARE\\qxlm-tests\\flash\\") + info->test_suite_name() + "." + info->name());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, registryRoot_.c_str());
+  MonitorTest::SetUp();
   // Each port opens with the heartbeat off, so that no status request of the status
   // thread reaches a printer a test has scripted before the update quiets it.
-  HKEY hKey = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, registryRoot_.c_str(), 0, nullptr,
-                                           REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hKey, nullptr));
-  const DWORD off = 0;
-  const std::basic_string<WCHAR> name = widen("EnableHeartBeat");
-  EXPECT_EQ(ERROR_SUCCESS,
-            RegSetValueExW(hKey, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off));
-  RegCloseKey(hKey);
-  table_ = InitializePrintMonitor(&registryRoot_[0]);
-  ASSERT_NE(nullptr, table_);
-  clockSetScale(0.01);
+  setting("EnableHeartBeat", 0);
+  ASSERT_TRUE(start());
   flashProgressHook(&FlashTest::record, this);
 }
 
 void FlashTest::TearDown() {
   release();
-  for (INIPORT* pIniPort : ports_) {
-    waitForFlashThread(pIniPort);
-    MonClosePort(pIniPort);
-  }
+  for (INIPORT* pIniPort : openPorts()) waitForFlashThread(pIniPort);
+  MonitorTest::TearDown();
   flashProgressHook(nullptr, nullptr);
-  clockSetScale(1.0);
   for (const std::string& file : files_) DeleteFileA(file.c_str());
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, registryRoot_.c_str());
 }
 
 INIPORT* FlashTest::open(const std::string& portName, const std::string& model) {
-  sim::Printer& simPrinter = sim::printer(portName);
+  sim::Printer& simPrinter = MonitorTest::printer(portName);
   simPrinter.reset();
   simPrinter.setModel(model);
-  std::basic_string<WCHAR> port = widen(portName);
-  std::basic_string<WCHAR> printerName = widen("Flash Test " + portName);
-  MONITOR lower = sim::lowerMonitor();
-  HANDLE hPort = nullptr;
-  if (!MonOpenPort(&port[0], &printerName[0], &hPort, &lower)) {
+  INIPORT* pIniPort = openAs(portName, "Flash Test " + portName);
+  if (pIniPort == nullptr) {
     ADD_FAILURE() << "cannot open " << portName;
     return nullptr;
   }
-  INIPORT* pIniPort = static_cast<INIPORT*>(hPort);
-  ports_.push_back(pIniPort);
   BYTE reply[1024];
   DWORD count = 0;
   EXPECT_TRUE(PJLMonReadPort(pIniPort, reply, sizeof reply, &count));
@@ -130,33 +102,10 @@ bool FlashTest::portFree(INIPORT* pIniPort) {
   return true;
 }
 
-BOOL FlashTest::close(INIPORT* pIniPort) {
-  for (auto it = ports_.begin(); it != ports_.end(); ++it) {
-    if (*it == pIniPort) {
-      ports_.erase(it);
-      break;
-    }
-  }
-  return monitor().pfnClosePort(pIniPort);
-}
-
 ctl::Response FlashTest::request(INIPORT* pIniPort, BYTE code, const std::vector<BYTE>& payload) {
   std::string portName;
   for (const WCHAR* p = pIniPort->pszPortName; *p != 0; ++p) portName.push_back(static_cast<char>(*p));
-  ctl::Response response;
-  ctl::PipeClient client;
-  // The pipe thread makes the pipe just after the port opens.
-  ctl::Outcome opened = ctl::Outcome::NoSuchPort;
-  // An update is the one request for which the client lends its identity, as qxlm-ctl does.
-  const ctl::Identity identity = code == PROGRAM_FLASH ? ctl::Identity::Lend : ctl::Identity::IdentifyOnly;
-  for (int tries = 0; tries < 2000 && (opened = client.open(portName, 30000, identity)) == ctl::Outcome::NoSuchPort;
-       ++tries) {
-    Sleep(5);
-  }
-  EXPECT_EQ(ctl::Outcome::Ok, opened) << "error " << client.lastError();
-  EXPECT_EQ(ctl::Outcome::Ok, client.send(ctl::buildRequest(code, payload), 60000, &response))
-      << "error " << client.lastError();
-  return response;
+  return pipeRequest(portName, code, payload, 60000);
 }
 
 ctl::Response FlashTest::requestFlash(INIPORT* pIniPort, const std::string& path, BOOL withChecks) {

@@ -1,9 +1,7 @@
-// Ports over the virtual printer for firmware update tests: a monitor started on a
-// registry root of the test's own, a sped-up clock, firmware files, a pipe client,
-// and every progress line each port shows, in order.
+// The firmware update tests' fixture: the shared monitor fixture on a sped-up
+// clock, firmware files, a pipe client, and every progress line each port shows,
+// in order.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <map>
@@ -11,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "client_pipe.h"
 #include "ctl_packet.h"
-#include "port/port_record.h"
-#include "sim/printer.h"
+#include "tests/support/client_pipe.h"
+#include "tests/support/monitor_test.h"
 
-class FlashTest : public ::testing::Test {
+class FlashTest : public MonitorTest {
  protected:
+  FlashTest() : MonitorTest("flash", 0.01) {}
   void SetUp() override;
   void TearDown() override;
 
@@ -26,9 +24,7 @@ class FlashTest : public ::testing::Test {
   INIPORT* open(const std::string& portName, const std::string& model = "TK-600");
   static sim::Printer& printer(INIPORT* pIniPort);
   // The monitor's table, as the spooler calls it.
-  const MONITOR& monitor() const { return table_->Monitor; }
-  // Closes the port through the table; the test no longer closes it at its end.
-  BOOL close(INIPORT* pIniPort);
+  const MONITOR& monitor() const { return table()->Monitor; }
 
   // One request on the port's own pipe, as a client program sends it.
   ctl::Response request(INIPORT* pIniPort, BYTE code, const std::vector<BYTE>& payload = {});
@@ -63,9 +59,6 @@ class FlashTest : public ::testing::Test {
  private:
   static void record(INIPORT* pIniPort, LPCSTR text, void* context);
 
-  std::basic_string<WCHAR> registryRoot_;
-  LPMONITOREX table_ = nullptr;
-  std::vector<INIPORT*> ports_;
   std::vector<std::string> files_;
   std::mutex progressLock_;
   std::map<INIPORT*, std::vector<std::string>> progress_;

@@ -61,7 +61,7 @@ TEST_F(FleetLog, FiltersByCodeTimeAndText) {
             "not a line of the log\r\n"
             "\"0021\",\"2017/01/05\",\"09:00:00\",\"Ready \"Heart\" Beat\"\r\n"
             "\"0015\",\"2017/01/05\",\"09:30:00\",\"Paper-Out While Printing\"\r\n");
-  const CtlResult all = runQxlmCtl({"log", printer});
+  const CtlRun all = ctlRun({"log", printer});
   EXPECT_EQ(ctl::EXIT_OK, all.exit) << all.err;
   const std::vector<std::string> lines = outputLines(all.out);
   ASSERT_EQ(4u, lines.size()) << all.out;
@@ -70,17 +70,17 @@ TEST_F(FleetLog, FiltersByCodeTimeAndText) {
   // A planted escape sequence reaches no terminal.
   EXPECT_EQ("2017/01/04 14:06:00  0015  " + printer + "  Paper-Out?[2J Heart Beat", lines[1]);
 
-  EXPECT_EQ(2u, outputLines(runQxlmCtl({"log", printer, "--code", "0015"}).out).size());
-  EXPECT_EQ(2u, outputLines(runQxlmCtl({"log", printer, "--since", "2017/01/05"}).out).size());
-  EXPECT_EQ(3u, outputLines(runQxlmCtl({"log", printer, "--since=2017-01-04 14:06"}).out).size());
-  EXPECT_EQ(1u, outputLines(runQxlmCtl({"log", printer, "--text", "while PRINTING"}).out).size());
+  EXPECT_EQ(2u, outputLines(ctlRun({"log", printer, "--code", "0015"}).out).size());
+  EXPECT_EQ(2u, outputLines(ctlRun({"log", printer, "--since", "2017/01/05"}).out).size());
+  EXPECT_EQ(3u, outputLines(ctlRun({"log", printer, "--since=2017-01-04 14:06"}).out).size());
+  EXPECT_EQ(1u, outputLines(ctlRun({"log", printer, "--text", "while PRINTING"}).out).size());
   EXPECT_EQ("{\"time\":\"2017-01-05T09:30:00\",\"printer\":\"" + printer +
                 "\",\"code\":\"0015\",\"text\":\"Paper-Out While Printing\"}\n",
-            runQxlmCtl({"log", printer, "--code", "0015,0008", "--since", "2017/01/05", "--json"}).out);
+            ctlRun({"log", printer, "--code", "0015,0008", "--since", "2017/01/05", "--json"}).out);
 
-  EXPECT_EQ(ctl::EXIT_NO_LOG, runQxlmCtl({"log", printer + " nobody"}).exit);
-  EXPECT_EQ(ctl::EXIT_USAGE, runQxlmCtl({"log", printer, "--code", "15"}).exit);
-  EXPECT_EQ(ctl::EXIT_USAGE, runQxlmCtl({"log", printer, "--since", "yesterday"}).exit);
+  EXPECT_EQ(ctl::EXIT_NO_LOG, ctlRun({"log", printer + " nobody"}).exit);
+  EXPECT_EQ(ctl::EXIT_USAGE, ctlRun({"log", printer, "--code", "15"}).exit);
+  EXPECT_EQ(ctl::EXIT_USAGE, ctlRun({"log", printer, "--since", "yesterday"}).exit);
 }
 
 TEST_F(FleetLog, FollowsTheMonitorsLogAcrossATrim) {

@@ -18,13 +18,13 @@ class FleetPorts : public FleetPortTest {
     text.insert(text.end(), args.begin(), args.end());
     json.insert(json.end(), args.begin(), args.end());
 
-    const CtlResult none = runQxlmCtl(text);
+    const CtlRun none = ctlRun(text);
     EXPECT_EQ(ctl::EXIT_OK, none.exit) << none.err;
     EXPECT_EQ("no port open\n", none.out);
-    EXPECT_EQ("[]\n", runQxlmCtl(json).out);
+    EXPECT_EQ("[]\n", ctlRun(json).out);
 
     ASSERT_NE(nullptr, openReady(names[0], false));
-    const CtlResult one = runQxlmCtl(json);
+    const CtlRun one = ctlRun(json);
     EXPECT_EQ(ctl::EXIT_OK, one.exit) << one.err;
     EXPECT_EQ(0u, one.out.find("[{\"port\":\"" + names[0] + "\",\"printer\":\"Pipe Test Printer\",\"answered\":true,"))
         << one.out;
@@ -33,7 +33,7 @@ class FleetPorts : public FleetPortTest {
 
     ASSERT_NE(nullptr, openReady(names[1], false));
     ASSERT_NE(nullptr, openReady(names[2], false));
-    const std::vector<std::string> rows = outputLines(runQxlmCtl(text).out);
+    const std::vector<std::string> rows = outputLines(ctlRun(text).out);
     ASSERT_EQ(4u, rows.size());
     EXPECT_EQ(0u, rows[0].find("PORT "));
     for (size_t i = 0; i < names.size(); ++i) {

@@ -2,19 +2,7 @@
 
 #include <sstream>
 
-#include "ctl_run.h"
 #include "pipe/pipe_commands.h"
-#include "platform/clock.h"
-
-CtlResult runQxlmCtl(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const ctl::Console console{out, err, false};
-  CtlResult result;
-  result.exit = ctl::runCtl(args, console);
-  result.out = out.str();
-  result.err = err.str();
-  return result;
-}
 
 std::vector<std::string> outputLines(const std::string& text) {
   std::vector<std::string> result;
@@ -50,16 +38,6 @@ std::streamsize SharedOutput::xsputn(const char* s, std::streamsize n) {
   std::lock_guard<std::mutex> held(mutex_);
   text_.append(s, static_cast<size_t>(n));
   return n;
-}
-
-void FleetPortTest::SetUp() {
-  PipePortTest::SetUp();
-  clockSetScale(0.01);
-}
-
-void FleetPortTest::TearDown() {
-  PipePortTest::TearDown();
-  clockSetScale(1.0);
 }
 
 INIPORT* FleetPortTest::openReady(const std::string& name, bool heartbeat) {

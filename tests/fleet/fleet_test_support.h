@@ -1,6 +1,6 @@
-// Helpers of the fleet tests: qxlm-ctl run in this process with its output kept,
-// an output another thread may read while a command writes it, and ports of the
-// test's own on virtual printers with the clock sped up.
+// Helpers of the fleet tests: qxlm-ctl's output as lines, an output another thread
+// may read while a command writes it, and ports of the test's own on virtual
+// printers with the clock sped up.
 #pragma once
 
 #include <mutex>
@@ -10,13 +10,6 @@
 #include <vector>
 
 #include "pipe_test_support.h"
-
-struct CtlResult {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-CtlResult runQxlmCtl(const std::vector<std::string>& args);
 
 std::vector<std::string> outputLines(const std::string& text);
 bool contains(const std::string& text, const std::string& part);
@@ -39,8 +32,7 @@ class SharedOutput : public std::streambuf {
 
 class FleetPortTest : public PipePortTest {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  FleetPortTest() : PipePortTest(0.01) {}
   // A port on a fresh virtual printer, its status thread running; with the
   // heartbeat, the stored status follows the printer.
   INIPORT* openReady(const std::string& name, bool heartbeat);

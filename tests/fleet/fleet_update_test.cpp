@@ -27,7 +27,7 @@ TEST_F(FleetUpdate, TheDemoPrinterEndsOnTheVersionOfTheFileName) {
   const std::string file = "FLEET-TK3A0124.BIN";
   writeFile(file, std::string(3000, 'Z'));
 
-  const CtlResult run = runQxlmCtl({"flash", name, file});
+  const CtlRun run = ctlRun({"flash", name, file});
   waitForFlashThread(port);
   DeleteFileA(file.c_str());
   EXPECT_EQ(ctl::EXIT_OK, run.exit) << run.err;

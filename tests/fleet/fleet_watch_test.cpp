@@ -127,7 +127,7 @@ TEST_F(FleetWatch, SeesPaperOutAndBackUntilReady) {
   ASSERT_TRUE(storedStatusShows(name, OUT_OF_PAPER));
 
   // While the paper is out, --until ready runs into its time-out.
-  const CtlResult late = runQxlmCtl({"watch", name, "--until", "ready", "--until-timeout", "5s", "--interval", "1s"});
+  const CtlRun late = ctlRun({"watch", name, "--until", "ready", "--until-timeout", "5s", "--interval", "1s"});
   EXPECT_EQ(ctl::EXIT_CONDITION_TIMED_OUT, late.exit);
   EXPECT_TRUE(contains(late.err, "ready did not hold")) << late.err;
   const std::vector<std::string> seen = outputLines(late.out);

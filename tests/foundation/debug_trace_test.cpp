@@ -22,7 +22,7 @@ class DebugTraceTest : public ::testing::Test {
     DebugTrace(port.get(), TRACE_INFO, "MonOpenPort - Open port passed");
     DebugTrace(port.get(), 2, "Other - level two");
     DebugTraceRaw("Direct - raw\r\n");
-    return capture.lines;
+    return capture.lines();
   }
 
   TestPort port = makeTestPort(WSTR("Trace printer"));
@@ -64,7 +64,7 @@ TEST_F(DebugTraceTest, FormattedTracesFollowTheSameFilter) {
   DebugTraceF(port.get(), TRACE_INFO, "Op - %d of %s", 3, "four");
   DebugTraceF(port.get(), TRACE_ERROR, "Op - %d", 5);
   DebugTraceRawF("Op - direct %u\r\n", 7u);
-  EXPECT_EQ(Lines({"Trace printer - Op - 3 of four", "Op - direct 7\r\n"}), capture.lines);
+  EXPECT_EQ(Lines({"Trace printer - Op - 3 of four", "Op - direct 7\r\n"}), capture.lines());
   EXPECT_TRUE(DebugTraceEnabled(TRACE_INFO));
   EXPECT_FALSE(DebugTraceEnabled(TRACE_ERROR));
 }
@@ -77,10 +77,10 @@ TEST_F(DebugTraceTest, AJoinedLineIsCutTo1023Characters) {
   TraceCapture capture;
   DebugTrace(longName.get(), TRACE_INFO, text.c_str());
   DebugTraceF(longName.get(), TRACE_INFO, "%s", text.c_str());
-  ASSERT_EQ(2u, capture.lines.size());
+  ASSERT_EQ(2u, capture.lines().size());
   const std::string joined = name + " - " + text;
-  EXPECT_EQ(joined.substr(0, 1023), capture.lines[0]);
-  EXPECT_EQ(joined.substr(0, 1023), capture.lines[1]);
+  EXPECT_EQ(joined.substr(0, 1023), capture.lines()[0]);
+  EXPECT_EQ(joined.substr(0, 1023), capture.lines()[1]);
 }
 
 }  // namespace

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <string>
 
-#include "foundation_helpers.h"
 #include "log/event_log.h"
-#include "planted_file.h"
+#include "foundation_helpers.h"
+#include "port/settings.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
-#include "port/settings.h"
-#include "tests/test_files.h"
+#include "planted_file.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -416,9 +416,9 @@ TEST(StateText, NamesEveryPrinterState) {
     EXPECT_STREQ(c.text, text) << "state " << int(c.state);
     if (strcmp(c.text, " NONE") == 0) {
       EXPECT_EQ(std::vector<std::string>({"BuildStateText - Did not find printerState (" + std::to_string(c.state) + ")"}),
-                capture.lines);
+                capture.lines());
     } else {
-      EXPECT_TRUE(capture.lines.empty());
+      EXPECT_TRUE(capture.lines().empty());
     }
   }
   Settings.EnableDiags = 0;

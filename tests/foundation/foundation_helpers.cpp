@@ -2,51 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "platform/debug_output.h"
-
-WideString widen(const std::string& text) {
-  WideString wide;
-  for (unsigned char c : text) wide.push_back(static_cast<WCHAR>(c));
-  return wide;
-}
-
-TestKey::TestKey(const std::string& name) : root_(widen("SOFTWARE\\qxlm-tests\\" + name)) { remove(); }
-
-TestKey::~TestKey() { remove(); }
-
-void TestKey::remove() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, root_.c_str()); }
-
-BOOL TestKey::exists() const {
-  HKEY hKey = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, root_.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return FALSE;
-  RegCloseKey(hKey);
-  return TRUE;
-}
-
-void TestKey::set(const char* name, DWORD type, const void* data, DWORD size) {
-  HKEY hKey = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, root_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                           KEY_READ | KEY_SET_VALUE, nullptr, &hKey, nullptr));
-  EXPECT_EQ(ERROR_SUCCESS,
-            RegSetValueExW(hKey, widen(name).c_str(), 0, type, static_cast<const BYTE*>(data), size));
-  RegCloseKey(hKey);
-}
-
-BOOL TestKey::query(const char* name, DWORD* type, DWORD* value, DWORD* size) const {
-  HKEY hKey = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, root_.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return FALSE;
-  BYTE data[64] = {};
-  DWORD dataSize = sizeof data;
-  const LONG result = RegQueryValueExW(hKey, widen(name).c_str(), nullptr, type, data, &dataSize);
-  RegCloseKey(hKey);
-  if (result != ERROR_SUCCESS) return FALSE;
-  memcpy(value, data, sizeof *value);
-  if (size != nullptr) *size = dataSize;
-  return TRUE;
-}
-
 void PortDeleter::operator()(INIPORT* pIniPort) const {
   DeleteCriticalSection(&pIniPort->StatusCopyLock);
   DeleteCriticalSection(&pIniPort->FlashLock);
@@ -77,7 +32,6 @@ BOOL fileExists(const std::string& path) {
   return TRUE;
 }
 
-
 void writeFile(const std::string& path, const std::string& data) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -89,11 +43,3 @@ void writeFile(const std::string& path, const std::string& data) {
 }
 
 void deleteFile(const std::string& path) { DeleteFileA(path.c_str()); }
-
-namespace {
-void collectLine(LPCSTR line, void* context) { static_cast<TraceCapture*>(context)->lines.push_back(line); }
-}  // namespace
-
-TraceCapture::TraceCapture() { debugOutputCapture(collectLine, this); }
-
-TraceCapture::~TraceCapture() { debugOutputCapture(nullptr, nullptr); }

@@ -2,22 +2,13 @@
 
 #include "log/event_log.h"
 
-#include "platform/clock.h"
 #include "port/port_entry_points.h"
-#include "tests/test_files.h"
-
-void JobTest::SetUp() {
-  PortTest::SetUp();
-  clockSetScale(0.01);
-  spooler().reset();
-}
+#include "platform/clock.h"
+#include "tests/support/test_files.h"
 
 void JobTest::TearDown() {
   PortTest::TearDown();
   trace_.reset();
-  for (const std::string& path : logs_) deleteLogFile(path);
-  clockSetScale(1.0);
-  spooler().reset();
 }
 
 INIPORT* JobTest::openPort(const std::string& portName) {
@@ -27,8 +18,6 @@ INIPORT* JobTest::openPort(const std::string& portName) {
     ADD_FAILURE() << "the open of " << portName << " failed with " << GetLastError();
     return nullptr;
   }
-  char path[LOG_PATH_SIZE];
-  if (BuildLogFilePath(pIniPort, path, sizeof path)) logs_.push_back(path);
   if (pIniPort->PortType == 2 && (pIniPort->flags & PP_RUN_THREAD) && HeartbeatOn) {
     for (int i = 0; i < 2000 && !pIniPort->goodCommWithPrinter; ++i) clockSleep(10);
   }
@@ -111,13 +100,13 @@ std::vector<DWORD> JobTest::writeSizes(INIPORT* pIniPort) {
 }
 
 std::string JobTest::logFile(INIPORT* pIniPort) {
-  char path[LOG_PATH_SIZE];
-  return BuildLogFilePath(pIniPort, path, sizeof path) ? readLogFile(path) : std::string();
+  const std::string path = logPath(pIniPort);
+  return path.empty() ? std::string() : readLogFile(path);
 }
 
 void JobTest::clearLog(INIPORT* pIniPort) {
-  char path[LOG_PATH_SIZE];
-  ASSERT_TRUE(BuildLogFilePath(pIniPort, path, sizeof path));
+  const std::string path = logPath(pIniPort);
+  ASSERT_FALSE(path.empty());
   EXPECT_TRUE(deleteLogFile(path)) << path;
 }
 

@@ -20,7 +20,6 @@ const char kPrinterName[] = "Job Test Printer";
 
 class JobTest : public PortTest {
  protected:
-  void SetUp() override;
   void TearDown() override;
 
   // A port over a fresh virtual printer; returns once the status thread has talked
@@ -44,7 +43,6 @@ class JobTest : public PortTest {
                 const std::function<bool(int held, DWORD error)>& onHeld);
 
   sim::Printer& printerOf(INIPORT* pIniPort) { return sim::printer(pIniPort->PortNameA); }
-  sim::RecordingSpooler& spooler() { return sim::spooler(); }
 
   // The job ids the spooler was sent with this command, in order.
   std::vector<DWORD> jobsSent(DWORD command) const;
@@ -63,7 +61,6 @@ class JobTest : public PortTest {
   TraceCapture& trace();
 
  private:
-  std::vector<std::string> logs_;
   std::unique_ptr<TraceCapture> trace_;
 };
 

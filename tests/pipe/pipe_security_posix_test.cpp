@@ -12,7 +12,7 @@
 #include "ctl_command_line.h"
 #include "pipe/pipe_packet.h"
 #include "pipe_test_support.h"
-#include "tests/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

@@ -2,12 +2,13 @@
 // one connection, and the port close with and without a client.
 #include <vector>
 
+#include "port/port_record.h"
 #include "pipe/pipe_commands.h"
 #include "pipe/pipe_server.h"
 #include "pipe_test_support.h"
 #include "platform/clock.h"
-#include "port/port_record.h"
-#include "tests/test_files.h"
+#include "tests/support/test_files.h"
+#include "tests/support/trace_capture.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ TEST_F(PipeServer, OneClientAtATime) {
 TEST_F(PipeServer, ASilentClientGetsNothingAndTheServerListensAgain) {
   const std::string name = portName("SILENT");
   ASSERT_NE(nullptr, open(name));
-  TraceLines trace;
+  TraceCapture trace;
   HANDLE silent = rawClientWhenOpen(name);
   ASSERT_NE(INVALID_HANDLE_VALUE, silent);
   CloseHandle(silent);
@@ -87,7 +88,7 @@ TEST_F(PipeServer, AnIdleClientIsDroppedAndTheNextOneServed) {
 TEST_F(PipeServer, AnOverlongRequestIsNotAnsweredAndTheClientIsDropped) {
   const std::string name = portName("LONG");
   ASSERT_NE(nullptr, open(name));
-  TraceLines trace;
+  TraceCapture trace;
   HANDLE client = rawClientWhenOpen(name);
   ASSERT_NE(INVALID_HANDLE_VALUE, client);
   DWORD mode = PIPE_READMODE_MESSAGE;
@@ -135,7 +136,7 @@ TEST_F(PipeServer, ARunningPipeThreadIsNeverJoinedByASecond) {
   EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
   const HANDLE thread = port->hPipeThread;
   const HANDLE event = port->hPipeEvent;
-  TraceLines trace;
+  TraceCapture trace;
   EXPECT_TRUE(CreatePipeThread(port));
   EXPECT_EQ(thread, port->hPipeThread.load());
   EXPECT_EQ(event, port->hPipeEvent.load());  // the close still wakes the serving thread
@@ -150,7 +151,7 @@ TEST_F(PipeServer, CloseWithoutAClientEndsThePipeThread) {
   const std::string name = portName("CLOSEIDLE");
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
-  TraceLines trace;
+  TraceCapture trace;
   EXPECT_TRUE(close(port));
   EXPECT_EQ(1u, trace.count("PipeThread - Stop"));
   ctl::PipeClient client;
@@ -172,7 +173,7 @@ TEST_F(PipeServer, ANameHeldByAnotherIsLoggedAndTakenOnceFree) {
   ASSERT_TRUE(GetComputerNameA(computer, &computerSize));
   const std::string log = std::string(windows) + "\\Temp\\Pipe Test Printer_" + computer + ".log";
   deleteLogFile(log);
-  TraceLines trace;
+  TraceCapture trace;
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
 

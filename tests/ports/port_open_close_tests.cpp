@@ -10,7 +10,7 @@
 #include "port/port_record.h"
 #include "ports_test_support.h"
 #include "sim/lower_monitor.h"
-#include "tests/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "status/status_query.h"
 #include "status/status_reply.h"
 #include "status_test_support.h"
-#include "trace_capture.h"
+#include "tests/support/trace_capture.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ class Interpretation : public StatusTest {
 };
 
 TEST_F(Interpretation, FakeStatusPutsThePortOffLine) {
-  TraceCapture trace;
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   BYTE fake[STATUS_REPLY_SIZE];
   const DWORD length = qxMakeFakeStatus(port_, fake);
   ProcessQXStatusString(port_, fake, length);
@@ -52,7 +52,7 @@ TEST_F(Interpretation, TicketNotTakenIsBinFullUnlessDisabled) {
   EXPECT_EQ(static_cast<DWORD>(PORT_STATUS_TYPE_INFO), postedSeverity(port_));
 
   setting("JAVAticketNotTakenDisable", 1);
-  TraceCapture trace;  // after the settings read, which sets "EnableDiags" too
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);  // after the settings read, which sets "EnableDiags" too
   interpret(0x00, 0x08);
   EXPECT_EQ(0u, postedStatus(port_));
   EXPECT_FALSE(trace.contains("No set port status errors"));
@@ -149,7 +149,7 @@ TEST_F(Interpretation, RepliesWithoutStatusBytesChangeNothing) {
   Bytes cut = {'S', '0', '0', 0x01};
   ProcessQXStatusString(port_, cut.data(), static_cast<DWORD>(cut.size()));
   // A buffer whose first byte would pass for a letter, but which holds no reply.
-  TraceCapture trace;
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   ProcessQXStatusString(port_, cut.data(), 0);
   EXPECT_TRUE(trace.contains("ProcessQXStatusString - return because length = 0"));
   EXPECT_FALSE(trace.contains("return because not S,N,E,C"));

@@ -11,7 +11,7 @@
 #include "status/status_query.h"
 #include "status/status_reply.h"
 #include "status_test_support.h"
-#include "trace_capture.h"
+#include "tests/support/trace_capture.h"
 
 namespace {
 
@@ -182,7 +182,7 @@ TEST_F(StatusQuery, SerialReplyOfTheWrongTypeIsDiscarded) {
   port->PrinterStatus = 3;
   printer(port).setStatus(0, 0);
 
-  TraceCapture trace;
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
   EXPECT_TRUE(trace.contains("Unexpected first character from serial read"));
   EXPECT_EQ(3u, port->PrinterStatus.load());

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "status/status_reply.h"
-#include "trace_capture.h"
+#include "tests/support/trace_capture.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ BOOL convert(const Bytes& request, DWORD length, DWORD* code) {
 }
 
 TEST(StatusRequest, EveryValidRequestHasItsCodeAndName) {
-  TraceCapture trace;
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   const struct {
     char letter;
     DWORD code;
@@ -43,7 +43,7 @@ TEST(StatusRequest, EveryValidRequestHasItsCodeAndName) {
 }
 
 TEST(StatusRequest, PrintTicketIsAcceptedWithAnyLength) {
-  TraceCapture trace;
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   const Bytes request = {0x1B, 'I', 'A', 'c', 1, 2, 3, 4, 5, 6, 7};
   for (DWORD length : {0u, 2u, 4u, 5u, 11u, 200u}) {
     DWORD code = 0;
@@ -54,7 +54,7 @@ TEST(StatusRequest, PrintTicketIsAcceptedWithAnyLength) {
 }
 
 TEST(StatusRequest, MalformedRequestsFailWithTheirReason) {
-  TraceCapture trace;
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   DWORD code = 77;
   EXPECT_FALSE(convert({0x1B, 'I'}, 2, &code));
   EXPECT_FALSE(convert({0x1B, 'I', 'S', 0, 0}, 5, &code));
@@ -77,7 +77,7 @@ TEST(StatusRequest, MalformedRequestsFailWithTheirReason) {
 }
 
 TEST(StatusRequest, CodeNamesCoverOnlyTheTable) {
-  TraceCapture trace;
+  TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   traceStatusCode(nullptr, 26);
   traceStatusCode(nullptr, 27);
   traceStatusCode(nullptr, 28);

@@ -1,27 +1,19 @@
-// The status tests' fixture: a monitor started on a registry key of the test's own,
-// ports opened as the spooler opens them over virtual printers, the recording
-// spooler, and the port's event log file.
+// The status tests' fixture: the shared monitor fixture on the real clock, ports
+// named after the test, ports whose queries the test drives itself, and the port's
+// event log file.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/win32_api.h"
-#include "port/port_record.h"
-#include "sim/lower_monitor.h"
-#include "sim/recording_spooler.h"
+#include "tests/support/monitor_test.h"
 
-typedef std::basic_string<WCHAR> WideString;
 typedef std::vector<BYTE> Bytes;
 
-WideString widen(const std::string& text);
-
-class StatusTest : public ::testing::Test {
+class StatusTest : public MonitorTest {
  protected:
+  StatusTest() : MonitorTest("status", 1.0) {}
   void SetUp() override;
-  void TearDown() override;
 
   // A setting in the registry and in memory.
   void setting(const std::string& name, DWORD value);
@@ -39,10 +31,8 @@ class StatusTest : public ::testing::Test {
   INIPORT* quietPort(const std::string& kind);
   // A quiet port after one heartbeat query: the monitor talks to the printer.
   INIPORT* talkingPort(const std::string& kind);
-  BOOL closePort(INIPORT* pIniPort);
 
   sim::Printer& printer(INIPORT* pIniPort) { return sim::printer(pIniPort->PortNameA); }
-  sim::RecordingSpooler& spooler() { return sim::spooler(); }
   std::vector<sim::SpoolerRecord> setPorts(INIPORT* pIniPort) const;
   // The last status posted for the port, or 99 when none was.
   DWORD postedStatus(INIPORT* pIniPort) const;
@@ -57,10 +47,7 @@ class StatusTest : public ::testing::Test {
 
  private:
   std::string testName_;
-  WideString root_;
   int ports_ = 0;
-  std::vector<INIPORT*> open_;
-  std::vector<std::string> logs_;
 };
 
 // A status reply of type letter with the two status bytes.

@@ -189,7 +189,7 @@ TEST_F(StatusThread, CloseEndsAThreadHeldByAnUnfinishedDocument) {
   INIPORT* port = openPort("USB");
   ASSERT_TRUE(waitForReads(port, 2));
   startDocument(port);
-  EXPECT_TRUE(closePort(port));
+  EXPECT_TRUE(close(port));
   const size_t posts = spooler().calls(sim::SpoolerCall::SetPort).size();
   clockSleep(2000);
   EXPECT_EQ(posts, spooler().calls(sim::SpoolerCall::SetPort).size());

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "client_pipe.h"
+#include "tests/support/client_pipe.h"
 #include "platform/posix/kernel_object.h"
 
 namespace {

@@ -1,16 +1,19 @@
-// The debug trace collected for the life of a scope, with "EnableDiags" set so
-// that information and error lines are both emitted.
+// The debug trace, every line collected for the life of a scope.
 #pragma once
 
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "port/debug_trace.h"
 #include "platform/win32_api.h"
 
 class TraceCapture {
  public:
+  // Leaves "EnableDiags" as the settings have it.
   TraceCapture();
+  // Sets "EnableDiags" to diags, and back at the end of the scope.
+  explicit TraceCapture(DWORD diags);
   ~TraceCapture();
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
@@ -26,5 +29,6 @@ class TraceCapture {
   static void sink(LPCSTR line, void* context);
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
+  bool setsDiags_;
   DWORD savedDiags_;
 };

@@ -3,14 +3,14 @@
 #include <atomic>
 #include <string>
 
-#include "client_pipe.h"
+#include "tests/support/client_pipe.h"
 
 namespace {
 
 std::atomic<unsigned> g_pipeCount{0};
 
 std::basic_string<WCHAR> uniquePipeName() {
-  const std::string name = "\\\\.\\pipe\\qxlm-flash-tests-" + std::to_string(GetCurrentProcessId()) + "-" +
+  const std::string name = "\\\\.\\pipe\\qxlm-test-client-" + std::to_string(GetCurrentProcessId()) + "-" +
                            std::to_string(++g_pipeCount);
   return std::basic_string<WCHAR>(name.begin(), name.end());
 }

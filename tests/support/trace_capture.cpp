@@ -1,17 +1,18 @@
-#include "trace_capture.h"
+#include "tests/support/trace_capture.h"
 
-#include "platform/debug_output.h"
-#include "port/debug_trace.h"
 #include "port/settings.h"
+#include "platform/debug_output.h"
 
-TraceCapture::TraceCapture() : savedDiags_(Settings.EnableDiags) {
-  Settings.EnableDiags = DIAG_INFO | DIAG_ERRORS;
+TraceCapture::TraceCapture() : setsDiags_(false), savedDiags_(0) { debugOutputCapture(&TraceCapture::sink, this); }
+
+TraceCapture::TraceCapture(DWORD diags) : setsDiags_(true), savedDiags_(Settings.EnableDiags) {
+  Settings.EnableDiags = diags;
   debugOutputCapture(&TraceCapture::sink, this);
 }
 
 TraceCapture::~TraceCapture() {
   debugOutputCapture(nullptr, nullptr);
-  Settings.EnableDiags = savedDiags_;
+  if (setsDiags_) Settings.EnableDiags = savedDiags_;
 }
 
 void TraceCapture::sink(LPCSTR line, void* context) {

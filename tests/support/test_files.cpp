@@ -1,4 +1,4 @@
-#include "tests/test_files.h"
+#include "tests/support/test_files.h"
 
 #include "log/log_lock.h"
 #include "platform/win32_api.h"
