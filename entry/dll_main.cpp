@@ -1,5 +1,5 @@
 // The library's start-up routine: only the process attach does work.
-#include "port/monitor_state.h"
+#include "entry/monitor_entry.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) ProcessAttach(hInstance);
