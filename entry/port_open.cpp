@@ -42,17 +42,17 @@ void discardUnopenedRecord(INIPORT* pIniPort) {
 }
 
 void resetPortState(INIPORT* pIniPort, LPCWSTR pPortName, LPCWSTR pPrinterName, const MONITOR* pMonitor) {
-  pIniPort->printerState = PRINTER_STATE_HEARTBEAT;
-  pIniPort->LowPaperCount = 0;
-  pIniPort->LowPaper = FALSE;
-  pIniPort->goodCommWithPrinter = FALSE;
-  pIniPort->WDCountsKnown = FALSE;
-  pIniPort->LastWinErrorLogged = 0;
+  pIniPort->status.printerState = PRINTER_STATE_HEARTBEAT;
+  pIniPort->status.LowPaperCount = 0;
+  pIniPort->status.LowPaper = FALSE;
+  pIniPort->link.goodCommWithPrinter = FALSE;
+  pIniPort->link.WDCountsKnown = FALSE;
+  pIniPort->status.LastWinErrorLogged = 0;
   const DWORD now = clockTickCount();
-  pIniPort->LastPollLogTime = now;
-  pIniPort->LastRefreshTime = now;
+  pIniPort->status.LastPollLogTime = now;
+  pIniPort->status.LastRefreshTime = now;
 
-  pIniPort->fn = *pMonitor;
+  pIniPort->link.fn = *pMonitor;
 
   narrowCopy(pIniPort->PortNameA, sizeof pIniPort->PortNameA, pPortName);
   lstrcpynW(pIniPort->PrinterNameW, pPrinterName != nullptr ? pPrinterName : WSTR(""),
@@ -65,29 +65,29 @@ void resetPortState(INIPORT* pIniPort, LPCWSTR pPortName, LPCWSTR pPrinterName, 
     TextLogFile(pIniPort, text, "0011", DRW_PORTS);
   }
 
-  EnterCriticalSection(&pIniPort->StatusCopyLock);
-  memset(pIniPort->SavedStatus, 0, sizeof pIniPort->SavedStatus);
-  pIniPort->SavedStatusLength = 0;
-  strcpy(pIniPort->WDVersion, "V1.00");
-  LeaveCriticalSection(&pIniPort->StatusCopyLock);
-  pIniPort->EOPFound = FALSE;
-  pIniPort->PrinterTimeout = FALSE;
-  pIniPort->PrinterPurge = FALSE;
-  pIniPort->AbortPending = FALSE;
-  pIniPort->AbortDoc = FALSE;
-  pIniPort->UsbCrcError = FALSE;
-  pIniPort->WDCapable = FALSE;
+  EnterCriticalSection(&pIniPort->link.StatusCopyLock);
+  memset(pIniPort->link.SavedStatus, 0, sizeof pIniPort->link.SavedStatus);
+  pIniPort->link.SavedStatusLength = 0;
+  strcpy(pIniPort->link.WDVersion, "V1.00");
+  LeaveCriticalSection(&pIniPort->link.StatusCopyLock);
+  pIniPort->doc.EOPFound = FALSE;
+  pIniPort->status.PrinterTimeout = FALSE;
+  pIniPort->status.PrinterPurge = FALSE;
+  pIniPort->doc.AbortPending = FALSE;
+  pIniPort->doc.AbortDoc = FALSE;
+  pIniPort->link.UsbCrcError = FALSE;
+  pIniPort->link.WDCapable = FALSE;
 }
 
 // Serial links (a name with "COM") exchange status inside documents of their own;
 // USB, parallel, FILE: and network ports all take vendor requests.
 void decidePortType(INIPORT* pIniPort) {
-  pIniPort->PortType = 2;
+  pIniPort->settings.PortType = PORT_TYPE_USB;
   if (findText(pIniPort->PortNameA, "USB") != nullptr) {
     DebugTrace(pIniPort, TRACE_INFO, "MonOpenPort - USB port selected");
   }
   if (findText(pIniPort->PortNameA, "COM") != nullptr) {
-    pIniPort->PortType = 1;
+    pIniPort->settings.PortType = PORT_TYPE_SERIAL;
     DebugTrace(pIniPort, TRACE_INFO, "MonOpenPort - Serial port selected");
   }
 }
@@ -109,7 +109,7 @@ void decideHeartbeat(INIPORT* pIniPort) {
 }
 
 void setUsbTimeOuts(INIPORT* pIniPort) {
-  if (!lowerHasSetTimeOuts(pIniPort) || pIniPort->PortType != 2) return;
+  if (!lowerHasSetTimeOuts(pIniPort) || pIniPort->settings.PortType != PORT_TYPE_USB) return;
   COMMTIMEOUTS timeOuts = {};
   timeOuts.ReadIntervalTimeout = Settings.USBReadIntervalTimeout;
   timeOuts.ReadTotalTimeoutMultiplier = Settings.USBReadTotalTimeoutMultiplier;
@@ -161,7 +161,7 @@ BOOL WINAPI MonOpenPort(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle, 
     DebugTrace(nullptr, TRACE_ERROR, "MonOpenPort - Open port failed");
     return FALSE;
   }
-  if (!lowerOpenPort(pMonitor, pPortName, &pIniPort->hPort)) {
+  if (!lowerOpenPort(pMonitor, pPortName, &pIniPort->link.hPort)) {
     DebugTrace(nullptr, TRACE_ERROR, "MonOpenPort - Open port failed");
     discardUnopenedRecord(pIniPort);
     return FALSE;
@@ -172,8 +172,8 @@ BOOL WINAPI MonOpenPort(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle, 
   decidePortType(pIniPort);
   takeParserPlace(pIniPort);
   decideHeartbeat(pIniPort);
-  pIniPort->WDEnable = Settings.USBWDGlobalEnable != 0;
-  pIniPort->AbortOnWriteTimeout = pIniPort->PortType == 2 && Settings.USBAbortOnWriteTimeout != 0;
+  pIniPort->settings.WDEnable = Settings.USBWDGlobalEnable != 0;
+  pIniPort->settings.AbortOnWriteTimeout = pIniPort->settings.PortType == PORT_TYPE_USB && Settings.USBAbortOnWriteTimeout != 0;
 
   // The port's status thread and pipe thread start here: after the record is set up,
   // before the lower port's time-outs are set.

@@ -28,7 +28,7 @@ namespace {
 #define LINK_CHECK_TRIES 3
 
 void checkLinkBeforeDocument(INIPORT* pIniPort) {
-  for (int tries = 0; !pIniPort->goodCommWithPrinter; ++tries) {
+  for (int tries = 0; !pIniPort->link.goodCommWithPrinter; ++tries) {
     if (tries == LINK_CHECK_TRIES) {
       DebugTrace(pIniPort, TRACE_ERROR, "MonStartDoc - Printer link still bad, the printer is not told of the document");
       if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Not responding - Start Doc", "0019", DRW_ERRORS);
@@ -50,11 +50,11 @@ DWORD readTicketCounter(INIPORT* pIniPort) {
   DWORD count = 0;
   DWORD i = 3;
   HANDLE locked = lockLastStatus(pIniPort);
-  for (; i < pIniPort->LastStatusLength && pIniPort->LastStatus[i] >= '0' && pIniPort->LastStatus[i] <= '9'; ++i) {
-    count = count * 10 + (pIniPort->LastStatus[i] - '0');
+  for (; i < pIniPort->status.LastStatusLength && pIniPort->status.LastStatus[i] >= '0' && pIniPort->status.LastStatus[i] <= '9'; ++i) {
+    count = count * 10 + (pIniPort->status.LastStatus[i] - '0');
   }
   unlockLastStatus(locked);
-  pIniPort->DocCountSODKnown = i > 3;
+  pIniPort->doc.DocCountSODKnown = i > 3;
   DebugTraceF(pIniPort, TRACE_INFO, "MonStartDoc - Doc count before print = %u", static_cast<unsigned>(count));
   return count;
 }
@@ -77,19 +77,19 @@ void setSerialTimeouts(INIPORT* pIniPort) {
 #define FLASH_WAIT_LIMIT 60000u
 
 BOOL waitForFlashToEnd(INIPORT* pIniPort) {
-  if (!pIniPort->FlashInProgress) return TRUE;
-  ReleaseMutex(pIniPort->hPipeDoingStatus);
+  if (!pIniPort->flash.FlashInProgress) return TRUE;
+  ReleaseMutex(pIniPort->pipe.hPipeDoingStatus);
   const DWORD start = clockTickCount();
-  while (pIniPort->FlashInProgress && clockTickCount() - start < FLASH_WAIT_LIMIT) clockSleep(100);
-  WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
-  return !pIniPort->FlashInProgress;
+  while (pIniPort->flash.FlashInProgress && clockTickCount() - start < FLASH_WAIT_LIMIT) clockSleep(100);
+  WaitForSingleObject(pIniPort->pipe.hPipeDoingStatus, INFINITE);
+  return !pIniPort->flash.FlashInProgress;
 }
 
 // Undoes the marking of the port for a document that does not start.
 BOOL abandonDocument(INIPORT* pIniPort, INIJOB* job, DWORD error) {
   pIniPort->flags &= ~PP_IN_DOC;
-  SetEvent(pIniPort->heartbeatRun);
-  ReleaseMutex(pIniPort->hPipeDoingStatus);
+  SetEvent(pIniPort->status.heartbeatRun);
+  ReleaseMutex(pIniPort->pipe.hPipeDoingStatus);
   FreeIniJob(pIniPort, job);
   SetLastError(error);
   return FALSE;
@@ -134,11 +134,11 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
 
   // The page scanner is not reset: the end of the last document finished any block
   // it cut, and the printer's own parser carries over just the same.
-  WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
-  const BOOL statusLocked = WaitForSingleObject(pIniPort->StatusNotInProgress, INFINITE) == WAIT_OBJECT_0;
+  WaitForSingleObject(pIniPort->pipe.hPipeDoingStatus, INFINITE);
+  const BOOL statusLocked = WaitForSingleObject(pIniPort->status.StatusNotInProgress, INFINITE) == WAIT_OBJECT_0;
   pIniPort->flags |= PP_IN_DOC;
-  ResetEvent(pIniPort->heartbeatRun);
-  if (statusLocked) ReleaseMutex(pIniPort->StatusNotInProgress);
+  ResetEvent(pIniPort->status.heartbeatRun);
+  if (statusLocked) ReleaseMutex(pIniPort->status.StatusNotInProgress);
   // An update claimed before the port was marked goes first; one claimed later sees
   // the mark and is refused.
   if (!waitForFlashToEnd(pIniPort)) {
@@ -147,18 +147,18 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   }
   // A link failure belongs to the document whose write met it; each document
   // starts with the link believed good until its own writes say otherwise.
-  pIniPort->UsbCrcError = FALSE;
+  pIniPort->link.UsbCrcError = FALSE;
   checkLinkBeforeDocument(pIniPort);
 
   sendEnableWatchDog(pIniPort, TRUE);
 
-  pIniPort->DocCountSODKnown = FALSE;
-  if (pIniPort->PortType != 1 && Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
-    pIniPort->DocCountSOD = readTicketCounter(pIniPort);
+  pIniPort->doc.DocCountSODKnown = FALSE;
+  if (pIniPort->settings.PortType != PORT_TYPE_SERIAL && Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
+    pIniPort->doc.DocCountSOD = readTicketCounter(pIniPort);
   }
 
-  pIniPort->DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
-  pIniPort->PrinterGoneInDoc = FALSE;
+  pIniPort->doc.DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
+  pIniPort->doc.PrinterGoneInDoc = FALSE;
 
   if (!lowerStartDoc(pIniPort, pPrinterName, JobId, 1, pDocInfo)) {
     const DWORD error = GetLastError();
@@ -168,13 +168,13 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
     return abandonDocument(pIniPort, job, error);
   }
 
-  pIniPort->printerState = PRINTER_STATE_PRINTING;
+  pIniPort->status.printerState = PRINTER_STATE_PRINTING;
   if (Settings.DRWenable) TextLogFile(pIniPort, "Start Doc", "0023", DRW_DOCUMENTS);
-  pIniPort->AbortPending = FALSE;
-  pIniPort->AbortDoc = FALSE;
+  pIniPort->doc.AbortPending = FALSE;
+  pIniPort->doc.AbortDoc = FALSE;
   // EOPFound stays: a page that ended the last document still owes its wait for the
   // printer, or this job's first bytes reach a printer busy with it and are lost.
-  if (pIniPort->PortType == 1) setSerialTimeouts(pIniPort);
+  if (pIniPort->settings.PortType == PORT_TYPE_SERIAL) setSerialTimeouts(pIniPort);
   if (!(pIniPort->flags & PP_RUN_THREAD)) {
     // A memory query stopped the threads it started; the document needs both again.
     CreateUstatusThread(pIniPort);
@@ -189,6 +189,6 @@ BOOL WINAPI MonStartDoc(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Le
   LeaveCriticalSection(&SplSem);
 
   WaitForSingleObject(pIniPort->PortFree, INFINITE);
-  ReleaseMutex(pIniPort->hPipeDoingStatus);
+  ReleaseMutex(pIniPort->pipe.hPipeDoingStatus);
   return TRUE;
 }

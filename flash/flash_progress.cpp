@@ -25,9 +25,9 @@ void setFlashProgress(INIPORT* pIniPort, LPCSTR format, ...) {
   va_start(args, format);
   vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  EnterCriticalSection(&pIniPort->FlashLock);
-  memcpy(pIniPort->FlashProgress, text, sizeof text);
-  LeaveCriticalSection(&pIniPort->FlashLock);
+  EnterCriticalSection(&pIniPort->flash.FlashLock);
+  memcpy(pIniPort->flash.FlashProgress, text, sizeof text);
+  LeaveCriticalSection(&pIniPort->flash.FlashLock);
   // Outside the lock, so that a hook may hold the writer while the pipe reads.
   const Hook* hook = g_hook.load(std::memory_order_acquire);
   if (hook != nullptr) hook->function(pIniPort, text, hook->context);
@@ -35,9 +35,9 @@ void setFlashProgress(INIPORT* pIniPort, LPCSTR format, ...) {
 
 void copyFlashProgress(INIPORT* pIniPort, LPSTR pOut, size_t cbOut) {
   if (cbOut == 0) return;
-  EnterCriticalSection(&pIniPort->FlashLock);
-  snprintf(pOut, cbOut, "%s", pIniPort->FlashProgress);
-  LeaveCriticalSection(&pIniPort->FlashLock);
+  EnterCriticalSection(&pIniPort->flash.FlashLock);
+  snprintf(pOut, cbOut, "%s", pIniPort->flash.FlashProgress);
+  LeaveCriticalSection(&pIniPort->flash.FlashLock);
 }
 
 void flashProgressHook(FlashProgressHook hook, void* context) {

@@ -27,7 +27,7 @@ namespace {
 
 enum class Transfer { Sent, WriteFailed, FileFailed, Cancelled };
 
-BOOL cancelled(INIPORT* pIniPort) { return pIniPort->FlashCancel; }
+BOOL cancelled(INIPORT* pIniPort) { return pIniPort->flash.FlashCancel; }
 
 // A pause of the update that a cancel ends early; FALSE when cancelled.
 BOOL pause(INIPORT* pIniPort, DWORD ms) {
@@ -76,16 +76,16 @@ BOOL waitForXon(INIPORT* pIniPort) {
 // the LinkLock.
 Transfer sendFile(INIPORT* pIniPort) {
   DWORD sizeHigh = 0;
-  const DWORD sizeLow = GetFileSize(pIniPort->hFlashFile, &sizeHigh);
+  const DWORD sizeLow = GetFileSize(pIniPort->flash.hFlashFile, &sizeHigh);
   if ((sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) ||
-      SetFilePointer(pIniPort->hFlashFile, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+      SetFilePointer(pIniPort->flash.hFlashFile, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
     setFlashProgress(pIniPort, "%s", "3,0,0,F,BIN FILE NOT FOUND");
     return Transfer::FileFailed;
   }
   const unsigned long long size = (static_cast<unsigned long long>(sizeHigh) << 32) | sizeLow;
   char prefix[32];
   snprintf(prefix, sizeof prefix, "1,%llu,", size / 1000);
-  if (pIniPort->PortType == 1) setSerialTimeOuts(pIniPort);
+  if (pIniPort->settings.PortType == PORT_TYPE_SERIAL) setSerialTimeOuts(pIniPort);
 
   BYTE chunk[FLASH_CHUNK_SIZE];
   unsigned long long sent = 0;
@@ -93,12 +93,12 @@ Transfer sendFile(INIPORT* pIniPort) {
     if (cancelled(pIniPort)) return Transfer::Cancelled;
     DWORD read = 0;
     const DWORD want = size - sent < FLASH_CHUNK_SIZE ? static_cast<DWORD>(size - sent) : FLASH_CHUNK_SIZE;
-    if (!ReadFile(pIniPort->hFlashFile, chunk, want, &read, nullptr) || read == 0) break;
+    if (!ReadFile(pIniPort->flash.hFlashFile, chunk, want, &read, nullptr) || read == 0) break;
     clockSleep(25);
     DWORD written = 0;
     BOOL wrote = lowerWrite(pIniPort, chunk, read, &written);
     if (written > read) written = read;
-    if (pIniPort->PortType == 1 && !waitForXon(pIniPort)) wrote = FALSE;
+    if (pIniPort->settings.PortType == PORT_TYPE_SERIAL && !waitForXon(pIniPort)) wrote = FALSE;
     sent += written;
     setFlashProgress(pIniPort, "%s%llu,P, ", prefix, sent / 1000);
     if (!wrote || written < read) {
@@ -148,8 +148,8 @@ BOOL runUpdate(INIPORT* pIniPort, STATUSFIELDS* pFields) {
 
 DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
   INIPORT* pIniPort = static_cast<INIPORT*>(pParam);
-  DebugTraceF(pIniPort, TRACE_INFO, "FlashUpdateThread - sending %s\r\n", pIniPort->pszFlashFileName);
-  if (pIniPort->FlashWithChecks) {
+  DebugTraceF(pIniPort, TRACE_INFO, "FlashUpdateThread - sending %s\r\n", pIniPort->flash.pszFlashFileName);
+  if (pIniPort->flash.FlashWithChecks) {
     for (int second = 1; second <= 3 && pause(pIniPort, 1000); ++second) {
       setFlashProgress(pIniPort, "0,START_FLASH_DELAY,%d,P, ", second);
     }
@@ -169,18 +169,18 @@ DWORD WINAPI FlashUpdateThread(LPVOID pParam) {
   }
   DebugTraceF(pIniPort, updated ? TRACE_INFO : TRACE_ERROR, "FlashUpdateThread - update %s\r\n",
               updated ? "done" : "failed");
-  CloseHandle(pIniPort->hFlashFile);
-  pIniPort->hFlashFile = nullptr;
+  CloseHandle(pIniPort->flash.hFlashFile);
+  pIniPort->flash.hFlashFile = nullptr;
   // The printer may still be busy with what it took (a file it printed as pages, the
   // restart with its new firmware): the next document's first data waits for it as
   // after a page end, or the printer loses it. A printer that was not in flash
   // mode for all of it took the file as job data, which left its parser anywhere:
   // the next document brings it out of any block first.
-  pIniPort->EOPFound = TRUE;
+  pIniPort->doc.EOPFound = TRUE;
   losePageScannerPlace(pIniPort);
   // The port is free for documents and for the next update.
   SetEvent(pIniPort->PortFree);
-  pIniPort->FlashInProgress = FALSE;
+  pIniPort->flash.FlashInProgress = FALSE;
   return 0;
 }
 
@@ -195,19 +195,19 @@ BOOL CreateFlashUpdateThread(INIPORT* pIniPort) {
     return FALSE;
   }
   SetThreadPriority(hThread, THREAD_PRIORITY_LOWEST);
-  pIniPort->hFlashThread = hThread;
+  pIniPort->flash.hFlashThread = hThread;
   DebugTrace(pIniPort, TRACE_INFO, "CreateFlashUpdateThread - flash thread started\r\n");
   return TRUE;
 }
 
 void cancelFlashUpdate(INIPORT* pIniPort) {
-  if (!pIniPort->FlashInProgress) return;
+  if (!pIniPort->flash.FlashInProgress) return;
   DebugTrace(pIniPort, TRACE_INFO, "cancelFlashUpdate - the running update is to end");
-  pIniPort->FlashCancel = TRUE;
+  pIniPort->flash.FlashCancel = TRUE;
 }
 
 void waitForFlashThread(INIPORT* pIniPort) {
-  HANDLE hThread = pIniPort->hFlashThread.exchange(nullptr);
+  HANDLE hThread = pIniPort->flash.hFlashThread.exchange(nullptr);
   if (hThread == nullptr) return;
   clockWait(hThread, INFINITE);
   CloseHandle(hThread);

@@ -16,7 +16,7 @@ namespace {
 const BYTE kSerialDeviceIdRequest[] = {'<', 'S', 'A', '0', '8', '>'};
 
 BOOL readDeviceId(INIPORT* pIniPort, LPBYTE pReply, LPDWORD pcbReply) {
-  if (pIniPort->PortType == 1) {
+  if (pIniPort->settings.PortType == PORT_TYPE_SERIAL) {
     // The start and the write may fail on a printer that still answers: the read decides.
     const SerialExchange exchange = serialExchange(pIniPort, kSerialDeviceIdRequest, sizeof kSerialDeviceIdRequest,
                                                    0, pReply, DEVICE_ID_READ_SIZE, TRUE, FALSE);

@@ -21,12 +21,12 @@ namespace {
 // progress line is left as it was when there is none for the step.
 DWORD refuse(INIPORT* pIniPort, DWORD code, LPCSTR progressLine) {
   if (progressLine != nullptr) setFlashProgress(pIniPort, "%s", progressLine);
-  if (pIniPort->hFlashFile != nullptr) {
-    CloseHandle(pIniPort->hFlashFile);
-    pIniPort->hFlashFile = nullptr;
+  if (pIniPort->flash.hFlashFile != nullptr) {
+    CloseHandle(pIniPort->flash.hFlashFile);
+    pIniPort->flash.hFlashFile = nullptr;
   }
   SetEvent(pIniPort->PortFree);
-  pIniPort->FlashInProgress = FALSE;
+  pIniPort->flash.FlashInProgress = FALSE;
   return code;
 }
 
@@ -77,24 +77,24 @@ DWORD enterFlashMode(INIPORT* pIniPort, LPCSTR* pProgressLine) {
 // waits for a claimed update, so exactly one of the two goes ahead. FALSE when the
 // pass does not end in time or a document has started.
 BOOL quietStatusThread(INIPORT* pIniPort) {
-  const HANDLE statusLock = pIniPort->StatusNotInProgress;
+  const HANDLE statusLock = pIniPort->status.StatusNotInProgress;
   if (statusLock == nullptr) return (pIniPort->flags & PP_IN_DOC) == 0;  // no status thread
   const DWORD wait = clockWait(statusLock, 5000);
   if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return FALSE;
   const BOOL documentStarted = (pIniPort->flags & PP_IN_DOC) != 0;
   // A real-time request the pipe stopped waiting for is not sent to a printer
   // that takes firmware.
-  if (!documentStarted) pIniPort->RTStatusRequest = FALSE;
+  if (!documentStarted) pIniPort->status.RTStatusRequest = FALSE;
   ReleaseMutex(statusLock);
   return !documentStarted;
 }
 
 BOOL keepFileName(INIPORT* pIniPort, LPCSTR pFileName) {
-  FreeSplMem(pIniPort->pszFlashFileName);
+  FreeSplMem(pIniPort->flash.pszFlashFileName);
   const size_t size = strlen(pFileName) + 1;
-  pIniPort->pszFlashFileName = static_cast<LPSTR>(AllocSplMem(static_cast<DWORD>(size)));
-  if (pIniPort->pszFlashFileName == nullptr) return FALSE;
-  memcpy(pIniPort->pszFlashFileName, pFileName, size);
+  pIniPort->flash.pszFlashFileName = static_cast<LPSTR>(AllocSplMem(static_cast<DWORD>(size)));
+  if (pIniPort->flash.pszFlashFileName == nullptr) return FALSE;
+  memcpy(pIniPort->flash.pszFlashFileName, pFileName, size);
   return TRUE;
 }
 
@@ -103,7 +103,7 @@ BOOL keepFileName(INIPORT* pIniPort, LPCSTR pFileName) {
 DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL withChecks, DWORD cbResponse,
                      HANDLE hClientPipe) {
   DebugTraceF(pIniPort, TRACE_INFO, "qxProgramFlash - file %s for printer %s\r\n", pFileName, pIniPort->PrinterName);
-  if (pIniPort->FlashInProgress) {
+  if (pIniPort->flash.FlashInProgress) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - an update is already running on this port");
     return QX_ERR_PRINTER_NOT_READY;
   }
@@ -131,32 +131,32 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
   }
 
   // One update per port: the claim stands until the update has ended.
-  if (pIniPort->FlashInProgress.exchange(TRUE)) {
+  if (pIniPort->flash.FlashInProgress.exchange(TRUE)) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - an update is already running on this port");
     CloseHandle(hFile);
     return QX_ERR_PRINTER_NOT_READY;
   }
   // The last update's thread gives up its claim as its last step.
-  const HANDLE previous = pIniPort->hFlashThread;
+  const HANDLE previous = pIniPort->flash.hFlashThread;
   if (previous != nullptr && clockWait(previous, 5000) != WAIT_OBJECT_0) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - the last update's thread has not ended");
     CloseHandle(hFile);
-    pIniPort->FlashInProgress = FALSE;
+    pIniPort->flash.FlashInProgress = FALSE;
     return QX_ERR_PRINTER_NOT_READY;
   }
   waitForFlashThread(pIniPort);
-  pIniPort->FlashCancel = FALSE;
+  pIniPort->flash.FlashCancel = FALSE;
 
   // The update holds the port as a document would, so no job reaches the printer
   // while it takes firmware.
   if (clockWait(pIniPort->PortFree, 5000) != WAIT_OBJECT_0) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - port busy with a document");
     CloseHandle(hFile);
-    pIniPort->FlashInProgress = FALSE;
+    pIniPort->flash.FlashInProgress = FALSE;
     setFlashProgress(pIniPort, "%s", "3,0,0,F,PRINTER NOT READY");
     return QX_ERR_PRINTER_NOT_READY;
   }
-  pIniPort->hFlashFile = hFile;
+  pIniPort->flash.hFlashFile = hFile;
 
   if (!quietStatusThread(pIniPort)) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - status query did not end or a document started");
@@ -203,7 +203,7 @@ DWORD qxProgramFlash(LPSTR pFileName, INIPORT* pIniPort, LPSTR pResponse, BOOL w
     if (result != QX_ERR_OK) return refuse(pIniPort, result, progressLine);
   }
 
-  pIniPort->FlashWithChecks = withChecks;
+  pIniPort->flash.FlashWithChecks = withChecks;
   if (!keepFileName(pIniPort, pFileName)) {
     DebugTrace(pIniPort, TRACE_ERROR, "qxProgramFlash - no memory for the file name");
     return refuse(pIniPort, QX_ERR_PROGRAM_FAILED, "3,0,0,F,STATUS = 0 ");

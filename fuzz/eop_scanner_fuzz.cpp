@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const BYTE cuts = input.byte();
   const std::vector<BYTE> job = input.rest();
 
-  port->eopState = 0;
-  port->eopCount = 0;
+  port->doc.eopState = 0;
+  port->doc.eopCount = 0;
   Reference reference;
   size_t at = 0;
   while (at < job.size()) {
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool expected = reference.scan(job.data() + at, length);
     const BOOL found = findEOP_PAPER(port, job.data() + at, static_cast<DWORD>(length));
     FUZZ_CHECK((found != FALSE) == expected);
-    FUZZ_CHECK(port->eopState == reference.state && port->eopCount == reference.count);
+    FUZZ_CHECK(port->doc.eopState == reference.state && port->doc.eopCount == reference.count);
     at += length;
   }
   return 0;

@@ -106,16 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 1:
-        port->StatusReadFailed = (kind >> 2) & 1;
-        port->printerState = static_cast<BYTE>((kind >> 3) & 7);
-        port->LastWinError = input.word() | (static_cast<DWORD>(kind >> 6) * 40000u);
+        port->status.StatusReadFailed = (kind >> 2) & 1;
+        port->status.printerState = static_cast<PRINTER_STATE>((kind >> 3) & 7);
+        port->status.LastWinError = input.word() | (static_cast<DWORD>(kind >> 6) * 40000u);
         ErrorLogFile(port, input.word(), (kind >> 7) & 1);
         lines = 12;
         break;
       case 2:
-        port->StatusReadFailed = (kind >> 2) & 1;
-        port->printerState = static_cast<BYTE>((kind >> 3) & 7);
-        port->SpecificRequestSent = (kind >> 6) & 1;
+        port->status.StatusReadFailed = (kind >> 2) & 1;
+        port->status.printerState = static_cast<PRINTER_STATE>((kind >> 3) & 7);
+        port->status.SpecificRequestSent = (kind >> 6) & 1;
         DRWlogger(port, input.word(), (kind & 0x80) ? DRW_PIPE : DRW_POLL);
         lines = 12;
         break;
@@ -130,8 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A read of the scripted port may itself log (a watchdog counter change).
     if (havePath && lines != 0) checkAfterWrite(path, before, lines + 2);
   }
-  port->printerState = PRINTER_STATE_HEARTBEAT;
-  port->StatusReadFailed = FALSE;
+  port->status.printerState = PRINTER_STATE_HEARTBEAT;
+  port->status.StatusReadFailed = FALSE;
   sim::spooler().reset();
   return 0;
 }

@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // A refused firmware request turns the heartbeat back on, as any client's might.
   HeartbeatOn = FALSE;
-  port->AbortPending = FALSE;
+  port->doc.AbortPending = FALSE;
   sim::printer("USB001").clearRecords();
   sim::spooler().reset();
   return 0;

@@ -69,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Settings.DRWenable = (options >> 3) & 1;
   Settings.JAVAlowPaperDisable = (options >> 6) & 1;
   Settings.JAVAticketNotTakenDisable = (options >> 7) & 1;
-  port->LowPaper = (options >> 2) & 1;
-  port->LowPaperCount = 0;
-  port->printerState = (options & 0x10) ? PRINTER_STATE_PIPE_REQUEST : PRINTER_STATE_HEARTBEAT;
+  port->status.LowPaper = (options >> 2) & 1;
+  port->status.LowPaperCount = 0;
+  port->status.printerState = (options & 0x10) ? PRINTER_STATE_PIPE_REQUEST : PRINTER_STATE_HEARTBEAT;
   const BOOL specific = (options & 0x20) != 0;
   // The trace's levels change what is formatted from a reply.
   static const DWORD kDiags[] = {0, 1, DIAG_ALL_RAW | DIAG_INFO | DIAG_ERRORS | DIAG_PRINTER_PREFIX, DIAG_ERRORS};
@@ -94,13 +94,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (read.error != 0 || read.bytes.size() > STATUS_READ_MAX) continue;
     std::vector<BYTE> reply = read.bytes;
     ProcessQXStatusString(port, reply.empty() ? nullptr : reply.data(), static_cast<DWORD>(reply.size()));
-    FUZZ_CHECK(postedStatusKnown(port->PrinterStatus));
+    FUZZ_CHECK(postedStatusKnown(port->status.PrinterStatus));
   }
 
   fuzz::scriptReads(std::move(script));
   ReadCommand(port, specific, request, static_cast<DWORD>(requestBytes.size()));
-  FUZZ_CHECK(postedStatusKnown(port->PrinterStatus));
-  FUZZ_CHECK(port->LowPaperCount <= 1);
+  FUZZ_CHECK(postedStatusKnown(port->status.PrinterStatus));
+  FUZZ_CHECK(port->status.LowPaperCount <= 1);
 
   sim::spooler().reset();
   return 0;

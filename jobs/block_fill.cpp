@@ -10,7 +10,7 @@
 BOOL finishCutBlock(INIPORT* pIniPort) {
   const DWORD fill = rasterFillLength(pIniPort);
   if (fill == 0) {
-    pIniPort->BlockFillOwed = FALSE;
+    pIniPort->doc.BlockFillOwed = FALSE;
     return TRUE;
   }
   DebugTraceF(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Finishing a cut block with %u bytes", static_cast<unsigned>(fill));
@@ -26,10 +26,10 @@ BOOL finishCutBlock(INIPORT* pIniPort) {
     FreeSplMem(zeros);
     SetLastError(error);
   }
-  pIniPort->BlockFillOwed = sent < fill;
-  if (pIniPort->BlockFillOwed) {
+  pIniPort->doc.BlockFillOwed = sent < fill;
+  if (pIniPort->doc.BlockFillOwed) {
     DebugTraceF(pIniPort, TRACE_ERROR, "MonEndDocPortUSB - The printer took %u of the %u bytes finishing a block",
                 static_cast<unsigned>(sent), static_cast<unsigned>(fill));
   }
-  return !pIniPort->BlockFillOwed;
+  return !pIniPort->doc.BlockFillOwed;
 }

@@ -32,15 +32,15 @@ const DWORD FRESH_READ_LIMIT_MS = 60000;
 const char ABORT_TEXT[] = "MonEndDocPortUSB - Abort end of doc because of Abort or USB CRC error";
 
 void waitForPrinterToFinish(INIPORT* pIniPort) {
-  if (pIniPort->AbortDoc) {
+  if (pIniPort->doc.AbortDoc) {
     DebugTrace(pIniPort, TRACE_INFO, ABORT_TEXT);
-    pIniPort->AbortDoc = FALSE;
+    pIniPort->doc.AbortDoc = FALSE;
     return;
   }
   for (int polls = 0;;) {
-    if (pIniPort->UsbCrcError) {
+    if (pIniPort->link.UsbCrcError) {
       DebugTrace(pIniPort, TRACE_INFO, ABORT_TEXT);
-      pIniPort->AbortDoc = FALSE;
+      pIniPort->doc.AbortDoc = FALSE;
       return;
     }
     ReadCommand(pIniPort, FALSE, nullptr, 0);
@@ -62,59 +62,59 @@ void waitForPrinterToFinish(INIPORT* pIniPort) {
                  "MonEndDocPortUSB - END OF DOC TIMEOUT !!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!");
       return;
     }
-    if (pIniPort->AbortDoc) {
+    if (pIniPort->doc.AbortDoc) {
       DebugTrace(pIniPort, TRACE_INFO, ABORT_TEXT);
-      pIniPort->AbortDoc = FALSE;
+      pIniPort->doc.AbortDoc = FALSE;
       return;
     }
   }
 }
 
 void recordPageCounts(INIPORT* pIniPort) {
-  pIniPort->DocCountEODKnown = FALSE;
+  pIniPort->doc.DocCountEODKnown = FALSE;
   if (Settings.DRWenable && (Settings.DRWdebugMask & DRW_DOCUMENTS)) {
     BYTE request[3] = {0x1B, 0x49, 0x43};
     if (ReadCommand(pIniPort, TRUE, request, sizeof request)) {
       DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Good status at eod USB");
       STATUSFIELDS fields;
-      EnterCriticalSection(&pIniPort->StatusCopyLock);
-      decodeStatusFields(pIniPort->SavedStatus, pIniPort->SavedStatusLength, &fields);
-      LeaveCriticalSection(&pIniPort->StatusCopyLock);
-      pIniPort->DocCountEOD = static_cast<DWORD>(fields.ticketCount);
-      pIniPort->DocCountEODKnown = fields.ticketCountText[0] >= '0' && fields.ticketCountText[0] <= '9';
+      EnterCriticalSection(&pIniPort->link.StatusCopyLock);
+      decodeStatusFields(pIniPort->link.SavedStatus, pIniPort->link.SavedStatusLength, &fields);
+      LeaveCriticalSection(&pIniPort->link.StatusCopyLock);
+      pIniPort->doc.DocCountEOD = static_cast<DWORD>(fields.ticketCount);
+      pIniPort->doc.DocCountEODKnown = fields.ticketCountText[0] >= '0' && fields.ticketCountText[0] <= '9';
       DebugTraceF(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Doc count from status at EOD = %u sod %u",
-                  static_cast<unsigned>(pIniPort->DocCountEOD), static_cast<unsigned>(pIniPort->DocCountSOD));
-      snprintf(pIniPort->HeadTempEOD, sizeof pIniPort->HeadTempEOD, "%s", fields.headTempText);
+                  static_cast<unsigned>(pIniPort->doc.DocCountEOD), static_cast<unsigned>(pIniPort->doc.DocCountSOD));
+      snprintf(pIniPort->doc.HeadTempEOD, sizeof pIniPort->doc.HeadTempEOD, "%s", fields.headTempText);
     } else {
       DebugTrace(pIniPort, TRACE_ERROR, "MonEndDocPortUSB - Bad status at eod USB");
-      pIniPort->DocCountEOD = 0;
-      snprintf(pIniPort->HeadTempEOD, sizeof pIniPort->HeadTempEOD, "%s", "NULL");
+      pIniPort->doc.DocCountEOD = 0;
+      snprintf(pIniPort->doc.HeadTempEOD, sizeof pIniPort->doc.HeadTempEOD, "%s", "NULL");
     }
   }
   // A count from a counter that could not be read, or one that went back (a
   // printer restarted by a firmware update), would be a made-up number.
-  const BOOL totalKnown = pIniPort->DocCountEODKnown;
+  const BOOL totalKnown = pIniPort->doc.DocCountEODKnown;
   const BOOL pagesKnown =
-      totalKnown && pIniPort->DocCountSODKnown && pIniPort->DocCountEOD >= pIniPort->DocCountSOD;
-  const DWORD pages = pIniPort->DocCountEOD - pIniPort->DocCountSOD;
-  pIniPort->DocCountSOD = pagesKnown ? pages : 0;
+      totalKnown && pIniPort->doc.DocCountSODKnown && pIniPort->doc.DocCountEOD >= pIniPort->doc.DocCountSOD;
+  const DWORD pages = pIniPort->doc.DocCountEOD - pIniPort->doc.DocCountSOD;
+  pIniPort->doc.DocCountSOD = pagesKnown ? pages : 0;
   char pagesText[16] = "unknown";
   char totalText[16] = "unknown";
   if (pagesKnown) snprintf(pagesText, sizeof pagesText, "%u", static_cast<unsigned>(pages));
-  if (totalKnown) snprintf(totalText, sizeof totalText, "%u", static_cast<unsigned>(pIniPort->DocCountEOD));
+  if (totalKnown) snprintf(totalText, sizeof totalText, "%u", static_cast<unsigned>(pIniPort->doc.DocCountEOD));
   char text[256];
   snprintf(text, sizeof text, "End Doc %s pages, total pages %s, temp %s", pagesText, totalText,
-           pIniPort->HeadTempEOD);
+           pIniPort->doc.HeadTempEOD);
   DebugTrace(pIniPort, TRACE_INFO, text);
   if (Settings.DRWenable) TextLogFile(pIniPort, text, "0005", DRW_DOCUMENTS);
 }
 
 void waitForFreshStatusRead(INIPORT* pIniPort) {
   if (!(pIniPort->flags & PP_STATUS_LOOP)) return;
-  ResetEvent(pIniPort->DoneReading);
-  SetEvent(pIniPort->WakeUp);
+  ResetEvent(pIniPort->status.DoneReading);
+  SetEvent(pIniPort->status.WakeUp);
   for (DWORD waited = 0; waited < FRESH_READ_LIMIT_MS; waited += FRESH_READ_SLICE_MS) {
-    const DWORD result = clockWait(pIniPort->DoneReading, FRESH_READ_SLICE_MS);
+    const DWORD result = clockWait(pIniPort->status.DoneReading, FRESH_READ_SLICE_MS);
     if (result != WAIT_TIMEOUT) return;
     if (!(pIniPort->flags & PP_STATUS_LOOP)) return;
   }
@@ -124,7 +124,7 @@ void waitForFreshStatusRead(INIPORT* pIniPort) {
 // A job that did not end on a page end had no wait that would have seen a printer
 // restart since its last page: one status read looks.
 void checkPrinterKeptDocument(INIPORT* pIniPort) {
-  if (!pIniPort->DocToldToPrinter || pIniPort->JobCause != JOB_CAUSE_NONE) return;
+  if (!pIniPort->doc.DocToldToPrinter || pIniPort->doc.JobCause != JOB_CAUSE_NONE) return;
   const DWORD kept = snecRepliesKept(pIniPort);
   if (!ReadCommand(pIniPort, FALSE, nullptr, 0) || snecRepliesKept(pIniPort) == kept) return;
   BYTE b1 = 0;
@@ -140,13 +140,13 @@ void checkPrinterKeptDocument(INIPORT* pIniPort) {
 // end pending, so the next document waits for it too. FALSE when the printer is not
 // ready for them (still busy, or the link broke).
 BOOL waitForLastPage(INIPORT* pIniPort) {
-  if (pIniPort->UsbCrcError) return FALSE;
-  if (!pIniPort->EOPFound) {
+  if (pIniPort->link.UsbCrcError) return FALSE;
+  if (!pIniPort->doc.EOPFound) {
     checkPrinterKeptDocument(pIniPort);
     return TRUE;
   }
   if (waitForPrinterNotBusy(pIniPort) != ERROR_SUCCESS) return FALSE;
-  pIniPort->EOPFound = FALSE;
+  pIniPort->doc.EOPFound = FALSE;
   clockSleep(35);
   return TRUE;
 }
@@ -172,12 +172,12 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   // Zeros for a printer not ready for them (still busy with the last page, or over
   // a broken link) would be lost: they wait for the next document too.
   BOOL outOfBlock = TRUE;
-  if (pIniPort->PortType == 2) {
+  if (pIniPort->settings.PortType == PORT_TYPE_USB) {
     // The zeros go to a printer seen ready, as data after a page end does: a printer
     // busy with a page the scanner did not see would lose them.
-    if (rasterFillLength(pIniPort) > 0) pIniPort->EOPFound = TRUE;
+    if (rasterFillLength(pIniPort) > 0) pIniPort->doc.EOPFound = TRUE;
     outOfBlock = waitForLastPage(pIniPort) ? finishCutBlock(pIniPort) : rasterFillLength(pIniPort) == 0;
-    if (!outOfBlock) pIniPort->BlockFillOwed = TRUE;
+    if (!outOfBlock) pIniPort->doc.BlockFillOwed = TRUE;
   }
   sendDocumentRequest(pIniPort, VENDOR_END_OF_DOCUMENT);
   const BYTE statusRequest[3] = {0x1B, 0x49, 0x65};
@@ -186,10 +186,10 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
     // A request cut after its ESC leaves the printer's parser in a command: the
     // scanner follows it there, and the next document finishes it with a zero
     // byte before its own, as it does a cut block.
-    if (!WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest, &sent) && pIniPort->PortType == 2 &&
+    if (!WriteWholeRequest(pIniPort, statusRequest, sizeof statusRequest, &sent) && pIniPort->settings.PortType == PORT_TYPE_USB &&
         sent > 0) {
       findEOP_PAPER(pIniPort, statusRequest, sent);
-      pIniPort->BlockFillOwed = rasterFillLength(pIniPort) > 0;
+      pIniPort->doc.BlockFillOwed = rasterFillLength(pIniPort) > 0;
     }
   }
   clockSleep(35);
@@ -198,14 +198,14 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   waitForPrinterToFinish(pIniPort);
 
   lowerEndDoc(pIniPort);
-  if (pIniPort->UsbCrcError) {
+  if (pIniPort->link.UsbCrcError) {
     DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - Start of CRC error wait");
     clockSleep(12000);
     DebugTrace(pIniPort, TRACE_INFO, "MonEndDocPortUSB - End of CRC error wait");
   }
 
   clockSleep(35);
-  WaitForSingleObject(pIniPort->hPipeDoingStatus, INFINITE);
+  WaitForSingleObject(pIniPort->pipe.hPipeDoingStatus, INFINITE);
   recordPageCounts(pIniPort);
 
   // The job leaves the list here, settled once: printed or not, it is never
@@ -215,14 +215,14 @@ BOOL MonEndDocPortUSB(INIPORT* pIniPort) {
   if (job != nullptr) pIniPort->pIniJob = job->pNext;
   LeaveCriticalSection(&SplSem);
   const BOOL reported = settleJobOutcome(pIniPort, job);
-  pIniPort->JobHeld = FALSE;
-  pIniPort->AbortDoc = FALSE;
+  pIniPort->doc.JobHeld = FALSE;
+  pIniPort->doc.AbortDoc = FALSE;
 
   pIniPort->flags &= ~PP_IN_DOC;
-  pIniPort->printerState = PRINTER_STATE_HEARTBEAT;
-  SetEvent(pIniPort->heartbeatRun);
+  pIniPort->status.printerState = PRINTER_STATE_HEARTBEAT;
+  SetEvent(pIniPort->status.heartbeatRun);
   SetEvent(pIniPort->PortFree);
   waitForFreshStatusRead(pIniPort);
-  ReleaseMutex(pIniPort->hPipeDoingStatus);
+  ReleaseMutex(pIniPort->pipe.hPipeDoingStatus);
   return reported;
 }

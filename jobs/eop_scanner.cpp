@@ -28,8 +28,8 @@ DWORD skipOrIdle(DWORD count) { return count == 0 ? EOP_IDLE : EOP_SKIP; }
 }  // namespace
 
 BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf) {
-  DWORD state = pIniPort->eopState;
-  DWORD count = pIniPort->eopCount;
+  DWORD state = pIniPort->doc.eopState;
+  DWORD count = pIniPort->doc.eopCount;
   BOOL found = FALSE;
   DWORD i = 0;
   while (i < cbBuf) {
@@ -61,7 +61,7 @@ BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf) {
           state = EOP_X_LARGE_1;
         } else if (b == 'e') {
           found = TRUE;
-          pIniPort->JobPageEnds = pIniPort->JobPageEnds + 1;
+          pIniPort->doc.JobPageEnds = pIniPort->doc.JobPageEnds + 1;
           DebugTrace(pIniPort, TRACE_INFO, "findEOP_PAPER - EndPage e command found **************");
           state = EOP_IDLE;
         } else {
@@ -94,33 +94,33 @@ BOOL findEOP_PAPER(INIPORT* pIniPort, const BYTE* pBuffer, DWORD cbBuf) {
         break;
     }
   }
-  pIniPort->eopState = state;
-  pIniPort->eopCount = count;
+  pIniPort->doc.eopState = state;
+  pIniPort->doc.eopCount = count;
   return found;
 }
 
 void losePageScannerPlace(INIPORT* pIniPort) {
   // From any place in any block, this many zeros bring a parser out of it (the
   // longest is an ESC d block), and outside a block the printer ignores them.
-  pIniPort->eopState = EOP_SKIP;
-  pIniPort->eopCount = 0xFFFF;
-  pIniPort->BlockFillOwed = TRUE;
+  pIniPort->doc.eopState = EOP_SKIP;
+  pIniPort->doc.eopCount = 0xFFFF;
+  pIniPort->doc.BlockFillOwed = TRUE;
 }
 
 DWORD rasterFillLength(INIPORT* pIniPort) {
   // A header cut short is finished with zero bytes (a zero length, or a zero
   // command byte), then the block's missing data bytes follow. The scanner is put
   // back after: it moves only with the zeros the port takes (noteFillTaken).
-  const DWORD state = pIniPort->eopState;
-  const DWORD count = pIniPort->eopCount;
+  const DWORD state = pIniPort->doc.eopState;
+  const DWORD count = pIniPort->doc.eopCount;
   DWORD fill = 0;
   const BYTE zero = 0;
-  while (pIniPort->eopState != EOP_IDLE && pIniPort->eopState != EOP_SKIP && fill < 4) {
+  while (pIniPort->doc.eopState != EOP_IDLE && pIniPort->doc.eopState != EOP_SKIP && fill < 4) {
     findEOP_PAPER(pIniPort, &zero, 1);
     ++fill;
   }
-  if (pIniPort->eopState == EOP_SKIP) fill += pIniPort->eopCount;
-  pIniPort->eopState = state;
-  pIniPort->eopCount = count;
+  if (pIniPort->doc.eopState == EOP_SKIP) fill += pIniPort->doc.eopCount;
+  pIniPort->doc.eopState = state;
+  pIniPort->doc.eopCount = count;
   return fill;
 }

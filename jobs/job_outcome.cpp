@@ -53,8 +53,8 @@ void setNotPrintedStatus(INIPORT* pIniPort, INIJOB* pIniJob, LPCSTR cause) {
 void recordNotPrinted(INIPORT* pIniPort, DWORD jobId, LPCSTR cause) {
   char text[OUTCOME_TEXT_SIZE];
   snprintf(text, sizeof text, "Job %u on %s not printed: %s, %u of %u bytes delivered", static_cast<unsigned>(jobId),
-           pIniPort->PortNameA, cause, static_cast<unsigned>(pIniPort->JobBytesDelivered),
-           static_cast<unsigned>(pIniPort->JobBytesHanded));
+           pIniPort->PortNameA, cause, static_cast<unsigned>(pIniPort->doc.JobBytesDelivered),
+           static_cast<unsigned>(pIniPort->doc.JobBytesHanded));
   DebugTrace(pIniPort, TRACE_ERROR, text);
   WCHAR wide[OUTCOME_TEXT_SIZE];
   toWide(text, wide, OUTCOME_TEXT_SIZE);
@@ -67,35 +67,35 @@ void recordNotPrinted(INIPORT* pIniPort, DWORD jobId, LPCSTR cause) {
 }  // namespace
 
 void beginJobOutcome(INIPORT* pIniPort) {
-  pIniPort->JobBytesHanded = 0;
-  pIniPort->JobBytesDelivered = 0;
-  pIniPort->JobPageEnds = 0;
-  pIniPort->JobCause = JOB_CAUSE_NONE;
-  pIniPort->JobHeld = FALSE;
+  pIniPort->doc.JobBytesHanded = 0;
+  pIniPort->doc.JobBytesDelivered = 0;
+  pIniPort->doc.JobPageEnds = 0;
+  pIniPort->doc.JobCause = JOB_CAUSE_NONE;
+  pIniPort->doc.JobHeld = FALSE;
 }
 
 void noteBytesHanded(INIPORT* pIniPort, DWORD cbBuf) {
   // The spooler passes again what was not written: only bytes beyond those
   // delivered are new.
-  const DWORD reach = pIniPort->JobBytesDelivered + cbBuf;
-  if (reach > pIniPort->JobBytesHanded) pIniPort->JobBytesHanded = reach;
+  const DWORD reach = pIniPort->doc.JobBytesDelivered + cbBuf;
+  if (reach > pIniPort->doc.JobBytesHanded) pIniPort->doc.JobBytesHanded = reach;
 }
 
 void loseJob(INIPORT* pIniPort, DWORD cause) {
-  if (pIniPort->JobCause == JOB_CAUSE_NONE) pIniPort->JobCause = cause;
-  pIniPort->AbortDoc = TRUE;
-  pIniPort->JobHeld = FALSE;
+  if (pIniPort->doc.JobCause == JOB_CAUSE_NONE) pIniPort->doc.JobCause = cause;
+  pIniPort->doc.AbortDoc = TRUE;
+  pIniPort->doc.JobHeld = FALSE;
 }
 
 BOOL jobComplete(const INIPORT* pIniPort) {
-  return pIniPort->JobCause == JOB_CAUSE_NONE && pIniPort->JobBytesDelivered == pIniPort->JobBytesHanded;
+  return pIniPort->doc.JobCause == JOB_CAUSE_NONE && pIniPort->doc.JobBytesDelivered == pIniPort->doc.JobBytesHanded;
 }
 
 BOOL settleJobOutcome(INIPORT* pIniPort, INIJOB* pIniJob) {
   if (pIniJob == nullptr) return FALSE;
-  DWORD cause = pIniPort->JobCause;
+  DWORD cause = pIniPort->doc.JobCause;
   if (cause == JOB_CAUSE_NONE && !jobComplete(pIniPort)) cause = JOB_CAUSE_ENDED_UNSENT;
-  if (cause == JOB_CAUSE_NONE && Settings.EOJEjectSendLastPage == 0 && isPrinterErrorStatus(pIniPort->PrinterStatus)) {
+  if (cause == JOB_CAUSE_NONE && Settings.EOJEjectSendLastPage == 0 && isPrinterErrorStatus(pIniPort->status.PrinterStatus)) {
     DebugTrace(pIniPort, TRACE_INFO, "updateSpoolerWithEODStatus - SendJobLastPageEjected - NOT SENT BECAUSE OF ERROR");
     cause = JOB_CAUSE_PRINTER_ERROR;
   }

@@ -32,7 +32,7 @@ int findPlace(const char* port) {
 }  // namespace
 
 void keepParserPlace(INIPORT* pIniPort) {
-  const BOOL owes = pIniPort->eopState != 0 || pIniPort->EOPFound;
+  const BOOL owes = pIniPort->doc.eopState != 0 || pIniPort->doc.EOPFound;
   EnterCriticalSection(&SplSem);
   int i = findPlace(pIniPort->PortNameA);
   if (i < 0 && owes && placesUsed < PLACES) {
@@ -40,9 +40,9 @@ void keepParserPlace(INIPORT* pIniPort) {
     memcpy(places[i].port, pIniPort->PortNameA, sizeof places[i].port);
   }
   if (i >= 0) {
-    places[i].state = owes ? static_cast<DWORD>(pIniPort->eopState) : 0;
-    places[i].count = owes ? static_cast<DWORD>(pIniPort->eopCount) : 0;
-    places[i].pageEnd = pIniPort->EOPFound;
+    places[i].state = owes ? static_cast<DWORD>(pIniPort->doc.eopState) : 0;
+    places[i].count = owes ? static_cast<DWORD>(pIniPort->doc.eopCount) : 0;
+    places[i].pageEnd = pIniPort->doc.EOPFound;
   }
   LeaveCriticalSection(&SplSem);
 }
@@ -51,10 +51,10 @@ void takeParserPlace(INIPORT* pIniPort) {
   EnterCriticalSection(&SplSem);
   const int i = findPlace(pIniPort->PortNameA);
   if (i >= 0) {
-    pIniPort->eopState = places[i].state;
-    pIniPort->eopCount = places[i].count;
-    pIniPort->BlockFillOwed = places[i].state != 0;
-    pIniPort->EOPFound = places[i].pageEnd;
+    pIniPort->doc.eopState = places[i].state;
+    pIniPort->doc.eopCount = places[i].count;
+    pIniPort->doc.BlockFillOwed = places[i].state != 0;
+    pIniPort->doc.EOPFound = places[i].pageEnd;
   }
   LeaveCriticalSection(&SplSem);
 }

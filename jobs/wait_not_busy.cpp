@@ -17,7 +17,7 @@ const BYTE STOPS_PRINTING =
 // A read that finds no device (the printer switched off or unplugged) leaves open
 // whether the printer restarted meanwhile.
 void notePrinterGone(INIPORT* pIniPort) {
-  if (pIniPort->LastWinError == ERROR_GEN_FAILURE) pIniPort->PrinterGoneInDoc = TRUE;
+  if (pIniPort->status.LastWinError == ERROR_GEN_FAILURE) pIniPort->doc.PrinterGoneInDoc = TRUE;
 }
 
 }  // namespace
@@ -59,22 +59,22 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
 
     // A purge or a restart loses the job; the wait goes on as for any lost job, so
     // that what the end of the document still writes does not reach a busy printer.
-    if ((b1 & SYSTEM_DIAG_ERROR) && (b2 & PRINTER_TIMEOUT) && pIniPort->JobCause != JOB_CAUSE_PURGED) {
+    if ((b1 & SYSTEM_DIAG_ERROR) && (b2 & PRINTER_TIMEOUT) && pIniPort->doc.JobCause != JOB_CAUSE_PURGED) {
       for (int i = 0; i < 3; ++i) {
         DebugTrace(pIniPort, TRACE_ERROR, "waitForPrinterNotBusy - DETECTED PURGE SETTING ABORT DOCUMENT!");
       }
       // What the printer held is gone: the job cannot be complete.
       loseJob(pIniPort, JOB_CAUSE_PURGED);
     }
-    if (!pIniPort->DocToldToPrinter && pIniPort->PrinterGoneInDoc) {
+    if (!pIniPort->doc.DocToldToPrinter && pIniPort->doc.PrinterGoneInDoc) {
       // Gone and back before it knew of the document: whether it restarted cannot be
       // told, and a restart would have read the job's blocks as commands.
       printerForgotDocument(pIniPort);
-    } else if (!pIniPort->DocToldToPrinter) {
+    } else if (!pIniPort->doc.DocToldToPrinter) {
       // A printer that missed the start of the document is told now, so that a
       // restart later in the document shows.
-      pIniPort->DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
-    } else if (!(b2 & DOC_IN_PROGRESS) && pIniPort->JobCause != JOB_CAUSE_RESTARTED) {
+      pIniPort->doc.DocToldToPrinter = sendDocumentRequest(pIniPort, VENDOR_START_OF_DOCUMENT);
+    } else if (!(b2 & DOC_IN_PROGRESS) && pIniPort->doc.JobCause != JOB_CAUSE_RESTARTED) {
       printerForgotDocument(pIniPort);
     }
     if (b1 & STOPS_PRINTING) {
@@ -91,7 +91,7 @@ DWORD waitForPrinterNotBusy(INIPORT* pIniPort) {
     }
     // An abort ends the wait of a job it has not ended yet; a job already lost still
     // waits, as the end of its document does before the bytes it writes.
-    if (pIniPort->AbortPending && !pIniPort->AbortDoc) {
+    if (pIniPort->doc.AbortPending && !pIniPort->doc.AbortDoc) {
       DebugTrace(pIniPort, TRACE_INFO, "waitForPrinterNotBusy - FOUND PROGRAMTIC ABORT PENDING");
       loseJob(pIniPort, JOB_CAUSE_ABORTED);
       // Not a verdict of ready: the printer is still busy.

@@ -19,7 +19,7 @@ namespace {
 
 DWORD packetSize(INIPORT* pIniPort) {
   // A size of 0 (a registry typo or a pipe client's setting) would divide by zero.
-  if (pIniPort->PortType == 2) {
+  if (pIniPort->settings.PortType == PORT_TYPE_USB) {
     const DWORD size = Settings.USBPacketSize;
     return size != 0 ? size : DEFAULT_USB_PACKET_SIZE;
   }
@@ -39,11 +39,11 @@ BOOL swallow(DWORD cbBuf, LPDWORD pcbWritten) {
 // While held the printer may wait long for its operator: its watchdog gets the idle
 // time-out, and the printing one again when the job goes on.
 BOOL hold(INIPORT* pIniPort, DWORD error) {
-  if (!pIniPort->JobHeld) {
+  if (!pIniPort->doc.JobHeld) {
     DebugTraceF(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Job held, error %u", static_cast<unsigned>(error));
     sendEnableWatchDog(pIniPort, FALSE);
   }
-  pIniPort->JobHeld = TRUE;
+  pIniPort->doc.JobHeld = TRUE;
   SetLastError(error);
   return FALSE;
 }
@@ -53,7 +53,7 @@ BOOL hold(INIPORT* pIniPort, DWORD error) {
 // answer (held too), or is fine (the write is tried again).
 DWORD readStatusAfterWriteFailure(INIPORT* pIniPort) {
   for (int failures = 0; failures < MAX_FAILED_STATUS_READS;) {
-    if (ReadCommand(pIniPort, FALSE, nullptr, 0)) return holdErrorForStatus(pIniPort->PrinterStatus);
+    if (ReadCommand(pIniPort, FALSE, nullptr, 0)) return holdErrorForStatus(pIniPort->status.PrinterStatus);
     ++failures;
     clockSleep(100);
     DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Retry read = %d", failures);
@@ -67,13 +67,13 @@ DWORD readStatusAfterWriteFailure(INIPORT* pIniPort) {
 BOOL owedFillFailed(INIPORT* pIniPort, DWORD cbBuf, LPDWORD pcbWritten) {
   const DWORD error = GetLastError();
   if (error == ERROR_CRC || error == ERROR_GEN_FAILURE) {
-    pIniPort->UsbCrcError = TRUE;
-    pIniPort->LastWinError = error;
+    pIniPort->link.UsbCrcError = TRUE;
+    pIniPort->status.LastWinError = error;
     loseJob(pIniPort, JOB_CAUSE_LINK_FAILED);
     return swallow(cbBuf, pcbWritten);
   }
   const DWORD condition = readStatusAfterWriteFailure(pIniPort);
-  if (pIniPort->AbortPending) {
+  if (pIniPort->doc.AbortPending) {
     loseJob(pIniPort, JOB_CAUSE_ABORTED);
     return swallow(cbBuf, pcbWritten);
   }
@@ -99,7 +99,7 @@ BOOL WINAPI MonWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbW
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (pIniPort->PortType == 2) return MonWritePortUSBPaper(pIniPort, pBuffer, cbBuf, pcbWritten);
+  if (pIniPort->settings.PortType == PORT_TYPE_USB) return MonWritePortUSBPaper(pIniPort, pBuffer, cbBuf, pcbWritten);
   // Serial ports take no job data through the monitor: a job with data cannot print.
   if (pcbWritten != nullptr) *pcbWritten = 0;
   if (pIniPort->flags & PP_IN_DOC) {
@@ -114,24 +114,24 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
   if (pcbWritten != nullptr) *pcbWritten = 0;
   noteBytesHanded(pIniPort, cbBuf);
   // A client's abort is honoured at the next write, whatever the job was doing.
-  if (pIniPort->AbortPending && pIniPort->JobCause == JOB_CAUSE_NONE) loseJob(pIniPort, JOB_CAUSE_ABORTED);
-  if (pIniPort->AbortDoc || pIniPort->UsbCrcError) {
+  if (pIniPort->doc.AbortPending && pIniPort->doc.JobCause == JOB_CAUSE_NONE) loseJob(pIniPort, JOB_CAUSE_ABORTED);
+  if (pIniPort->doc.AbortDoc || pIniPort->link.UsbCrcError) {
     DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Abort");
     return swallow(cbBuf, pcbWritten);
   }
 
-  if (pIniPort->EOPFound) {
+  if (pIniPort->doc.EOPFound) {
     const DWORD verdict = waitForPrinterNotBusy(pIniPort);
-    if (pIniPort->AbortDoc) {
+    if (pIniPort->doc.AbortDoc) {
       DebugTrace(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Abort after wait for printer");
       return swallow(cbBuf, pcbWritten);
     }
     // The page end stays pending: the next call waits for the printer again.
     if (verdict != ERROR_SUCCESS) return hold(pIniPort, verdict);
-    pIniPort->EOPFound = FALSE;
+    pIniPort->doc.EOPFound = FALSE;
     clockSleep(35);
   }
-  if (pIniPort->BlockFillOwed && !finishCutBlock(pIniPort)) return owedFillFailed(pIniPort, cbBuf, pcbWritten);
+  if (pIniPort->doc.BlockFillOwed && !finishCutBlock(pIniPort)) return owedFillFailed(pIniPort, cbBuf, pcbWritten);
 
   const DWORD packet = packetSize(pIniPort);
   // The odd remainder of a long buffer goes first, so every later call of the
@@ -149,14 +149,14 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     // the rest again: the scanner sees each byte once, in order, and the printer
     // hears of a page end only once the ESC e is on the wire.
     const DWORD accepted = written < piece ? written : piece;
-    pIniPort->JobBytesDelivered = pIniPort->JobBytesDelivered + accepted;
-    pIniPort->EOPFound = findEOP_PAPER(pIniPort, pBuffer, accepted);
-    if (pIniPort->EOPFound) sendDocumentRequest(pIniPort, VENDOR_END_OF_PAGE);
+    pIniPort->doc.JobBytesDelivered = pIniPort->doc.JobBytesDelivered + accepted;
+    pIniPort->doc.EOPFound = findEOP_PAPER(pIniPort, pBuffer, accepted);
+    if (pIniPort->doc.EOPFound) sendDocumentRequest(pIniPort, VENDOR_END_OF_PAGE);
     if (pcbWritten != nullptr) *pcbWritten = accepted;
 
     if (ok) {
-      if (pIniPort->JobHeld) sendEnableWatchDog(pIniPort, TRUE);
-      pIniPort->JobHeld = FALSE;
+      if (pIniPort->doc.JobHeld) sendEnableWatchDog(pIniPort, TRUE);
+      pIniPort->doc.JobHeld = FALSE;
       DebugTraceF(pIniPort, TRACE_INFO, "MonWritePortUSBPaper - Bytes written = %u", static_cast<unsigned>(accepted));
       return TRUE;
     }
@@ -168,8 +168,8 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     if (error == ERROR_CRC || error == ERROR_GEN_FAILURE) {
       // How much the printer took is unknown: the rest is dropped rather than
       // printed as garbage, and the job will not be reported printed.
-      pIniPort->UsbCrcError = TRUE;
-      pIniPort->LastWinError = error;
+      pIniPort->link.UsbCrcError = TRUE;
+      pIniPort->status.LastWinError = error;
       loseJob(pIniPort, JOB_CAUSE_LINK_FAILED);
       if (Settings.DRWenable) TextLogFile(pIniPort, "WritePortPaper - CRC Error", "0002", DRW_ERRORS);
       ErrorLogFile(pIniPort, 0, FALSE);
@@ -177,7 +177,7 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
     }
 
     const DWORD condition = readStatusAfterWriteFailure(pIniPort);
-    if (pIniPort->AbortPending) {
+    if (pIniPort->doc.AbortPending) {
       loseJob(pIniPort, JOB_CAUSE_ABORTED);
       return swallow(cbBuf, pcbWritten);
     }
@@ -185,10 +185,10 @@ BOOL MonWritePortUSBPaper(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWOR
       DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - Error");
       return hold(pIniPort, condition);
     }
-    if (error == ERROR_TIMEOUT && pIniPort->AbortOnWriteTimeout) {
+    if (error == ERROR_TIMEOUT && pIniPort->settings.AbortOnWriteTimeout) {
       DebugTrace(pIniPort, TRACE_ERROR, "MonWritePortUSBPaper - USB BAD ERROR - WRITE PORT TIMEOUT");
-      pIniPort->UsbCrcError = TRUE;
-      pIniPort->LastWinError = error;
+      pIniPort->link.UsbCrcError = TRUE;
+      pIniPort->status.LastWinError = error;
       loseJob(pIniPort, JOB_CAUSE_WRITE_TIMEOUT);
       ErrorLogFile(pIniPort, 0, FALSE);
       return swallow(cbBuf, pcbWritten);

@@ -11,8 +11,8 @@
 
 class LinkLockHold {
  public:
-  explicit LinkLockHold(INIPORT* pIniPort) : port_(pIniPort) { EnterCriticalSection(&port_->LinkLock); }
-  ~LinkLockHold() { LeaveCriticalSection(&port_->LinkLock); }
+  explicit LinkLockHold(INIPORT* pIniPort) : port_(pIniPort) { EnterCriticalSection(&port_->link.LinkLock); }
+  ~LinkLockHold() { LeaveCriticalSection(&port_->link.LinkLock); }
   LinkLockHold(const LinkLockHold&) = delete;
   LinkLockHold& operator=(const LinkLockHold&) = delete;
 

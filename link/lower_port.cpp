@@ -14,34 +14,34 @@ BOOL lowerOpenPort(const MONITOR* pMonitor, LPWSTR pPortName, PHANDLE pHandle) {
 }
 
 void lowerClosePort(INIPORT* pIniPort) {
-  if (pIniPort->fn.pfnClosePort != nullptr) pIniPort->fn.pfnClosePort(pIniPort->hPort);
+  if (pIniPort->link.fn.pfnClosePort != nullptr) pIniPort->link.fn.pfnClosePort(pIniPort->link.hPort);
 }
 
 BOOL lowerStartDoc(INIPORT* pIniPort, LPWSTR pPrinterName, DWORD jobId, DWORD level, LPBYTE pDocInfo) {
-  return pIniPort->fn.pfnStartDocPort(pIniPort->hPort, pPrinterName, jobId, level, pDocInfo);
+  return pIniPort->link.fn.pfnStartDocPort(pIniPort->link.hPort, pPrinterName, jobId, level, pDocInfo);
 }
 
 BOOL lowerStartOwnDoc(INIPORT* pIniPort) { return lowerStartDoc(pIniPort, pIniPort->PrinterNameW, 1, 0, nullptr); }
 
-BOOL lowerEndDoc(INIPORT* pIniPort) { return pIniPort->fn.pfnEndDocPort(pIniPort->hPort); }
+BOOL lowerEndDoc(INIPORT* pIniPort) { return pIniPort->link.fn.pfnEndDocPort(pIniPort->link.hPort); }
 
 BOOL lowerWrite(INIPORT* pIniPort, const BYTE* data, DWORD length, LPDWORD written) {
   LinkLockHold link(pIniPort);
-  return pIniPort->fn.pfnWritePort(pIniPort->hPort, const_cast<LPBYTE>(data), length, written);
+  return pIniPort->link.fn.pfnWritePort(pIniPort->link.hPort, const_cast<LPBYTE>(data), length, written);
 }
 
 BOOL lowerRead(INIPORT* pIniPort, LPBYTE buffer, DWORD size, LPDWORD read) {
   LinkLockHold link(pIniPort);
-  return pIniPort->fn.pfnReadPort(pIniPort->hPort, buffer, size, read);
+  return pIniPort->link.fn.pfnReadPort(pIniPort->link.hPort, buffer, size, read);
 }
 
 BOOL lowerSetTimeOuts(INIPORT* pIniPort, LPCOMMTIMEOUTS timeOuts) {
-  return pIniPort->fn.pfnSetPortTimeOuts != nullptr && pIniPort->fn.pfnSetPortTimeOuts(pIniPort->hPort, timeOuts, 0);
+  return pIniPort->link.fn.pfnSetPortTimeOuts != nullptr && pIniPort->link.fn.pfnSetPortTimeOuts(pIniPort->link.hPort, timeOuts, 0);
 }
 
-BOOL lowerHasSetTimeOuts(const INIPORT* pIniPort) { return pIniPort->fn.pfnSetPortTimeOuts != nullptr; }
+BOOL lowerHasSetTimeOuts(const INIPORT* pIniPort) { return pIniPort->link.fn.pfnSetPortTimeOuts != nullptr; }
 
-BOOL lowerHasDeviceControl(const INIPORT* pIniPort) { return pIniPort->fn.pfnGetPrinterDataFromPort != nullptr; }
+BOOL lowerHasDeviceControl(const INIPORT* pIniPort) { return pIniPort->link.fn.pfnGetPrinterDataFromPort != nullptr; }
 
 BOOL lowerDeviceControl(INIPORT* pIniPort, DWORD controlId, LPWSTR valueName, LPWSTR in, DWORD inSize, LPWSTR out,
                         DWORD outSize, LPDWORD returned) {
@@ -50,6 +50,6 @@ BOOL lowerDeviceControl(INIPORT* pIniPort, DWORD controlId, LPWSTR valueName, LP
     return FALSE;
   }
   LinkLockHold link(pIniPort);
-  return pIniPort->fn.pfnGetPrinterDataFromPort(pIniPort->hPort, controlId, valueName, in, inSize, out, outSize,
+  return pIniPort->link.fn.pfnGetPrinterDataFromPort(pIniPort->link.hPort, controlId, valueName, in, inSize, out, outSize,
                                                 returned);
 }

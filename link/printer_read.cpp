@@ -30,31 +30,31 @@ void logWatchdogChange(INIPORT* pIniPort, LPCSTR format, int value) {
 void takeWatchdogBytes(INIPORT* pIniPort, LPBYTE reply) {
   if (reply[1] == '0' && reply[2] == '0') {
     DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - WD OFF");
-    pIniPort->WDCapable = FALSE;
+    pIniPort->link.WDCapable = FALSE;
     return;
   }
-  pIniPort->WDCapable = TRUE;
+  pIniPort->link.WDCapable = TRUE;
   DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - WD USB can WD");
-  char version[sizeof pIniPort->WDVersion];
-  EnterCriticalSection(&pIniPort->StatusCopyLock);
-  pIniPort->WDVersion[4] = static_cast<char>(reply[2]);
-  memcpy(version, pIniPort->WDVersion, sizeof version);
-  LeaveCriticalSection(&pIniPort->StatusCopyLock);
+  char version[sizeof pIniPort->link.WDVersion];
+  EnterCriticalSection(&pIniPort->link.StatusCopyLock);
+  pIniPort->link.WDVersion[4] = static_cast<char>(reply[2]);
+  memcpy(version, pIniPort->link.WDVersion, sizeof version);
+  LeaveCriticalSection(&pIniPort->link.StatusCopyLock);
 
   const BYTE enumerations = static_cast<BYTE>(reply[1] >> 4);
   const BYTE timeouts = static_cast<BYTE>(reply[1] & 0x0F);
-  if (pIniPort->WDCountsKnown) {
-    if (enumerations != pIniPort->WDEnumerations) {
+  if (pIniPort->link.WDCountsKnown) {
+    if (enumerations != pIniPort->link.WDEnumerations) {
       logWatchdogChange(pIniPort, "PJLMonReadPort - ENUMERATION CHANGE SINCE LAST HB, NEW VALUE = %d", enumerations);
     }
-    if (timeouts != pIniPort->WDTimeouts) {
+    if (timeouts != pIniPort->link.WDTimeouts) {
       logWatchdogChange(pIniPort, "PJLMonReadPort - TIMEOUT CHANGE SINCE LAST HB, NEW VALUE = %d", timeouts);
     }
   } else {
-    pIniPort->WDCountsKnown = TRUE;
+    pIniPort->link.WDCountsKnown = TRUE;
   }
-  pIniPort->WDEnumerations = enumerations;
-  pIniPort->WDTimeouts = timeouts;
+  pIniPort->link.WDEnumerations = enumerations;
+  pIniPort->link.WDTimeouts = timeouts;
   DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - Enumerations = %d, timeouts = %d", enumerations, timeouts);
   DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - WD version = %s", version);
   reply[1] = '0';
@@ -63,29 +63,29 @@ void takeWatchdogBytes(INIPORT* pIniPort, LPBYTE reply) {
 
 // Keeps the reply in the port's copies, each cut to its own size.
 void saveReply(INIPORT* pIniPort, const BYTE* reply, DWORD length) {
-  EnterCriticalSection(&pIniPort->StatusCopyLock);
+  EnterCriticalSection(&pIniPort->link.StatusCopyLock);
   // Only a reply that carries both status bytes: the page wait judges the printer by
   // them, and a reply cut before them would pair its garbage with a stale byte.
   if (isSNECReply(reply[0]) && length >= FAKE_STATUS_LENGTH) {
     DebugTraceF(pIniPort, TRACE_INFO, "PJLMonReadPort - Saving SNEC status in PJLMonReadPort, 1st c = %c, length = %u",
                 reply[0], static_cast<unsigned>(length));
     const DWORD snecLength = length < SNEC_STATUS_SIZE ? length : SNEC_STATUS_SIZE;
-    memcpy(pIniPort->SNECStatus, reply, snecLength);
-    pIniPort->SNECStatusLength = snecLength;
-    ++pIniPort->SNECRepliesKept;
+    memcpy(pIniPort->link.SNECStatus, reply, snecLength);
+    pIniPort->link.SNECStatusLength = snecLength;
+    ++pIniPort->link.SNECRepliesKept;
   }
   const BOOL plainComplete = reply[0] == 'C' && length > 2 && reply[1] == '0' && reply[2] == '0';
-  if (plainComplete || pIniPort->SavedStatusLength == 0) {
+  if (plainComplete || pIniPort->link.SavedStatusLength == 0) {
     const DWORD savedLength = length < SAVED_STATUS_SIZE ? length : SAVED_STATUS_SIZE;
-    memcpy(pIniPort->SavedStatus, reply, savedLength);
-    pIniPort->SavedStatusLength = savedLength;
+    memcpy(pIniPort->link.SavedStatus, reply, savedLength);
+    pIniPort->link.SavedStatusLength = savedLength;
   }
-  LeaveCriticalSection(&pIniPort->StatusCopyLock);
+  LeaveCriticalSection(&pIniPort->link.StatusCopyLock);
 
   const HANDLE lock = lockLastStatus(pIniPort);
   const DWORD lastLength = length < LAST_STATUS_SIZE ? length : LAST_STATUS_SIZE;
-  memcpy(pIniPort->LastStatus, reply, lastLength);
-  pIniPort->LastStatusLength = lastLength;
+  memcpy(pIniPort->status.LastStatus, reply, lastLength);
+  pIniPort->status.LastStatusLength = lastLength;
   unlockLastStatus(lock);
 }
 
@@ -104,20 +104,20 @@ BOOL readFromPrinter(INIPORT* pIniPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcb
 
   if (readOk) {
     DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - Good read in PJLMonReadPort so setting goodCommWithPrinter");
-    pIniPort->goodCommWithPrinter = TRUE;
-    if (count > 3 && isSNECReply(pBuffer[0]) && Settings.LPmode != 0 && pIniPort->LowPaper) {
+    pIniPort->link.goodCommWithPrinter = TRUE;
+    if (count > 3 && isSNECReply(pBuffer[0]) && Settings.LPmode != 0 && pIniPort->status.LowPaper) {
       // Low paper reaches every reader as a printer that is not ready.
       DebugTrace(pIniPort, TRACE_INFO, "PJLMonReadPort - In LP BUSY mode and found LOW PAPER");
       pBuffer[3] |= SYSTEM_NOT_READY;
     }
   } else {
     DebugTrace(pIniPort, TRACE_ERROR, "PJLMonReadPort - Bad read in PJLMonReadPort so clearing goodCommWithPrinter");
-    pIniPort->goodCommWithPrinter = FALSE;
+    pIniPort->link.goodCommWithPrinter = FALSE;
   }
 
   // A read says nothing of the job data already written, so it leaves the write
   // path's link verdict (UsbCrcError) alone.
-  if (pIniPort->PortType == 2 && readOk && count > 2 && (pBuffer[0] == 'S' || pBuffer[0] == 'C')) {
+  if (pIniPort->settings.PortType == PORT_TYPE_USB && readOk && count > 2 && (pBuffer[0] == 'S' || pBuffer[0] == 'C')) {
     takeWatchdogBytes(pIniPort, pBuffer);
   }
 

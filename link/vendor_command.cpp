@@ -10,18 +10,18 @@ namespace {
 BOOL send(INIPORT* pIniPort, const BYTE* pRequest, DWORD length, BOOL evenOnBadLink) {
   if (DebugTraceEnabled(TRACE_INFO)) {
     DebugTraceF(pIniPort, TRACE_INFO, "sendVendorCommand - pIniPort %p hPort %p", static_cast<void*>(pIniPort),
-                pIniPort->hPort);
+                pIniPort->link.hPort);
     unsigned bytes[3] = {0, 0, 0};
     for (DWORD i = 0; i < length && i < 3; ++i) bytes[i] = pRequest[i];
     DebugTraceF(pIniPort, TRACE_INFO, "sendVendorCommand - request %02X %02X %02X, length %u", bytes[0], bytes[1],
                 bytes[2], static_cast<unsigned>(length));
   }
 
-  if (!pIniPort->goodCommWithPrinter && !evenOnBadLink) {
+  if (!pIniPort->link.goodCommWithPrinter && !evenOnBadLink) {
     DebugTrace(pIniPort, TRACE_INFO, "sendVendorCommand - Aborting vendor command because of USB error");
     return FALSE;
   }
-  if (pIniPort->UsbCrcError && !evenOnBadLink) {
+  if (pIniPort->link.UsbCrcError && !evenOnBadLink) {
     DebugTrace(pIniPort, TRACE_ERROR, "sendVendorCommand - Abort Vendor send command CRC error");
     return FALSE;
   }

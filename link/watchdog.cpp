@@ -19,12 +19,12 @@ DWORD idleTimeOutFloor() {
 }  // namespace
 
 void sendEnableWatchDog(INIPORT* pIniPort, BOOL inDocument) {
-  if (pIniPort->PortType != 2) return;
-  if (!pIniPort->WDCapable) {
+  if (pIniPort->settings.PortType != PORT_TYPE_USB) return;
+  if (!pIniPort->link.WDCapable) {
     DebugTrace(pIniPort, TRACE_INFO, "sendEnableWatchDog - Can't send ENABLE NOT ENABLED WD enabled");
     return;
   }
-  if (!pIniPort->WDEnable) {
+  if (!pIniPort->settings.WDEnable) {
     DebugTrace(pIniPort, TRACE_INFO, "sendEnableWatchDog - Can't send ENABLE NOT ENABLED Global Enable");
     return;
   }
@@ -48,7 +48,7 @@ void sendEnableWatchDog(INIPORT* pIniPort, BOOL inDocument) {
 }
 
 BOOL sendDisableWatchDog(INIPORT* pIniPort) {
-  if (!pIniPort->WDCapable || !pIniPort->WDEnable) return FALSE;
+  if (!pIniPort->link.WDCapable || !pIniPort->settings.WDEnable) return FALSE;
   const BYTE request[WATCHDOG_REQUEST_LENGTH] = {WATCHDOG_REQUEST, 0x00, 0x00};
   const BOOL sent = sendVendorCommand(pIniPort, request, WATCHDOG_REQUEST_LENGTH);
   DebugTrace(pIniPort, TRACE_INFO, "sendDisableWatchDog - WD - Sent watchdog Disable");

@@ -18,7 +18,7 @@ const LogCondition kReportConditions[] = {
 
 LPCSTR notRespondingText(INIPORT* pIniPort) {
   if (currentPrinterState(pIniPort) != PRINTER_STATE_PIPE_REQUEST) return "Printer Not responding";
-  return pIniPort->SpecificRequestSent ? "Printer Not responding - Writing" : "Printer Not responding - Reading";
+  return pIniPort->status.SpecificRequestSent ? "Printer Not responding - Writing" : "Printer Not responding - Reading";
 }
 
 }  // namespace
@@ -38,12 +38,12 @@ void DRWlogger(INIPORT* pIniPort, DWORD statusWord, DWORD logClass) {
   char stateText[LOG_STATE_TEXT_SIZE];
   BuildStateText(pIniPort, stateText, sizeof stateText);
 
-  if (pIniPort->StatusReadFailed) {
+  if (pIniPort->status.StatusReadFailed) {
     writeEntryWithSuffix(pIniPort, hLogFile, dateTime, notRespondingText(pIniPort), stateText, "0019");
   } else {
     char suffix[LOG_LINE_SIZE];
     snprintf(suffix, sizeof suffix, "%s%s", stateText,
-             currentPrinterState(pIniPort) == PRINTER_STATE_PIPE_REQUEST ? pIniPort->StatusTypeText : "");
+             currentPrinterState(pIniPort) == PRINTER_STATE_PIPE_REQUEST ? pIniPort->status.StatusTypeText : "");
     if ((statusWord & 0x8000) == 0) writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Ready", suffix, "0021");
     writeConditionEntries(pIniPort, hLogFile, dateTime, statusWord, kReportConditions,
                           sizeof kReportConditions / sizeof kReportConditions[0], suffix);

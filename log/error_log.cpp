@@ -18,7 +18,7 @@ const LogCondition kErrorConditions[] = {
 };
 
 void writeConditions(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, DWORD statusWord, LPCSTR stateText) {
-  if (pIniPort->StatusReadFailed) {
+  if (pIniPort->status.StatusReadFailed) {
     writeEntryWithSuffix(pIniPort, hLogFile, dateTime, "Printer Not responding", stateText, "0019");
     return;
   }
@@ -31,8 +31,8 @@ void writeConditions(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, DWORD 
 }
 
 void writePlatformError(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, LPCSTR stateText) {
-  const DWORD error = pIniPort->LastWinError;
-  const DWORD logged = pIniPort->LastWinErrorLogged;
+  const DWORD error = pIniPort->status.LastWinError;
+  const DWORD logged = pIniPort->status.LastWinErrorLogged;
   if (error == logged) return;
   DebugTraceF(pIniPort, TRACE_INFO, "ErrorLogFile - LastWinError = %u, LastWinErrorLogged = %u",
               static_cast<unsigned>(error), static_cast<unsigned>(logged));
@@ -42,7 +42,7 @@ void writePlatformError(INIPORT* pIniPort, HANDLE hLogFile, LPCSTR dateTime, LPC
   // The line is cut to its buffer when written; the error text is cut here already.
   snprintf(text, sizeof text, "OS err = %u, %.960s", static_cast<unsigned>(error), errorText);
   writeEntryWithSuffix(pIniPort, hLogFile, dateTime, text, stateText, "0024");
-  pIniPort->LastWinErrorLogged = error;
+  pIniPort->status.LastWinErrorLogged = error;
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include "log/event_log.h"
 #include "port/port_record.h"
 
-void requestSerialNumber(INIPORT* pIniPort) { pIniPort->SerialNumberWanted = TRUE; }
+void requestSerialNumber(INIPORT* pIniPort) { pIniPort->status.SerialNumberWanted = TRUE; }
 
 void requestHeadTemperature(INIPORT* pIniPort) {
-  pIniPort->HeadTempWanted = HEAD_TEMP_WANTED | static_cast<DWORD>(pIniPort->savedPrinterState.load()) << 8 |
+  pIniPort->status.HeadTempWanted = HEAD_TEMP_WANTED | static_cast<DWORD>(pIniPort->status.savedPrinterState.load()) << 8 |
                              currentPrinterState(pIniPort);
 }

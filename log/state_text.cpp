@@ -5,7 +5,7 @@
 #include "port/port_record.h"
 
 void BuildStateText(INIPORT* pIniPort, LPSTR text, size_t size) {
-  StateTextFor(pIniPort, currentPrinterState(pIniPort), pIniPort->savedPrinterState, text, size);
+  StateTextFor(pIniPort, currentPrinterState(pIniPort), pIniPort->status.savedPrinterState, text, size);
 }
 
 void StateTextFor(INIPORT* pIniPort, BYTE state, BYTE savedState, LPSTR text, size_t size) {

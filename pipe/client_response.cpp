@@ -123,7 +123,7 @@ void runCommand(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answe
       break;
     case ABORT_DOCUMENT:
       DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - ABORT_DOCUMENT");
-      pIniPort->AbortPending = TRUE;
+      pIniPort->doc.AbortPending = TRUE;
       cancelFlashUpdate(pIniPort);
       answerText(answer, PIPE_ANSWER_PASS, "Abort Document");
       break;
@@ -176,7 +176,7 @@ BOOL buildClientResponse(const BYTE* request, DWORD bytesRead, BYTE* response, D
   } else if (requestAllowed(pIniPort, unpacked, &answer)) {
     // The version request re-reads the settings even while a firmware update runs.
     if (unpacked.code == GET_LM_VERSION) readMonitorSettings(RegistryRoot);
-    if (gated(unpacked.code) && pIniPort->FlashInProgress) {
+    if (gated(unpacked.code) && pIniPort->flash.FlashInProgress) {
       answerText(&answer, PIPE_ANSWER_FLASH, "FLASH UPLOAD IN PROGRESS");
     } else {
       runCommand(pIniPort, unpacked, &answer);

@@ -55,7 +55,7 @@ void answerProgramFlash(INIPORT* pIniPort, const PipeRequest& request, PipeAnswe
 
   char response[FLASH_RESPONSE_SIZE] = {};
   // The update opens the file as the client connected on this port's pipe.
-  const DWORD result = qxProgramFlash(path, pIniPort, response, withChecks, sizeof response, pIniPort->hPipe);
+  const DWORD result = qxProgramFlash(path, pIniPort, response, withChecks, sizeof response, pIniPort->pipe.hPipe);
   if (result == QX_ERR_OK) {
     response[sizeof response - 1] = 0;
     answerText(answer, PIPE_ANSWER_PASS, response);

@@ -10,8 +10,8 @@ namespace {
 
 Relaxed<DWORD>* memoryValueFor(INIPORT* pIniPort, LPCWSTR pValueName) {
   if (pValueName == nullptr) return nullptr;
-  if (lstrcmpiW(pValueName, WSTR("Installed Memory")) == 0) return &pIniPort->InstalledMemory;
-  if (lstrcmpiW(pValueName, WSTR("Available Memory")) == 0) return &pIniPort->AvailableMemory;
+  if (lstrcmpiW(pValueName, WSTR("Installed Memory")) == 0) return &pIniPort->status.InstalledMemory;
+  if (lstrcmpiW(pValueName, WSTR("Available Memory")) == 0) return &pIniPort->status.AvailableMemory;
   return nullptr;
 }
 

@@ -14,15 +14,15 @@ namespace {
 const DWORD kPortWait = 5000;
 
 BOOL statusThreadRunning(INIPORT* pIniPort) {
-  return (pIniPort->flags & PP_RUN_THREAD) != 0 && pIniPort->WakeUp != nullptr && pIniPort->DoneReading != nullptr;
+  return (pIniPort->flags & PP_RUN_THREAD) != 0 && pIniPort->status.WakeUp != nullptr && pIniPort->status.DoneReading != nullptr;
 }
 
 // Two fresh reads by the status thread, each given at most 5 seconds.
 void readStatusTwice(INIPORT* pIniPort) {
   for (int pass = 0; pass < 2; ++pass) {
-    ResetEvent(pIniPort->DoneReading);
-    SetEvent(pIniPort->WakeUp);
-    clockWait(pIniPort->DoneReading, 5000);
+    ResetEvent(pIniPort->status.DoneReading);
+    SetEvent(pIniPort->status.WakeUp);
+    clockWait(pIniPort->status.DoneReading, 5000);
   }
 }
 

@@ -54,7 +54,7 @@ void refuse(INIPORT* pIniPort, const PipeRequest& request, const PipeCaller& cal
 }
 
 BOOL callerIsAdministrator(INIPORT* pIniPort, PipeCaller* caller) {
-  identifyPipeCaller(pIniPort->hPipe, administersPrinter, pIniPort, caller);
+  identifyPipeCaller(pIniPort->pipe.hPipe, administersPrinter, pIniPort, caller);
   return caller->administrator;
 }
 

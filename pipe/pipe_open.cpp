@@ -58,13 +58,13 @@ BOOL QXOpenPipeOverlapped(INIPORT* pIniPort, HANDLE* phPipe) {
     SetLastError(error);  // the caller tells a name held by another process by it
     return FALSE;
   }
-  pIniPort->hPipe = hPipe;
+  pIniPort->pipe.hPipe = hPipe;
   *phPipe = hPipe;
   return TRUE;
 }
 
 BOOL ConnectToNewClient(INIPORT* pIniPort, LPOVERLAPPED lpo) {
-  if (ConnectNamedPipe(pIniPort->hPipe, lpo)) {
+  if (ConnectNamedPipe(pIniPort->pipe.hPipe, lpo)) {
     // An overlapped connect never finishes at once; the error is examined all the same.
     DebugTrace(pIniPort, TRACE_ERROR, "ConnectToNewClient - Pipe error 1");
   }

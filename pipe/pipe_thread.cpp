@@ -225,7 +225,7 @@ DWORD WINAPI PipeThread(LPVOID lpvParam) {
   if (event == nullptr) {
     DebugTrace(pIniPort, TRACE_ERROR, "PipeThread - Pipe Thread Error - CreateEvent");
   } else {
-    pIniPort->hPipeEvent = event;
+    pIniPort->pipe.hPipeEvent = event;
     pipe->overlapped.hEvent = event;
     if (createPipe(*pipe)) {
       serve(*pipe);

@@ -14,8 +14,8 @@ void closeField(Relaxed<HANDLE>& field) {
 
 // The pipe and event of a pipe thread that has ended; the thread closes neither.
 void closePipeObjects(INIPORT* pIniPort) {
-  closeField(pIniPort->hPipe);
-  closeField(pIniPort->hPipeEvent);
+  closeField(pIniPort->pipe.hPipe);
+  closeField(pIniPort->pipe.hPipeEvent);
 }
 
 }  // namespace
@@ -25,7 +25,7 @@ BOOL CreatePipeThread(INIPORT* pIniPort) {
   // SplSem keeps two callers (a document start and a memory query) from starting
   // two threads for the port.
   EnterCriticalSection(&SplSem);
-  const HANDLE previous = pIniPort->hPipeThread;
+  const HANDLE previous = pIniPort->pipe.hPipeThread;
   if (previous != nullptr) {
     if (clockWait(previous, 0) == WAIT_TIMEOUT) {
       LeaveCriticalSection(&SplSem);
@@ -33,14 +33,14 @@ BOOL CreatePipeThread(INIPORT* pIniPort) {
       return TRUE;
     }
     CloseHandle(previous);
-    pIniPort->hPipeThread = nullptr;
+    pIniPort->pipe.hPipeThread = nullptr;
     closePipeObjects(pIniPort);
   }
   pIniPort->flags &= ~PP_SHUTDOWN_PIPE;
   const HANDLE thread = CreateThread(nullptr, 32768, PipeThread, pIniPort, 0, nullptr);
   if (thread != nullptr) {
     SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
-    pIniPort->hPipeThread = thread;
+    pIniPort->pipe.hPipeThread = thread;
   }
   LeaveCriticalSection(&SplSem);
   if (thread == nullptr) {
@@ -53,7 +53,7 @@ BOOL CreatePipeThread(INIPORT* pIniPort) {
 
 void StopPipeThread(INIPORT* pIniPort) {
   EnterCriticalSection(&SplSem);
-  const HANDLE thread = pIniPort->hPipeThread.exchange(nullptr);
+  const HANDLE thread = pIniPort->pipe.hPipeThread.exchange(nullptr);
   LeaveCriticalSection(&SplSem);
   if (thread != nullptr) {
     pIniPort->flags |= PP_SHUTDOWN_PIPE;
@@ -61,9 +61,9 @@ void StopPipeThread(INIPORT* pIniPort) {
     // connect, read or write is cancelled and the event set again until it has gone.
     // A request being answered ends within its own bound.
     do {
-      const HANDLE pipe = pIniPort->hPipe;
+      const HANDLE pipe = pIniPort->pipe.hPipe;
       if (pipe != nullptr) CancelIoEx(pipe, nullptr);
-      const HANDLE event = pIniPort->hPipeEvent;
+      const HANDLE event = pIniPort->pipe.hPipeEvent;
       if (event != nullptr) SetEvent(event);
     } while (clockWait(thread, 500) == WAIT_TIMEOUT);
     CloseHandle(thread);

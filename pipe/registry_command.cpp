@@ -43,7 +43,7 @@ void answerSetRegistryKey(INIPORT* pIniPort, const PipeRequest& request, PipeAns
   if (setRegistrySetting(name, value)) {
     readMonitorSettings(RegistryRoot);
     DebugTrace(pIniPort, TRACE_INFO,
-               pIniPort->WDEnable == 1 ? "buildClientResponse - SET REGISTRY KEY PASS - WD ON"
+               pIniPort->settings.WDEnable == 1 ? "buildClientResponse - SET REGISTRY KEY PASS - WD ON"
                                        : "buildClientResponse - SET REGISTRY KEY PASS - WD OFF");
     answerText(answer, PIPE_ANSWER_TIMEOUT, "SET REGISTRY KEY PASS");
   } else {

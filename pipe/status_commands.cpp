@@ -23,24 +23,24 @@ void answerTimeout(INIPORT* pIniPort, PipeAnswer* answer) {
 // the document, marked not ready, busy and printing. The caller holds
 // hPipeDoingStatus and StatusNotInProgress.
 void answerFromSavedStatus(INIPORT* pIniPort, PipeAnswer* answer) {
-  EnterCriticalSection(&pIniPort->StatusCopyLock);
-  pIniPort->SavedStatus[3] = static_cast<BYTE>(SYSTEM_NOT_READY | (pIniPort->SNECStatus[3] & 0x7F));
-  pIniPort->SavedStatus[4] |= DOC_IN_PROGRESS | BUSY;
-  DWORD length = pIniPort->SavedStatusLength;
+  EnterCriticalSection(&pIniPort->link.StatusCopyLock);
+  pIniPort->link.SavedStatus[3] = static_cast<BYTE>(SYSTEM_NOT_READY | (pIniPort->link.SNECStatus[3] & 0x7F));
+  pIniPort->link.SavedStatus[4] |= DOC_IN_PROGRESS | BUSY;
+  DWORD length = pIniPort->link.SavedStatusLength;
   if (length > SAVED_STATUS_SIZE) length = SAVED_STATUS_SIZE;
-  answerBytes(answer, PIPE_ANSWER_PASS, pIniPort->SavedStatus, length);
-  LeaveCriticalSection(&pIniPort->StatusCopyLock);
+  answerBytes(answer, PIPE_ANSWER_PASS, pIniPort->link.SavedStatus, length);
+  LeaveCriticalSection(&pIniPort->link.StatusCopyLock);
 }
 
 // Hands the request to the status thread. The caller holds StatusNotInProgress, so
 // the thread, which takes it for every pass, never sees a request half written, and
 // the completion event is reset before the request can be served.
 void placeRequest(INIPORT* pIniPort, const PipeRequest& request) {
-  ResetEvent(pIniPort->RTStatusComplete);
+  ResetEvent(pIniPort->status.RTStatusComplete);
   const DWORD length = request.length - REAL_TIME_STATUS_MIN_PAYLOAD;
-  memcpy(pIniPort->RTStatusCommand, request.payload + REAL_TIME_STATUS_MIN_PAYLOAD, length);
-  pIniPort->RTStatusCommandLength = length;
-  pIniPort->RTStatusRequest = TRUE;
+  memcpy(pIniPort->status.RTStatusCommand, request.payload + REAL_TIME_STATUS_MIN_PAYLOAD, length);
+  pIniPort->status.RTStatusCommandLength = length;
+  pIniPort->status.RTStatusRequest = TRUE;
 }
 
 // Waits for the status thread for at most timeout ms, in short slices so that a
@@ -59,8 +59,8 @@ DWORD waitForRequest(INIPORT* pIniPort, HANDLE complete, DWORD timeout) {
 // The reply the status thread kept for this request.
 void answerFromRealTimeReply(INIPORT* pIniPort, PipeAnswer* answer) {
   const HANDLE ownStatusData = lockLastStatus(pIniPort);
-  const DWORD length = pIniPort->RTStatusReplyLength;
-  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->RTStatusReply, length);
+  const DWORD length = pIniPort->status.RTStatusReplyLength;
+  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->status.RTStatusReply, length);
   if (ownStatusData == nullptr || ReleaseMutex(ownStatusData)) {
     DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - Release Own Printer Mutex in pipe thread passed");
   } else {
@@ -72,19 +72,19 @@ void answerFromRealTimeReply(INIPORT* pIniPort, PipeAnswer* answer) {
 }  // namespace
 
 void answerLastStatus(INIPORT* pIniPort, PipeAnswer* answer) {
-  pIniPort->RTStatusRequest = FALSE;
+  pIniPort->status.RTStatusRequest = FALSE;
   const HANDLE ownStatusData = lockLastStatus(pIniPort);
-  DWORD length = pIniPort->LastStatusLength;
+  DWORD length = pIniPort->status.LastStatusLength;
   if (length > LAST_STATUS_SIZE) length = LAST_STATUS_SIZE;
-  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->LastStatus, length);
+  answerBytes(answer, length != 0 ? PIPE_ANSWER_PASS : PIPE_ANSWER_NO_STATUS, pIniPort->status.LastStatus, length);
   unlockLastStatus(ownStatusData);
 }
 
 void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAnswer* answer) {
   DebugTrace(pIniPort, TRACE_INFO, "buildClientResponse - GET_REAL_TIME_STATUS");
-  const HANDLE doingStatus = pIniPort->hPipeDoingStatus;
-  const HANDLE notInProgress = pIniPort->StatusNotInProgress;
-  const HANDLE complete = pIniPort->RTStatusComplete;
+  const HANDLE doingStatus = pIniPort->pipe.hPipeDoingStatus;
+  const HANDLE notInProgress = pIniPort->status.StatusNotInProgress;
+  const HANDLE complete = pIniPort->status.RTStatusComplete;
   if (doingStatus == nullptr || notInProgress == nullptr || complete == nullptr) {
     DebugTrace(pIniPort, TRACE_ERROR, "buildClientResponse - the port has no status thread");
     answerTimeout(pIniPort, answer);
@@ -98,7 +98,7 @@ void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAns
     ReleaseMutex(doingStatus);
     return;
   }
-  const HANDLE wakeUp = pIniPort->WakeUp;
+  const HANDLE wakeUp = pIniPort->status.WakeUp;
   if (wakeUp == nullptr) {
     // No status thread would ever serve the request.
     ReleaseMutex(notInProgress);
@@ -109,8 +109,8 @@ void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAns
   }
   // The pipe request shows in the state before the status thread can take the
   // request, and the state goes back before a document may change it.
-  const BYTE printerState = pIniPort->printerState;
-  pIniPort->printerState = PRINTER_STATE_PIPE_REQUEST;
+  const PRINTER_STATE printerState = pIniPort->status.printerState;
+  pIniPort->status.printerState = PRINTER_STATE_PIPE_REQUEST;
   placeRequest(pIniPort, request);
   ReleaseMutex(notInProgress);
 
@@ -123,7 +123,7 @@ void answerRealTimeStatus(INIPORT* pIniPort, const PipeRequest& request, PipeAns
               static_cast<unsigned>(request.payload[0]), static_cast<unsigned>(request.payload[1]),
               static_cast<unsigned>(timeout));
   const DWORD waited = waitForRequest(pIniPort, complete, timeout);
-  pIniPort->printerState = printerState;
+  pIniPort->status.printerState = printerState;
   ReleaseMutex(doingStatus);
 
   if (waited != WAIT_OBJECT_0) {

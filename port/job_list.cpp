@@ -82,9 +82,9 @@ void completeIniJobs(INIPORT* pIniPort, DWORD JobId, DWORD Command) {
 }
 
 void ClearPrinterStatusAndIniJobs(INIPORT* pIniPort) {
-  pIniPort->OfflineAtStart = FALSE;  // the port shows no status from here on
-  if (pIniPort->PrinterStatus != 0) {
-    pIniPort->PrinterStatus = 0;
+  pIniPort->status.OfflineAtStart = FALSE;  // the port shows no status from here on
+  if (pIniPort->status.PrinterStatus != 0) {
+    pIniPort->status.PrinterStatus = 0;
     if (postSpoolerPortStatus(pIniPort, 0, 0)) {
       DebugTrace(pIniPort, TRACE_INFO, "ClearPrinterStatusAndIniJobs - SetPort cleared the port status");
     } else {

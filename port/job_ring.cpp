@@ -8,8 +8,8 @@
 namespace {
 
 void addToRing(INIPORT* pIniPort, const JOBOUTCOME& outcome) {
-  EnterCriticalSection(&pIniPort->OutcomeLock);
-  JOBRING& ring = pIniPort->Jobs;
+  EnterCriticalSection(&pIniPort->doc.OutcomeLock);
+  JOBRING& ring = pIniPort->doc.Jobs;
   ring.entries[ring.next % JOB_RING_SIZE] = outcome;
   ring.next = (ring.next + 1) % JOB_RING_SIZE;
   if (ring.count < JOB_RING_SIZE) ++ring.count;
@@ -21,18 +21,18 @@ void addToRing(INIPORT* pIniPort, const JOBOUTCOME& outcome) {
     ++ring.notPrinted;
     ring.ticketsNotPrinted += tickets;
   }
-  LeaveCriticalSection(&pIniPort->OutcomeLock);
+  LeaveCriticalSection(&pIniPort->doc.OutcomeLock);
 }
 
 JOBOUTCOME currentOutcome(const INIPORT* pIniPort, DWORD jobId, DWORD outcome, DWORD cause) {
   JOBOUTCOME o = {};
   o.JobId = jobId;
-  o.BytesHanded = pIniPort->JobBytesHanded;
-  o.BytesDelivered = pIniPort->JobBytesDelivered;
-  o.PageEnds = pIniPort->JobPageEnds;
-  o.TicketsKnown = pIniPort->DocCountSODKnown && pIniPort->DocCountEODKnown &&
-                   pIniPort->DocCountEOD >= pIniPort->DocCountSOD;
-  o.Tickets = o.TicketsKnown ? pIniPort->DocCountEOD - pIniPort->DocCountSOD : 0;
+  o.BytesHanded = pIniPort->doc.JobBytesHanded;
+  o.BytesDelivered = pIniPort->doc.JobBytesDelivered;
+  o.PageEnds = pIniPort->doc.JobPageEnds;
+  o.TicketsKnown = pIniPort->doc.DocCountSODKnown && pIniPort->doc.DocCountEODKnown &&
+                   pIniPort->doc.DocCountEOD >= pIniPort->doc.DocCountSOD;
+  o.Tickets = o.TicketsKnown ? pIniPort->doc.DocCountEOD - pIniPort->doc.DocCountSOD : 0;
   o.Outcome = outcome;
   o.Cause = cause;
   return o;
@@ -57,14 +57,14 @@ DWORD formatJobOutcomes(INIPORT* pIniPort, char* text, DWORD size) {
     if (n > 0) used += static_cast<size_t>(n) < size - used ? static_cast<size_t>(n) : size - used - 1;
   };
   const BOOL inDoc = (pIniPort->flags & PP_IN_DOC) != 0;
-  add("held=%u\n", inDoc && pIniPort->JobHeld ? 1u : 0u);
+  add("held=%u\n", inDoc && pIniPort->doc.JobHeld ? 1u : 0u);
   if (inDoc) {
-    add("current.handed=%u\ncurrent.delivered=%u\n", static_cast<unsigned>(pIniPort->JobBytesHanded),
-        static_cast<unsigned>(pIniPort->JobBytesDelivered));
+    add("current.handed=%u\ncurrent.delivered=%u\n", static_cast<unsigned>(pIniPort->doc.JobBytesHanded),
+        static_cast<unsigned>(pIniPort->doc.JobBytesDelivered));
   }
-  EnterCriticalSection(&pIniPort->OutcomeLock);
-  const JOBRING ring = pIniPort->Jobs;
-  LeaveCriticalSection(&pIniPort->OutcomeLock);
+  EnterCriticalSection(&pIniPort->doc.OutcomeLock);
+  const JOBRING ring = pIniPort->doc.Jobs;
+  LeaveCriticalSection(&pIniPort->doc.OutcomeLock);
   add("jobs.printed=%u\njobs.not_printed=%u\ntickets.printed=%u\ntickets.not_printed=%u\n",
       static_cast<unsigned>(ring.printed), static_cast<unsigned>(ring.notPrinted),
       static_cast<unsigned>(ring.ticketsPrinted), static_cast<unsigned>(ring.ticketsNotPrinted));

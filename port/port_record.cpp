@@ -57,18 +57,18 @@ INIPORT* CreatePortEntry(LPCWSTR pPortName) {
     return nullptr;
   }
 
-  InitializeCriticalSection(&pIniPort->StatusCopyLock);
-  InitializeCriticalSection(&pIniPort->FlashLock);
+  InitializeCriticalSection(&pIniPort->link.StatusCopyLock);
+  InitializeCriticalSection(&pIniPort->flash.FlashLock);
   InitializeCriticalSection(&pIniPort->LogLock);
-  InitializeCriticalSection(&pIniPort->OutcomeLock);
-  InitializeCriticalSection(&pIniPort->LinkLock);
+  InitializeCriticalSection(&pIniPort->doc.OutcomeLock);
+  InitializeCriticalSection(&pIniPort->link.LinkLock);
 
   pIniPort->signature = PJ_SIGNATURE;
   pIniPort->PortFree = portFree;
-  pIniPort->LastStatusLength = 0;
-  pIniPort->RTStatusRequest = FALSE;
-  pIniPort->FlashInProgress = FALSE;
-  memcpy(pIniPort->FlashProgress, kInitialFlashProgress, sizeof kInitialFlashProgress);
+  pIniPort->status.LastStatusLength = 0;
+  pIniPort->status.RTStatusRequest = FALSE;
+  pIniPort->flash.FlashInProgress = FALSE;
+  memcpy(pIniPort->flash.FlashProgress, kInitialFlashProgress, sizeof kInitialFlashProgress);
 
   pIniPort->pNext = portListHead;
   portListHead = pIniPort;
@@ -102,12 +102,12 @@ void RemovePortEntry(INIPORT* pIniPort) {
 
   LeaveCriticalSection(&SplSem);
 
-  DeleteCriticalSection(&pIniPort->StatusCopyLock);
-  DeleteCriticalSection(&pIniPort->FlashLock);
+  DeleteCriticalSection(&pIniPort->link.StatusCopyLock);
+  DeleteCriticalSection(&pIniPort->flash.FlashLock);
   DeleteCriticalSection(&pIniPort->LogLock);
-  DeleteCriticalSection(&pIniPort->OutcomeLock);
-  DeleteCriticalSection(&pIniPort->LinkLock);
-  FreeSplMem(pIniPort->pszFlashFileName);
+  DeleteCriticalSection(&pIniPort->doc.OutcomeLock);
+  DeleteCriticalSection(&pIniPort->link.LinkLock);
+  FreeSplMem(pIniPort->flash.pszFlashFileName);
   FreeSplMem(pIniPort->pszPortName);
   destroyRecord(pIniPort);
 }

@@ -7,32 +7,42 @@
 namespace {
 
 struct StatusObject {
-  Relaxed<HANDLE> INIPORT::*field;
+  Relaxed<HANDLE>& (*field)(INIPORT& port);
   BOOL isMutex;
   BOOL manualReset;
+  BOOL heartbeatGate;  // starts reset while a document is in progress
   LPCSTR missingTrace;
 };
 
+#define STATUS_OBJECT(member) [](INIPORT& port) -> Relaxed<HANDLE>& { return port.member; }
+
 const StatusObject kStatusObjects[] = {
-    {&INIPORT::DoneReading, FALSE, TRUE, "UstatusThread - ERROR - !pIniPort->DoneReading.. goto StopThread"},
-    {&INIPORT::heartbeatRun, FALSE, TRUE, "UstatusThread - ERROR - !pIniPort->heartbeatRun.. goto StopThread"},
-    {&INIPORT::RTStatusComplete, FALSE, FALSE, "UstatusThread - ERROR - !pIniPort->RTStatusComplete.. goto StopThread"},
-    {&INIPORT::OwnStatusData, TRUE, FALSE, "UstatusThread - ERROR - !pIniPort->OwnStatusData.. goto StopThread"},
-    {&INIPORT::StatusNotInProgress, TRUE, FALSE,
+    {STATUS_OBJECT(status.DoneReading), FALSE, TRUE, FALSE,
+     "UstatusThread - ERROR - !pIniPort->DoneReading.. goto StopThread"},
+    {STATUS_OBJECT(status.heartbeatRun), FALSE, TRUE, TRUE,
+     "UstatusThread - ERROR - !pIniPort->heartbeatRun.. goto StopThread"},
+    {STATUS_OBJECT(status.RTStatusComplete), FALSE, FALSE, FALSE,
+     "UstatusThread - ERROR - !pIniPort->RTStatusComplete.. goto StopThread"},
+    {STATUS_OBJECT(status.OwnStatusData), TRUE, FALSE, FALSE,
+     "UstatusThread - ERROR - !pIniPort->OwnStatusData.. goto StopThread"},
+    {STATUS_OBJECT(status.StatusNotInProgress), TRUE, FALSE, FALSE,
      "UstatusThread - ERROR - !pIniPort->StatusNotInProgress.. goto StopThread"},
-    {&INIPORT::hPipeDoingStatus, TRUE, FALSE, "UstatusThread - ERROR - !pIniPort->hPipeDoingStatus.. goto StopThread"},
+    {STATUS_OBJECT(pipe.hPipeDoingStatus), TRUE, FALSE, FALSE,
+     "UstatusThread - ERROR - !pIniPort->hPipeDoingStatus.. goto StopThread"},
 };
+
+#undef STATUS_OBJECT
 
 }  // namespace
 
 BOOL createStatusObjects(INIPORT* pIniPort) {
   for (const StatusObject& object : kStatusObjects) {
-    Relaxed<HANDLE>& field = pIniPort->*object.field;
+    Relaxed<HANDLE>& field = object.field(*pIniPort);
     if (field != nullptr) continue;
     HANDLE handle;
     if (object.isMutex) {
       handle = CreateMutexW(nullptr, FALSE, nullptr);
-    } else if (object.field == &INIPORT::heartbeatRun) {
+    } else if (object.heartbeatGate) {
       // A document started before the first thread ran keeps the heartbeat parked.
       handle = CreateEventW(nullptr, TRUE, (pIniPort->flags & PP_IN_DOC) == 0, nullptr);
     } else {
@@ -44,22 +54,22 @@ BOOL createStatusObjects(INIPORT* pIniPort) {
     }
     field = handle;
   }
-  SetEvent(pIniPort->DoneReading);
+  SetEvent(pIniPort->status.DoneReading);
   return TRUE;
 }
 
 void reapStatusThread(INIPORT* pIniPort) {
-  const HANDLE thread = pIniPort->hStatusThread.exchange(nullptr);
+  const HANDLE thread = pIniPort->status.hStatusThread.exchange(nullptr);
   if (thread != nullptr) CloseHandle(thread);
 }
 
 void CloseStatusObjects(INIPORT* pIniPort) {
   reapStatusThread(pIniPort);
   for (const StatusObject& object : kStatusObjects) {
-    const HANDLE handle = (pIniPort->*object.field).exchange(nullptr);
+    const HANDLE handle = object.field(*pIniPort).exchange(nullptr);
     if (handle != nullptr) CloseHandle(handle);
   }
-  pIniPort->WakeUp = nullptr;
-  const HANDLE wakeUp = pIniPort->WakeUpEvent.exchange(nullptr);
+  pIniPort->status.WakeUp = nullptr;
+  const HANDLE wakeUp = pIniPort->status.WakeUpEvent.exchange(nullptr);
   if (wakeUp != nullptr) CloseHandle(wakeUp);
 }

@@ -59,8 +59,8 @@ void serialNumberFromReply(const BYTE* reply, DWORD count, LPSTR number, size_t 
 }
 
 void runLogPrinterRequests(INIPORT* pIniPort) {
-  const BOOL serialNumber = pIniPort->SerialNumberWanted.exchange(FALSE);
-  const DWORD headTemp = pIniPort->HeadTempWanted.exchange(0);
+  const BOOL serialNumber = pIniPort->status.SerialNumberWanted.exchange(FALSE);
+  const DWORD headTemp = pIniPort->status.HeadTempWanted.exchange(0);
   if (Settings.DRWenable == 0) return;
   if (serialNumber) writeSerialNumber(pIniPort);
   if (headTemp != 0) writeHeadTemperature(pIniPort, static_cast<BYTE>(headTemp), static_cast<BYTE>(headTemp >> 8));

@@ -6,21 +6,21 @@
 void processLMLowPaper(INIPORT* pIniPort, DWORD status) {
   DebugTraceF(pIniPort, TRACE_INFO, "processLMLowPaper - Status = %X", static_cast<unsigned>(status));
   const BOOL sensorLow = (status & LOW_PAPER) != 0;
-  const BOOL flagLow = pIniPort->LowPaper;
+  const BOOL flagLow = pIniPort->status.LowPaper;
   if (sensorLow != flagLow) {
-    const BYTE count = static_cast<BYTE>(pIniPort->LowPaperCount + 1);
+    const BYTE count = static_cast<BYTE>(pIniPort->status.LowPaperCount + 1);
     if (count >= 2) {
-      pIniPort->LowPaper = sensorLow;
-      pIniPort->LowPaperCount = 0;
+      pIniPort->status.LowPaper = sensorLow;
+      pIniPort->status.LowPaperCount = 0;
       DebugTrace(pIniPort, TRACE_INFO, sensorLow ? "processLMLowPaper - Found low paper" : "processLMLowPaper - Found high paper");
     } else {
-      pIniPort->LowPaperCount = count;
+      pIniPort->status.LowPaperCount = count;
     }
   } else {
-    pIniPort->LowPaperCount = 0;
+    pIniPort->status.LowPaperCount = 0;
   }
   DebugTrace(pIniPort, TRACE_INFO,
-             pIniPort->LowPaper ? "processLMLowPaper - On Exit low paper" : "processLMLowPaper - On Exit high paper");
+             pIniPort->status.LowPaper ? "processLMLowPaper - On Exit low paper" : "processLMLowPaper - On Exit high paper");
 }
 
 void lowPaperReading(INIPORT* pIniPort, const BYTE* reply, DWORD count) {

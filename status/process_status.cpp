@@ -43,7 +43,7 @@ void traceBitwiseStatus(INIPORT* pIniPort, DWORD word) {
   for (const auto& entry : kNames) {
     if (word & entry.bit) strncat(text, entry.name, sizeof text - strlen(text) - 1);
   }
-  if (pIniPort->LowPaper) {
+  if (pIniPort->status.LowPaper) {
     strncat(text, Settings.LPmode != 0 ? "BUSY ON LOW_PAPER " : "LOW_PAPER ", sizeof text - strlen(text) - 1);
   }
   DebugTrace(pIniPort, TRACE_INFO, text);
@@ -51,7 +51,7 @@ void traceBitwiseStatus(INIPORT* pIniPort, DWORD word) {
 
 // The port status for a word; a later match overrides an earlier one.
 PortCondition classify(INIPORT* pIniPort, DWORD word) {
-  const BOOL lowPaper = pIniPort->LowPaper;
+  const BOOL lowPaper = pIniPort->status.LowPaper;
   PortCondition condition = {0, PORT_STATUS_TYPE_ERROR};
   const BOOL errorClass = (word & kWordErrors) != 0 || (word & kWordJamEx) == kWordJamEx ||
                           (lowPaper && (Settings.LPmode & 1) != 0);
@@ -108,45 +108,45 @@ void detectTimeoutAndPurge(INIPORT* pIniPort, BYTE byte1, BYTE byte2) {
   const BOOL timeout = (byte2 & PRINTER_TIMEOUT) != 0;
   const BOOL diagError = (byte1 & SYSTEM_DIAG_ERROR) != 0;
   if (timeout && !diagError) {
-    if (!pIniPort->PrinterTimeout) {
-      pIniPort->PrinterTimeout = TRUE;
+    if (!pIniPort->status.PrinterTimeout) {
+      pIniPort->status.PrinterTimeout = TRUE;
       DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - Printer Timeout");
       if (Settings.DRWenable) TextLogFile(pIniPort, "Printer Timeout", "0026", DRW_ERRORS);
     }
   } else {
-    pIniPort->PrinterTimeout = FALSE;
+    pIniPort->status.PrinterTimeout = FALSE;
   }
   if (timeout && diagError) {
-    if (!pIniPort->PrinterPurge) {
-      pIniPort->PrinterPurge = TRUE;
+    if (!pIniPort->status.PrinterPurge) {
+      pIniPort->status.PrinterPurge = TRUE;
       DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - Printer purge");
       if (Settings.DRWenable) TextLogFile(pIniPort, "Document aborted", "0027", DRW_ERRORS);
     }
   } else {
-    pIniPort->PrinterPurge = FALSE;
+    pIniPort->status.PrinterPurge = FALSE;
   }
 }
 
 // The idle state report, every "DRWpollTime" minutes.
 void periodicStateReport(INIPORT* pIniPort, DWORD word) {
   if (currentPrinterState(pIniPort) != PRINTER_STATE_HEARTBEAT) return;
-  pIniPort->reportState = PRINTER_STATE_POLL;
+  pIniPort->status.reportState = PRINTER_STATE_POLL;
   if (Settings.DRWenable && (Settings.DRWdebugMask & DRW_POLL)) {
     const DWORD now = clockTickCount();
-    const DWORD minutes = (now - pIniPort->LastPollLogTime) / 60000;  // unsigned: right across the wrap
+    const DWORD minutes = (now - pIniPort->status.LastPollLogTime) / 60000;  // unsigned: right across the wrap
     if (minutes >= Settings.DRWpollTime) {
-      pIniPort->LastPollLogTime = now;
+      pIniPort->status.LastPollLogTime = now;
       DRWlogger(pIniPort, word, DRW_POLL);
     }
   }
-  pIniPort->reportState = 0;
+  pIniPort->status.reportState = PRINTER_STATE_NONE;
 }
 
 // A failed post leaves PrinterStatus as it was, so the next reply tries again.
 void postPortStatus(INIPORT* pIniPort, const PortCondition& condition) {
   DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - Call to change of state status");
   if (postSpoolerPortStatus(pIniPort, condition.status, condition.severity)) {
-    pIniPort->PrinterStatus = condition.status;
+    pIniPort->status.PrinterStatus = condition.status;
     DebugTrace(pIniPort, TRACE_INFO, "ProcessQXStatusString - Call to SetPort passed");
   } else {
     DebugTrace(pIniPort, TRACE_ERROR, "ProcessQXStatusString - Call to SetPort failed");
@@ -188,17 +188,17 @@ void ProcessQXStatusString(INIPORT* pIniPort, LPBYTE reply, DWORD length) {
     reply[3] = static_cast<BYTE>(byte1 | MANUAL_DESELECT);
   }
 
-  const DWORD oldStatus = pIniPort->PrinterStatus;
+  const DWORD oldStatus = pIniPort->status.PrinterStatus;
   // A reply decides from here on. The off line shown since the port opened meant "no
   // reply yet": the first reply's condition is news even when it is off line too,
   // so the log records a printer that was off line before the port opened.
-  const BOOL firstReply = pIniPort->OfflineAtStart.exchange(FALSE);
+  const BOOL firstReply = pIniPort->status.OfflineAtStart.exchange(FALSE);
   detectTimeoutAndPurge(pIniPort, reply[3], byte2);
 
   DWORD word = bitwiseStatus(reply[3], byte2);
   traceBitwiseStatus(pIniPort, word);
   const PortCondition condition = classify(pIniPort, word);
-  word = (word & ~static_cast<DWORD>(LOW_PAPER)) | (pIniPort->LowPaper ? LOW_PAPER : 0);
+  word = (word & ~static_cast<DWORD>(LOW_PAPER)) | (pIniPort->status.LowPaper ? LOW_PAPER : 0);
 
   periodicStateReport(pIniPort, word);
   if (currentPrinterState(pIniPort) == PRINTER_STATE_PIPE_REQUEST) DRWlogger(pIniPort, word, DRW_PIPE);

@@ -28,20 +28,20 @@ void traceRequest(INIPORT* pIniPort, const BYTE* request, DWORD requestLength) {
 }
 
 void recordReadError(INIPORT* pIniPort, DWORD error) {
-  pIniPort->LastWinError = error;
-  pIniPort->StatusReadFailed = TRUE;
+  pIniPort->status.LastWinError = error;
+  pIniPort->status.StatusReadFailed = TRUE;
 }
 
 void recordGoodRead(INIPORT* pIniPort) {
-  pIniPort->StatusReadFailed = FALSE;
-  pIniPort->LastWinError = 0;
-  pIniPort->LastWinErrorLogged = 0;
+  pIniPort->status.StatusReadFailed = FALSE;
+  pIniPort->status.LastWinError = 0;
+  pIniPort->status.LastWinErrorLogged = 0;
 }
 
 // A read that succeeded with no bytes counts as a silent printer.
 DWORD standInForEmptyRead(INIPORT* pIniPort, LPBYTE reply) {
-  pIniPort->LastWinError = QX_ERROR_ZERO_BYTES_READ;
-  pIniPort->StatusReadFailed = TRUE;
+  pIniPort->status.LastWinError = QX_ERROR_ZERO_BYTES_READ;
+  pIniPort->status.StatusReadFailed = TRUE;
   setLastStatusLength(pIniPort, 0);
   return qxMakeFakeStatus(pIniPort, reply);
 }
@@ -51,9 +51,9 @@ DWORD standInForEmptyRead(INIPORT* pIniPort, LPBYTE reply) {
 // fake status has then been interpreted).
 BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD requestLength) {
   getStatusType(pIniPort, request, requestLength);
-  pIniPort->SpecificRequestSent = FALSE;
+  pIniPort->status.SpecificRequestSent = FALSE;
   traceRequest(pIniPort, request, requestLength);
-  pIniPort->SpecificRequestSent = TRUE;
+  pIniPort->status.SpecificRequestSent = TRUE;
 
   DWORD code = 0;
   if (!convertStatusString(pIniPort, request, requestLength, &code)) {
@@ -80,12 +80,12 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
     return FALSE;
   }
   recordGoodRead(pIniPort);
-  pIniPort->LastRefreshTime = clockTickCount();
+  pIniPort->status.LastRefreshTime = clockTickCount();
   if (count == 0) count = standInForEmptyRead(pIniPort, reply);
-  pIniPort->savedPrinterState = pIniPort->printerState.load();
-  pIniPort->reportState = PRINTER_STATE_STALE_REPLY;
+  pIniPort->status.savedPrinterState = pIniPort->status.printerState.load();
+  pIniPort->status.reportState = PRINTER_STATE_STALE_REPLY;
   ProcessQXStatusString(pIniPort, reply, count);
-  pIniPort->reportState = 0;
+  pIniPort->status.reportState = PRINTER_STATE_NONE;
   DebugTrace(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Wait after reading stale status");
   clockSleep(50);
   return TRUE;
@@ -96,7 +96,7 @@ BOOL sendRequestAndReadStale(INIPORT* pIniPort, const BYTE* request, DWORD reque
 BOOL ReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
   // The request and its replies are one exchange: no other reader takes a reply meant for it.
   LinkLockHold link(pIniPort);
-  if (pIniPort->PortType == 1) return SerialReadCommand(pIniPort, specific, request, requestLength);
+  if (pIniPort->settings.PortType == PORT_TYPE_SERIAL) return SerialReadCommand(pIniPort, specific, request, requestLength);
   if (specific) return ReadCommandParallelUSB(pIniPort, specific, request, requestLength);
   // The first heartbeat read drains a reply the printer had queued.
   ReadCommandParallelUSB(pIniPort, FALSE, request, requestLength);
@@ -104,7 +104,7 @@ BOOL ReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD re
 }
 
 BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
-  const HANDLE doneReading = pIniPort->DoneReading;
+  const HANDLE doneReading = pIniPort->status.DoneReading;
   if (doneReading != nullptr) ResetEvent(doneReading);
   BOOL result = TRUE;
   if (specific) result = sendRequestAndReadStale(pIniPort, request, requestLength);
@@ -113,7 +113,7 @@ BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* reques
     BYTE reply[STATUS_REPLY_SIZE];
     DWORD count = 0;
     DebugTrace(pIniPort, TRACE_INFO, "ReadCommandParallelUSB - Get Status, Specific or HeartBeat");
-    pIniPort->SpecificRequestSent = FALSE;
+    pIniPort->status.SpecificRequestSent = FALSE;
     BOOL readOk = PJLMonReadPort(pIniPort, reply, STATUS_READ_MAX, &count);
     if (!readOk) {
       clockSleep(10);
@@ -153,6 +153,6 @@ BOOL ReadCommandParallelUSB(INIPORT* pIniPort, BOOL specific, const BYTE* reques
   }
 
   if (doneReading != nullptr) SetEvent(doneReading);
-  pIniPort->LastRefreshTime = clockTickCount();
+  pIniPort->status.LastRefreshTime = clockTickCount();
   return result;
 }

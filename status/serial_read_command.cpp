@@ -27,8 +27,8 @@ void traceBytes(INIPORT* pIniPort, LPCSTR what, const BYTE* bytes, DWORD count) 
 // A link that fails (an unplugged adapter, a port that cannot start its document)
 // shows the printer off line, as a silent printer does.
 void interpretLinkFailure(INIPORT* pIniPort, DWORD error) {
-  pIniPort->LastWinError = error;
-  pIniPort->StatusReadFailed = TRUE;
+  pIniPort->status.LastWinError = error;
+  pIniPort->status.StatusReadFailed = TRUE;
   setLastStatusLength(pIniPort, 0);
   BYTE fake[STATUS_REPLY_SIZE];
   const DWORD count = qxMakeFakeStatus(pIniPort, fake);
@@ -44,9 +44,9 @@ BOOL interpretSerialReply(INIPORT* pIniPort, const SerialExchange& exchange, LPB
     interpretLinkFailure(pIniPort, exchange.error);
     return FALSE;
   }
-  pIniPort->StatusReadFailed = FALSE;
-  pIniPort->LastWinError = 0;
-  pIniPort->LastWinErrorLogged = 0;
+  pIniPort->status.StatusReadFailed = FALSE;
+  pIniPort->status.LastWinError = 0;
+  pIniPort->status.LastWinErrorLogged = 0;
   DWORD count = exchange.count;
   if (Settings.EnableDiags == 1) traceBytes(pIniPort, "reply", reply, count);
 
@@ -54,7 +54,7 @@ BOOL interpretSerialReply(INIPORT* pIniPort, const SerialExchange& exchange, LPB
     setLastStatusLength(pIniPort, 0);
     DebugTrace(pIniPort, TRACE_ERROR, "SerialReadCommand - Serial read port failed, status length = 0");
     DebugTrace(pIniPort, TRACE_INFO, "SerialReadCommand - Serial fake status for putting printer offline on 0 bytes read");
-    pIniPort->StatusReadFailed = TRUE;
+    pIniPort->status.StatusReadFailed = TRUE;
     count = qxMakeFakeStatus(pIniPort, reply);
     ProcessQXStatusString(pIniPort, reply, count);
     return FALSE;
@@ -94,9 +94,9 @@ BOOL drainWrongReply(INIPORT* pIniPort, const SerialExchange& exchange, const BY
 }  // namespace
 
 BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DWORD requestLength) {
-  const HANDLE doneReading = pIniPort->DoneReading;
+  const HANDLE doneReading = pIniPort->status.DoneReading;
   if (doneReading != nullptr) ResetEvent(doneReading);
-  pIniPort->StatusReadFailed = FALSE;
+  pIniPort->status.StatusReadFailed = FALSE;
 
   // The command is the caller's bytes as they are (a field request may hold a zero
   // byte), kept in a buffer of this query's own.
@@ -133,6 +133,6 @@ BOOL SerialReadCommand(INIPORT* pIniPort, BOOL specific, const BYTE* request, DW
     result = interpretSerialReply(pIniPort, exchange, reply, wrongReply);
   }
   if (doneReading != nullptr) SetEvent(doneReading);
-  pIniPort->LastRefreshTime = clockTickCount();
+  pIniPort->status.LastRefreshTime = clockTickCount();
   return result;
 }

@@ -49,7 +49,7 @@ BOOL askPrinter(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, cons
 BOOL DRGetSpecificStatus(INIPORT* pIniPort, LPBYTE reply, DWORD size, LPDWORD count, const BYTE* request,
                          DWORD requestLength) {
   *count = 0;
-  const BOOL result = pIniPort->PortType == 1 ? askSerialPrinter(pIniPort, reply, size, count, request, requestLength)
+  const BOOL result = pIniPort->settings.PortType == PORT_TYPE_SERIAL ? askSerialPrinter(pIniPort, reply, size, count, request, requestLength)
                                               : askPrinter(pIniPort, reply, size, count, request, requestLength);
   if (!result) *count = 0;
   return result;

@@ -17,8 +17,8 @@
 namespace {
 
 void postOffline(INIPORT* pIniPort) {
-  pIniPort->OfflineAtStart = TRUE;
-  pIniPort->PrinterStatus = PORT_STATUS_OFFLINE;
+  pIniPort->status.OfflineAtStart = TRUE;
+  pIniPort->status.PrinterStatus = PORT_STATUS_OFFLINE;
   if (postSpoolerPortStatus(pIniPort, PORT_STATUS_OFFLINE, PORT_STATUS_TYPE_ERROR)) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Call MAKE OFFLINE to SetPort passed");
   } else {
@@ -50,7 +50,7 @@ BOOL threadStays(INIPORT* pIniPort) {
 }
 
 void releaseStatusLock(INIPORT* pIniPort) {
-  if (!ReleaseMutex(pIniPort->StatusNotInProgress)) {
+  if (!ReleaseMutex(pIniPort->status.StatusNotInProgress)) {
     DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - Release Status StatusNotInProgress Mutex error");
     traceLastError(pIniPort, "UStatus - ERROR");
   }
@@ -60,38 +60,38 @@ void releaseStatusLock(INIPORT* pIniPort) {
 // is not queried (heartbeat off, FILE:) cannot be known: the claim is taken back
 // and the port shows no status until a reply says otherwise.
 void withdrawOfflineAtStart(INIPORT* pIniPort) {
-  if (!pIniPort->OfflineAtStart.exchange(FALSE)) return;
-  pIniPort->PrinterStatus = 0;
+  if (!pIniPort->status.OfflineAtStart.exchange(FALSE)) return;
+  pIniPort->status.PrinterStatus = 0;
   if (postSpoolerPortStatus(pIniPort, 0, 0)) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - no status query, off line status cleared");
   } else {
     DebugTrace(pIniPort, TRACE_ERROR, "UstatusThread - no status query, SetPort failed to clear the status");
-    pIniPort->PrinterStatus = PORT_STATUS_OFFLINE;
-    pIniPort->OfflineAtStart = TRUE;
+    pIniPort->status.PrinterStatus = PORT_STATUS_OFFLINE;
+    pIniPort->status.OfflineAtStart = TRUE;
   }
 }
 
 // One pass while holding StatusNotInProgress; TRUE when a query ran. A port whose
 // firmware update runs belongs to the update alone, whatever the heartbeat switch.
 BOOL statusPass(INIPORT* pIniPort) {
-  if (clockWait(pIniPort->heartbeatRun, 0) != WAIT_OBJECT_0 || pIniPort->FlashInProgress) return FALSE;
+  if (clockWait(pIniPort->status.heartbeatRun, 0) != WAIT_OBJECT_0 || pIniPort->flash.FlashInProgress) return FALSE;
   BOOL queried = FALSE;
-  if (pIniPort->RTStatusRequest) {
+  if (pIniPort->status.RTStatusRequest) {
     DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - Status Thread Get real time status");
-    pIniPort->RTStatusRequest = FALSE;
+    pIniPort->status.RTStatusRequest = FALSE;
     // The pipe writes the request under StatusNotInProgress, which this pass holds.
     // Zero beyond the request: the request check looks at four bytes whatever its length.
     BYTE request[RT_STATUS_COMMAND_SIZE] = {};
-    DWORD length = pIniPort->RTStatusCommandLength & 0xFFFF;
+    DWORD length = pIniPort->status.RTStatusCommandLength & 0xFFFF;
     if (length > sizeof request) length = sizeof request;
-    for (DWORD i = 0; i < length; ++i) request[i] = pIniPort->RTStatusCommand[i];
+    for (DWORD i = 0; i < length; ++i) request[i] = pIniPort->status.RTStatusCommand[i];
     {
       // The answer is kept before any other reader of the port can replace it.
       LinkLockHold link(pIniPort);
       ReadCommand(pIniPort, TRUE, request, length);
       keepRealTimeReply(pIniPort);
     }
-    SetEvent(pIniPort->RTStatusComplete);
+    SetEvent(pIniPort->status.RTStatusComplete);
     queried = TRUE;
   } else if (HeartbeatOn) {
     ReadCommand(pIniPort, FALSE, nullptr, 0);
@@ -107,9 +107,9 @@ BOOL statusPass(INIPORT* pIniPort) {
 }
 
 void statusLoop(INIPORT* pIniPort) {
-  const HANDLE wakeUp = pIniPort->WakeUpEvent;
+  const HANDLE wakeUp = pIniPort->status.WakeUpEvent;
   for (;;) {
-    clockWait(pIniPort->StatusNotInProgress, INFINITE);
+    clockWait(pIniPort->status.StatusNotInProgress, INFINITE);
     if (!keepRunning(pIniPort)) {
       // Others learn under the same lock that the thread is leaving.
       pIniPort->flags &= ~PP_STATUS_LOOP;
@@ -120,9 +120,9 @@ void statusLoop(INIPORT* pIniPort) {
     releaseStatusLock(pIniPort);
     // Whoever asked for a pass is not kept waiting for a query that could not run
     // (heartbeat off, or a document holding the heartbeat).
-    if (!queried) SetEvent(pIniPort->DoneReading);
+    if (!queried) SetEvent(pIniPort->status.DoneReading);
     clockWait(wakeUp, Settings.HeartBeatRate);
-    clockWait(pIniPort->heartbeatRun, INFINITE);
+    clockWait(pIniPort->status.heartbeatRun, INFINITE);
   }
 }
 
@@ -147,10 +147,10 @@ DWORD WINAPI UstatusThread(LPVOID pParameter) {
     statusLoop(pIniPort);
     ClearPrinterStatusAndIniJobs(pIniPort);
     // Nobody waits for a read this thread will not make.
-    SetEvent(pIniPort->DoneReading);
+    SetEvent(pIniPort->status.DoneReading);
   }
   pIniPort->flags &= ~(PP_RUN_THREAD | PP_STATUS_LOOP);
-  pIniPort->WakeUp = nullptr;
+  pIniPort->status.WakeUp = nullptr;
   DebugTrace(pIniPort, TRACE_INFO, "UstatusThread - ****************** Status thread kill ******************");
   return 0;
 }
@@ -161,7 +161,7 @@ BOOL startUstatusThread(INIPORT* pIniPort, DWORD portFreeWait, BOOL* started) {
     DebugTrace(pIniPort, TRACE_ERROR, "CreateUstatusThread - port busy, thread not started");
     return FALSE;
   }
-  const HANDLE previous = pIniPort->hStatusThread;
+  const HANDLE previous = pIniPort->status.hStatusThread;
   if (previous != nullptr) {
     // A thread of this port still runs: it either goes on (it is to run, or it stays
     // for a document) or it is on its way out and is waited for.
@@ -174,15 +174,15 @@ BOOL startUstatusThread(INIPORT* pIniPort, DWORD portFreeWait, BOOL* started) {
     reapStatusThread(pIniPort);
   }
 
-  if (pIniPort->WakeUpEvent == nullptr) pIniPort->WakeUpEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  if (pIniPort->WakeUpEvent != nullptr) {
-    ResetEvent(pIniPort->WakeUpEvent);
-    pIniPort->WakeUp = pIniPort->WakeUpEvent.load();
+  if (pIniPort->status.WakeUpEvent == nullptr) pIniPort->status.WakeUpEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (pIniPort->status.WakeUpEvent != nullptr) {
+    ResetEvent(pIniPort->status.WakeUpEvent);
+    pIniPort->status.WakeUp = pIniPort->status.WakeUpEvent.load();
     pIniPort->flags |= PP_RUN_THREAD;
     const HANDLE thread = CreateThread(nullptr, 32768, UstatusThread, pIniPort, 0, nullptr);
     if (thread != nullptr) {
       SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-      pIniPort->hStatusThread = thread;
+      pIniPort->status.hStatusThread = thread;
       *started = TRUE;
       // The thread hands the port back once its objects exist; the caller (and the
       // spooler's next call) may use them as soon as this returns.
@@ -191,7 +191,7 @@ BOOL startUstatusThread(INIPORT* pIniPort, DWORD portFreeWait, BOOL* started) {
       return TRUE;
     }
   }
-  pIniPort->WakeUp = nullptr;
+  pIniPort->status.WakeUp = nullptr;
   pIniPort->flags &= ~PP_RUN_THREAD;
   SetEvent(pIniPort->PortFree);
   DebugTrace(pIniPort, TRACE_ERROR, "CreateUstatusThread - thread creation failed");
@@ -205,11 +205,11 @@ BOOL CreateUstatusThread(INIPORT* pIniPort) {
 }
 
 void StopUstatusThread(INIPORT* pIniPort, BOOL forClose) {
-  const HANDLE thread = pIniPort->hStatusThread;
+  const HANDLE thread = pIniPort->status.hStatusThread;
   pIniPort->flags &= ~PP_RUN_THREAD;
   if (thread == nullptr) return;
-  if (forClose && pIniPort->heartbeatRun != nullptr) SetEvent(pIniPort->heartbeatRun);
-  SetEvent(pIniPort->WakeUpEvent);
+  if (forClose && pIniPort->status.heartbeatRun != nullptr) SetEvent(pIniPort->status.heartbeatRun);
+  SetEvent(pIniPort->status.WakeUpEvent);
   if (forClose) {
     waitForThreadEnd(pIniPort, thread);
   } else {

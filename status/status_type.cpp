@@ -50,11 +50,11 @@ void getStatusType(INIPORT* pIniPort, const BYTE* request, DWORD requestLength) 
       default: break;
     }
   }
-  snprintf(pIniPort->StatusTypeText, sizeof pIniPort->StatusTypeText, "%s", text);
+  snprintf(pIniPort->status.StatusTypeText, sizeof pIniPort->status.StatusTypeText, "%s", text);
 }
 
 void logTimeSinceRefresh(INIPORT* pIniPort) {
-  const double seconds = static_cast<double>(clockTickCount() - pIniPort->LastRefreshTime) / 1000.0;
+  const double seconds = static_cast<double>(clockTickCount() - pIniPort->status.LastRefreshTime) / 1000.0;
   char text[LOG_LINE_SIZE];
   snprintf(text, sizeof text, "ReadCommand - Time since last refresh (HB or Pipe) = %f secs.", seconds);
   DebugTrace(pIniPort, TRACE_INFO, text);

@@ -89,7 +89,7 @@ TEST_F(FlashOverPipe, PortPrintingADocumentIsNotReady) {
   EXPECT_EQ("PRINTER NOT READY", ctl::responseText(refused));
   EXPECT_EQ("3,0,0,F,PRINTER NOT READY", currentProgress(port));
   EXPECT_FALSE(HeartbeatOn);
-  EXPECT_FALSE(port->FlashInProgress);
+  EXPECT_FALSE(port->flash.FlashInProgress);
   EXPECT_FALSE(printer(port).inFlashMode());
   EXPECT_FALSE(requestSeen(port, 0x25));
 
@@ -207,9 +207,9 @@ TEST_F(FlashOverPipe, NothingButTheUpdateTalksToItsPortWhateverOtherPortsDo) {
   ASSERT_TRUE(HeartbeatOn);
   // The updating port's status thread makes passes of its own meanwhile.
   for (int pass = 0; pass < 2; ++pass) {
-    ResetEvent(port->DoneReading);
-    SetEvent(port->WakeUp);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->DoneReading, 60000));
+    ResetEvent(port->status.DoneReading);
+    SetEvent(port->status.WakeUp);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->status.DoneReading, 60000));
   }
   // A ReadPort of another thread waits for the end of the transfer.
   std::thread reader([port] {
@@ -247,7 +247,7 @@ TEST_F(FlashOverPipe, PortCloseEndsTheUpdateAndWaitsForIt) {
     EXPECT_TRUE(close(port));
     closed = true;
   });
-  while (!port->FlashCancel) Sleep(1);
+  while (!port->flash.FlashCancel) Sleep(1);
   EXPECT_FALSE(closed);
   release();
   spooler.join();

@@ -18,9 +18,9 @@ class FlashRequest : public FlashTest {
   // the ports open here) and claims no update.
   void expectRefusedCleanly(INIPORT* pIniPort) {
     EXPECT_FALSE(HeartbeatOn);
-    EXPECT_FALSE(pIniPort->FlashInProgress);
+    EXPECT_FALSE(pIniPort->flash.FlashInProgress);
     EXPECT_TRUE(portFree(pIniPort));
-    EXPECT_EQ(nullptr, pIniPort->hFlashFile);
+    EXPECT_EQ(nullptr, pIniPort->flash.hFlashFile);
   }
 
   static bool deviceIdAsked(INIPORT* pIniPort) {
@@ -190,7 +190,7 @@ TEST_F(FlashRequest, PortHeldByADocumentIsNotReady) {
   EXPECT_EQ(QX_ERR_PRINTER_NOT_READY, program(port, file, TRUE));
   EXPECT_EQ("3,0,0,F,PRINTER NOT READY", currentProgress(port));
   EXPECT_FALSE(HeartbeatOn);
-  EXPECT_FALSE(port->FlashInProgress);
+  EXPECT_FALSE(port->flash.FlashInProgress);
   // The request went no further than the port.
   EXPECT_EQ(std::vector<std::string>{"3,0,0,F,PRINTER NOT READY"}, progress(port));
   EXPECT_FALSE(deviceIdAsked(port));
@@ -205,7 +205,7 @@ TEST_F(FlashRequest, SecondRequestIsRefusedWhileTheFirstRuns) {
   holdAt(port, "0,START_FLASH_DELAY,1,");
   ASSERT_EQ(QX_ERR_OK, program(port, file, TRUE));
   EXPECT_EQ("qxProgramFlash - Flash update started", lastResponse);
-  EXPECT_TRUE(port->FlashInProgress);
+  EXPECT_TRUE(port->flash.FlashInProgress);
   EXPECT_FALSE(HeartbeatOn);
 
   EXPECT_EQ(QX_ERR_PRINTER_NOT_READY, program(port, file, TRUE));
@@ -220,7 +220,7 @@ TEST_F(FlashRequest, SecondRequestIsRefusedWhileTheFirstRuns) {
   EXPECT_EQ("3,0,0,P,V1.23", currentProgress(port));
   EXPECT_FALSE(HeartbeatOn);
   EXPECT_TRUE(portFree(port));
-  EXPECT_FALSE(port->FlashInProgress);
+  EXPECT_FALSE(port->flash.FlashInProgress);
   EXPECT_EQ(fileBytes(5000), printer(port).firmwareBytes());
 }
 

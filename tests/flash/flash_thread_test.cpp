@@ -72,9 +72,9 @@ class FlashThread : public FlashTest {
  protected:
   void expectEndedCleanly(INIPORT* port) {
     EXPECT_FALSE(HeartbeatOn);  // as the ports open here: the update leaves the switch alone
-    EXPECT_FALSE(port->FlashInProgress);
+    EXPECT_FALSE(port->flash.FlashInProgress);
     EXPECT_TRUE(portFree(port));
-    EXPECT_EQ(nullptr, port->hFlashFile);
+    EXPECT_EQ(nullptr, port->flash.hFlashFile);
     EXPECT_FALSE(printer(port).inDocument());
   }
 };
@@ -131,7 +131,7 @@ TEST_F(FlashThread, TheEndOfTransferGoesOutAfterAFailedRead) {
   const ctl::Response started = requestFlash(port, makeFile("flasht_bad_read.dat", 5000), FALSE);
   ASSERT_EQ('P', started.type);
   ASSERT_TRUE(waitHeld());
-  port->goodCommWithPrinter = FALSE;
+  port->link.goodCommWithPrinter = FALSE;
   release();
   waitForFlashThread(port);
   EXPECT_LE(1u, countRequests(port, 0x26));

@@ -45,7 +45,7 @@ INIPORT* FleetPortTest::openReady(const std::string& name, bool heartbeat) {
   setting("EnableHeartBeat", heartbeat ? 1 : 0);
   INIPORT* port = open(name);
   if (port == nullptr) return nullptr;
-  port->goodCommWithPrinter = TRUE;  // replies are passed on before a first read too
+  port->link.goodCommWithPrinter = TRUE;  // replies are passed on before a first read too
   EXPECT_TRUE(statusThreadReady(port));
   ctl::PipeClient client;
   EXPECT_EQ(ctl::Outcome::Ok, connectWhenOpen(client, name));

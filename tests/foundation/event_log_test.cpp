@@ -396,20 +396,22 @@ TEST_F(EventLogTest, PortsOfOnePrinterLoseNoLineAcrossTrims) {
 TEST(StateText, NamesEveryPrinterState) {
   TestPort port = makeTestPort(WSTR("qxlm-StateText"));
   struct Case {
-    BYTE state;
-    BYTE saved;
+    PRINTER_STATE state;
+    PRINTER_STATE saved;
     const char* text;
   };
   const Case cases[] = {
-      {PRINTER_STATE_INITIALIZING, 0, " Initializing"},  {PRINTER_STATE_HEARTBEAT, 0, " Heart Beat"},
-      {PRINTER_STATE_PRINTING, 0, " While Printing"},    {PRINTER_STATE_PIPE_REQUEST, 0, " Pipe Request"},
-      {PRINTER_STATE_POLL, 0, " Poll"},                   {PRINTER_STATE_STALE_REPLY, PRINTER_STATE_PIPE_REQUEST, " Pipe Request"},
-      {PRINTER_STATE_STALE_REPLY, PRINTER_STATE_HEARTBEAT, " NONE"}, {4, 0, " NONE"},
+      {PRINTER_STATE_INITIALIZING, PRINTER_STATE_NONE, " Initializing"},
+      {PRINTER_STATE_HEARTBEAT, PRINTER_STATE_NONE, " Heart Beat"},
+      {PRINTER_STATE_PRINTING, PRINTER_STATE_NONE, " While Printing"},
+      {PRINTER_STATE_PIPE_REQUEST, PRINTER_STATE_NONE, " Pipe Request"},
+      {PRINTER_STATE_POLL, PRINTER_STATE_NONE, " Poll"},                   {PRINTER_STATE_STALE_REPLY, PRINTER_STATE_PIPE_REQUEST, " Pipe Request"},
+      {PRINTER_STATE_STALE_REPLY, PRINTER_STATE_HEARTBEAT, " NONE"}, {static_cast<PRINTER_STATE>(4), PRINTER_STATE_NONE, " NONE"},
   };
   Settings.EnableDiags = 4;
   for (const Case& c : cases) {
-    port->printerState = c.state;
-    port->savedPrinterState = c.saved;
+    port->status.printerState = c.state;
+    port->status.savedPrinterState = c.saved;
     TraceCapture capture;
     char text[LOG_STATE_TEXT_SIZE];
     BuildStateText(port.get(), text, sizeof text);

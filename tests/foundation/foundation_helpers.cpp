@@ -3,16 +3,16 @@
 #include <gtest/gtest.h>
 
 void PortDeleter::operator()(INIPORT* pIniPort) const {
-  DeleteCriticalSection(&pIniPort->StatusCopyLock);
-  DeleteCriticalSection(&pIniPort->FlashLock);
+  DeleteCriticalSection(&pIniPort->link.StatusCopyLock);
+  DeleteCriticalSection(&pIniPort->flash.FlashLock);
   DeleteCriticalSection(&pIniPort->LogLock);
   delete pIniPort;
 }
 
 TestPort makeTestPort(const WideString& printerName) {
   TestPort port(new INIPORT());
-  InitializeCriticalSection(&port->StatusCopyLock);
-  InitializeCriticalSection(&port->FlashLock);
+  InitializeCriticalSection(&port->link.StatusCopyLock);
+  InitializeCriticalSection(&port->flash.FlashLock);
   InitializeCriticalSection(&port->LogLock);
   port->signature = PJ_SIGNATURE;
   lstrcpynW(port->PrinterNameW, printerName.c_str(), 1024);

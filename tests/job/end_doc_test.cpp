@@ -108,7 +108,7 @@ TEST_F(JobEnd, PageCountAndHeadTemperatureGoToTheEventLog) {
   }
   EXPECT_TRUE(printJob(port, 12, job));
   EXPECT_EQ(printer.ticketCount(), 123u);
-  EXPECT_EQ(port->DocCountSOD, 3u);
+  EXPECT_EQ(port->doc.DocCountSOD, 3u);
   const std::string log = logFile(port);
   const std::string line = lineWith(log, "End Doc 3 pages, total pages 123, temp 045");
   EXPECT_NE(line.find("0005"), std::string::npos) << log;

@@ -32,14 +32,14 @@ TEST(EopScanner, BlockSizesOfEachCommand) {
   data.insert(data.end(), {ESC, 'L', ESC, 'e', ESC, 'Q', ESC, 'e', ESC, 'f', ESC, 'e'});
   Scanner s;
   EXPECT_FALSE(s.scan(data));
-  EXPECT_EQ(s.port.eopState, 0u);
+  EXPECT_EQ(s.port.doc.eopState, 0u);
   EXPECT_TRUE(s.scan({ESC, 'e'}));
 }
 
 TEST(EopScanner, StateCarriesAcrossWrites) {
   Scanner s;
   EXPECT_FALSE(s.scan({'x', ESC}));
-  EXPECT_EQ(s.port.eopState, 1u);
+  EXPECT_EQ(s.port.doc.eopState, 1u);
   EXPECT_TRUE(s.scan({'e'}));
 
   // A block split across three writes.
@@ -56,13 +56,13 @@ TEST(EopScanner, ZeroLengthBlocksEndAtOnce) {
   EXPECT_TRUE(x.scan({ESC, 'x', 0, ESC, 'e'}));
   Scanner big;
   EXPECT_TRUE(big.scan({ESC, 'X', 0, 0, ESC, 'e'}));
-  EXPECT_EQ(big.port.eopCount, 0u);
+  EXPECT_EQ(big.port.doc.eopCount, 0u);
 }
 
 TEST(EopScanner, UnknownCommandsAndRepeatedPageEnds) {
   Scanner s;
   EXPECT_TRUE(s.scan({ESC, 'z', 'e', ESC, 'e', ESC, 'e'}));
-  EXPECT_EQ(s.port.eopState, 0u);
+  EXPECT_EQ(s.port.doc.eopState, 0u);
 }
 
 TEST(EopScanner, PortsKeepTheirOwnState) {

@@ -186,7 +186,7 @@ TEST_F(JobFlow, ALowerPortThatKeepsFailingHoldsTheJobAndAnAbortEndsIt) {
   EXPECT_EQ(trace().count("MonWritePortUSBPaper - Write port finds printer busy with No error"), 18u);
 
   // A client's abort is honoured at the next write: the job ends not printed.
-  port->AbortPending = TRUE;
+  port->doc.AbortPending = TRUE;
   EXPECT_TRUE(write(port, data, &written));
   EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), 20u);
   printer.clearFaults();

@@ -18,8 +18,8 @@ INIPORT* JobTest::openPort(const std::string& portName) {
     ADD_FAILURE() << "the open of " << portName << " failed with " << GetLastError();
     return nullptr;
   }
-  if (pIniPort->PortType == 2 && (pIniPort->flags & PP_RUN_THREAD) && HeartbeatOn) {
-    for (int i = 0; i < 2000 && !pIniPort->goodCommWithPrinter; ++i) clockSleep(10);
+  if (pIniPort->settings.PortType == PORT_TYPE_USB && (pIniPort->flags & PP_RUN_THREAD) && HeartbeatOn) {
+    for (int i = 0; i < 2000 && !pIniPort->link.goodCommWithPrinter; ++i) clockSleep(10);
   }
   return pIniPort;
 }
@@ -112,9 +112,9 @@ void JobTest::clearLog(INIPORT* pIniPort) {
 
 void JobTest::expectIdle(INIPORT* pIniPort) {
   EXPECT_EQ(pIniPort->flags & PP_IN_DOC, 0u);
-  EXPECT_EQ(pIniPort->printerState, PRINTER_STATE_HEARTBEAT);
-  EXPECT_FALSE(pIniPort->AbortDoc.load());
-  EXPECT_EQ(clockWait(pIniPort->heartbeatRun, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_EQ(pIniPort->status.printerState, PRINTER_STATE_HEARTBEAT);
+  EXPECT_FALSE(pIniPort->doc.AbortDoc.load());
+  EXPECT_EQ(clockWait(pIniPort->status.heartbeatRun, 0), static_cast<DWORD>(WAIT_OBJECT_0));
   // PortFree is an auto-reset event: taking it proves it was free; it is given back.
   EXPECT_EQ(clockWait(pIniPort->PortFree, 0), static_cast<DWORD>(WAIT_OBJECT_0));
   SetEvent(pIniPort->PortFree);

@@ -82,8 +82,8 @@ TEST_F(JobStart, FailedStartsLeaveNothingBehind) {
   auto expectNothingLeft = [&]() {
     EXPECT_EQ(port->pIniJob, nullptr);
     EXPECT_EQ(spooler().openPrinterCount(), 0);
-    EXPECT_TRUE(mutexFree(port->hPipeDoingStatus));
-    EXPECT_TRUE(mutexFree(port->StatusNotInProgress));
+    EXPECT_TRUE(mutexFree(port->pipe.hPipeDoingStatus));
+    EXPECT_TRUE(mutexFree(port->status.StatusNotInProgress));
     expectIdle(port);
   };
 
@@ -101,12 +101,12 @@ TEST_F(JobStart, FailedStartsLeaveNothingBehind) {
   expectNothingLeft();
 
   // An update that never ends holds the job only so long.
-  port->FlashInProgress = TRUE;
+  port->flash.FlashInProgress = TRUE;
   clockSetScale(0.0001);
   EXPECT_FALSE(startDoc(port, 24));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
   clockSetScale(0.01);
-  port->FlashInProgress = FALSE;
+  port->flash.FlashInProgress = FALSE;
   EXPECT_EQ(printer.calls(sim::Entry::StartDocPort).size(), 1u);
   expectNothingLeft();
 
@@ -139,14 +139,14 @@ TEST_F(JobStart, TicketCounterIsReadOnlyForTheDocumentLogAndNeverOnSerial) {
   printerOf(usb).setTicketCount(120);
   ASSERT_TRUE(startDoc(usb, 33));
   EXPECT_EQ(vendorRequests(usb, kTicketCounterRequest), 1u);
-  EXPECT_EQ(usb->DocCountSOD, 120u);  // "00000120": leading zeros are digits too
+  EXPECT_EQ(usb->doc.DocCountSOD, 120u);  // "00000120": leading zeros are digits too
   writeAll(usb, ticket(5));
   EXPECT_TRUE(endDoc(usb));
 
   // The request is lost, so the reply read is a short status: no digits from byte 3.
   printerOf(usb).addFault(sim::Fault::failVendorRequest(1, ERROR_GEN_FAILURE, true));
   ASSERT_TRUE(startDoc(usb, 34));
-  EXPECT_EQ(usb->DocCountSOD, 0u);
+  EXPECT_EQ(usb->doc.DocCountSOD, 0u);
   EXPECT_TRUE(trace().contains("MonStartDoc - Doc count before print = 0"));
   EXPECT_FALSE(trace().contains("MonStartDoc - get doc count failed"));
   EXPECT_TRUE(endDoc(usb));  // an empty job printed all it had
@@ -159,7 +159,7 @@ TEST_F(JobStart, TicketCounterIsReadOnlyForTheDocumentLogAndNeverOnSerial) {
   ASSERT_TRUE(startDoc(serial, 35));
   EXPECT_FALSE(trace().contains("MonStartDoc - Doc count before print"));
   EXPECT_FALSE(trace().contains("MonStartDoc - get doc count failed"));
-  EXPECT_EQ(serial->DocCountSOD, 0u);
+  EXPECT_EQ(serial->doc.DocCountSOD, 0u);
   endDoc(serial);
 }
 
@@ -181,12 +181,12 @@ TEST_F(JobStart, TheFirstJobAfterTheOpenIsToldToThePrinterAndCounted) {
   setting("DRWdebugMask", DRW_ERRORS);
   INIPORT* port = openPort("USB219");
   ASSERT_NE(port, nullptr);
-  ASSERT_FALSE(port->goodCommWithPrinter.load());
+  ASSERT_FALSE(port->link.goodCommWithPrinter.load());
   EXPECT_TRUE(printJob(port, 37, ticket(2)));
   EXPECT_EQ(vendorRequests(port, sim::request::StartOfDocument), 1u);
   EXPECT_EQ(vendorRequests(port, sim::request::EndOfPage), 1u);
 
-  port->UsbCrcError = TRUE;
+  port->link.UsbCrcError = TRUE;
   EXPECT_TRUE(printJob(port, 38, ticket(3)));
   EXPECT_EQ(vendorRequests(port, sim::request::StartOfDocument), 2u);
   EXPECT_EQ(printerOf(port).pagesPrinted(), 2u);

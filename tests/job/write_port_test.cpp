@@ -193,7 +193,7 @@ TEST_F(JobWrite, AJobAfterAPageEndWaitsForTheBusyPrinter) {
   // same, or the printer loses it with the zeros before it.
   ASSERT_TRUE(startDoc(port, 46));
   writeAll(port, ticket(3));
-  port->AbortPending = TRUE;
+  port->doc.AbortPending = TRUE;
   DWORD written = 0;
   EXPECT_TRUE(write(port, ticket(4), &written));
   EXPECT_FALSE(endDoc(port));
@@ -222,10 +222,10 @@ TEST_F(JobWrite, PurgeAndClientAbortEndTheWaitAndSwallowTheDocument) {
 
   // A pipe client asked to abort while the printer stays busy.
   ASSERT_TRUE(startDoc(port, 45));
-  EXPECT_FALSE(port->AbortDoc.load());
+  EXPECT_FALSE(port->doc.AbortDoc.load());
   writeAll(port, ticket(3));
   printer.setStatus(0, sim::status2::Busy);
-  port->AbortPending = TRUE;
+  port->doc.AbortPending = TRUE;
   trace().clear();
   writesBefore = printer.calls(sim::Entry::WritePort).size();
   EXPECT_TRUE(write(port, ticket(4), &written));
@@ -259,7 +259,7 @@ TEST_F(JobWrite, UsbErrorsSwallowTheRestOfTheDocumentAndTimeoutsFollowTheSetting
     EXPECT_TRUE(write(port, data, &written));
     EXPECT_EQ(written, data.size());
     EXPECT_EQ(printer.calls(sim::Entry::WritePort).size(), writesBefore + 1);
-    EXPECT_EQ(port->LastWinError, error);
+    EXPECT_EQ(port->status.LastWinError, error);
     const std::string log = logFile(port);
     EXPECT_NE(lineWith(log, "WritePortPaper - CRC Error").find("0002"), std::string::npos) << log;
     EXPECT_NE(log.find("OS err = " + std::to_string(error)), std::string::npos) << log;
@@ -339,7 +339,7 @@ TEST_F(JobWrite, APrinterConditionHoldsTheJobUntilItClears) {
     EXPECT_TRUE(spoolJob(port, jobId, job, [&](int held, DWORD error) {
       holds = held;
       EXPECT_EQ(error, c.error);
-      EXPECT_EQ(port->PrinterStatus, c.portStatus);
+      EXPECT_EQ(port->status.PrinterStatus, c.portStatus);
       EXPECT_NE(port->flags & PP_IN_DOC, 0u);
       if (held == 2) printer.clearConditions();
       return held < 5;
@@ -374,7 +374,7 @@ TEST_F(JobWrite, AHeldJobThatIsCancelledIsNotPrintedAndRecorded) {
   EXPECT_EQ(events[0], "1 1 Job 70 on USB218 not printed: ended with data not sent, " +
                            std::to_string(ticket(1).size()) + " of " + std::to_string(job.size()) +
                            " bytes delivered");
-  EXPECT_EQ(port->Jobs.notPrinted, 1u);
+  EXPECT_EQ(port->doc.Jobs.notPrinted, 1u);
   expectIdle(port);
   printer.clearConditions();
   sim::clearRecordedEvents();
@@ -395,7 +395,7 @@ TEST_F(JobWrite, UnreadableStatusAfterAFailedWriteHoldsTheJob) {
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(trace().count("MonWritePortUSBPaper - Retry read = "), 10u);
   EXPECT_TRUE(trace().contains("MonWritePortUSBPaper - Retry read = 10"));
-  EXPECT_FALSE(port->AbortDoc.load());
+  EXPECT_FALSE(port->doc.AbortDoc.load());
   // Once the printer answers, the spooler's next try prints the job.
   printer.clearFaults();
   writeAll(port, data);

@@ -38,7 +38,7 @@ class Ctl : public PipePortTest {
     printer(name).reset();
     INIPORT* port = open(name);
     if (port == nullptr) return nullptr;
-    port->goodCommWithPrinter = TRUE;
+    port->link.goodCommWithPrinter = TRUE;
     EXPECT_TRUE(statusThreadReady(port));
     ctl::PipeClient client;
     EXPECT_EQ(ctl::Outcome::Ok, connectWhenOpen(client, name));  // its pipe is there
@@ -109,11 +109,11 @@ TEST_F(Ctl, ExitCodesTellTheOutcomesApart) {
   EXPECT_TRUE(has(noFile.err, "BIN FILE NOT FOUND")) << noFile.err;
 
   // A status thread that rests, as during a document, never answers in time.
-  ASSERT_TRUE(ResetEvent(port->heartbeatRun));
+  ASSERT_TRUE(ResetEvent(port->status.heartbeatRun));
   const CtlRun late = ctlRun({"status", name, "--timeout", "300", "--json"});
   EXPECT_EQ(ctl::EXIT_TIMED_OUT, late.exit);
   EXPECT_TRUE(has(late.out, "\"response\":\"T\",\"text\":\"Status Timeout Occurred\"")) << late.out;
-  SetEvent(port->heartbeatRun);
+  SetEvent(port->status.heartbeatRun);
 
   for (const std::vector<std::string>& wrong :
        {std::vector<std::string>{}, {"bogus"}, {"heartbeat", name, "maybe"}, {"status", name, "field", "16"},
@@ -164,7 +164,7 @@ TEST_F(Ctl, EverySubcommandReachesItsCommand) {
   EXPECT_EQ(20000u, Settings.HeartBeatRate.load());
 
   EXPECT_EQ("Abort Document\n", ctlRun({"abort", name}).out);
-  EXPECT_TRUE(port->AbortPending);
+  EXPECT_TRUE(port->doc.AbortPending);
 }
 
 class CtlFlash : public Ctl {

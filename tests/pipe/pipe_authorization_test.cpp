@@ -61,21 +61,21 @@ TEST_F(PipeAuthorization, AnOrdinaryUserReadsButChangesNothing) {
   EXPECT_TRUE(HeartbeatOn);
   EXPECT_EQ(rate, Settings.HeartBeatRate.load());
   EXPECT_EQ(mode, Settings.EOJEjectSendLastPage.load());
-  EXPECT_FALSE(port->AbortPending);
-  EXPECT_FALSE(port->FlashInProgress);
+  EXPECT_FALSE(port->doc.AbortPending);
+  EXPECT_FALSE(port->flash.FlashInProgress);
   DWORD stored = 0;
   ASSERT_TRUE(registryValue("DRWenable", &stored));
 
   callerIs(TRUE);
   EXPECT_EQ("Abort Document", ctl::responseText(request(name, ABORT_DOCUMENT)));
-  EXPECT_TRUE(port->AbortPending);
+  EXPECT_TRUE(port->doc.AbortPending);
 }
 
 TEST_F(PipeAuthorization, ALiveStatusIsOneReadRequestAndATicketNeedsAnAdministrator) {
   const std::string name = portName("AUTHRT");
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
-  port->goodCommWithPrinter = TRUE;
+  port->link.goodCommWithPrinter = TRUE;
   callerIs(FALSE);
   // The status thread may still serve this request, and the heartbeat polls: only
   // the ticket is looked for below.

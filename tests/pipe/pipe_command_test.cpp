@@ -47,11 +47,11 @@ TEST_F(PipeCommands, RealTimeStatusAsksThePrinterOrTimesOut) {
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
   printer(name).setStatus(OUT_OF_PAPER, 0);
-  port->goodCommWithPrinter = TRUE;  // as after the first reply: requests go out
+  port->link.goodCommWithPrinter = TRUE;  // as after the first reply: requests go out
   ASSERT_TRUE(statusThreadReady(port));
 
   // The debounced low-paper flag replaces the sensor bit of the printer's reply.
-  port->LowPaper = TRUE;
+  port->status.LowPaper = TRUE;
   const ctl::Response live = request(name, GET_REAL_TIME_STATUS, realTime(0x27, 0x10, kNormalStatus));
   ASSERT_EQ('P', live.type);
   ASSERT_GE(live.payload.size(), 5u);
@@ -71,12 +71,12 @@ TEST_F(PipeCommands, RealTimeStatusDuringADocumentAnswersFromTheSavedReply) {
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
   ASSERT_TRUE(statusThreadReady(port));
-  EnterCriticalSection(&port->StatusCopyLock);
+  EnterCriticalSection(&port->link.StatusCopyLock);
   const BYTE saved[] = {'S', '0', '0', 0x00, 0x01};
-  memcpy(port->SavedStatus, saved, sizeof saved);
-  port->SavedStatusLength = sizeof saved;
-  port->SNECStatus[3] = 0x83;  // not ready, head lever up, out of paper
-  LeaveCriticalSection(&port->StatusCopyLock);
+  memcpy(port->link.SavedStatus, saved, sizeof saved);
+  port->link.SavedStatusLength = sizeof saved;
+  port->link.SNECStatus[3] = 0x83;  // not ready, head lever up, out of paper
+  LeaveCriticalSection(&port->link.StatusCopyLock);
   port->flags |= PP_IN_DOC;
   printer(name).clearRecords();
 
@@ -92,7 +92,7 @@ TEST_F(PipeCommands, RealTimeStatusWithoutAStatusThreadTimesOutAtOnce) {
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
   StopUstatusThread(port, FALSE);
-  ASSERT_EQ(nullptr, port->WakeUp.load());
+  ASSERT_EQ(nullptr, port->status.WakeUp.load());
   const DWORD start = GetTickCount();
   EXPECT_EQ('T', request(name, GET_REAL_TIME_STATUS, realTime(0xFF, 0xFF, kNormalStatus)).type);
   EXPECT_LT(GetTickCount() - start, 30000u);  // far below the client's 65 s
@@ -141,9 +141,9 @@ TEST_F(PipeCommands, HeartbeatSwitchIsMonitorWideButDisarmsOnlyThisPort) {
   printer(a).setWatchdogAlwaysReported(true);
   printer(b).setWatchdogAlwaysReported(true);
   for (INIPORT* port : {portA, portB}) {
-    port->goodCommWithPrinter = TRUE;
-    port->WDCapable = TRUE;
-    port->WDEnable = TRUE;
+    port->link.goodCommWithPrinter = TRUE;
+    port->link.WDCapable = TRUE;
+    port->settings.WDEnable = TRUE;
   }
   ASSERT_TRUE(HeartbeatOn);
   printer(a).clearRecords();
@@ -199,7 +199,7 @@ TEST_F(PipeCommands, DuringAFlashOnlyProgressAbortAndSettingsAreServed) {
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
   setting("HeartBeatRate", 6000);
-  port->FlashInProgress = TRUE;
+  port->flash.FlashInProgress = TRUE;
   setFlashProgress(port, "%s", "1,123,4,P, ");
 
   for (BYTE code = GET_LAST_STATUS; code <= PROGRAM_FLASH; ++code) {
@@ -214,7 +214,7 @@ TEST_F(PipeCommands, DuringAFlashOnlyProgressAbortAndSettingsAreServed) {
 
   EXPECT_EQ("1,123,4,P, ", ctl::responseText(request(name, GET_FLASH_PROGRESS)));
   EXPECT_EQ("Abort Document", ctl::responseText(request(name, ABORT_DOCUMENT)));
-  EXPECT_TRUE(port->AbortPending);
+  EXPECT_TRUE(port->doc.AbortPending);
   const std::vector<BYTE> set = {0x20, 0x4E, 0x00, 0x00, 'H', 'e', 'a', 'r', 't', 'B', 'e', 'a', 't',
                                  'R',  'a',  't',  'e',  0};
   const ctl::Response pass = request(name, SET_REGISTRY_KEY, set);
@@ -225,7 +225,7 @@ TEST_F(PipeCommands, DuringAFlashOnlyProgressAbortAndSettingsAreServed) {
   EXPECT_EQ(20000u, stored);
   EXPECT_EQ(20000u, Settings.HeartBeatRate.load());
   EXPECT_EQ('N', request(name, 0x0E).type);
-  port->FlashInProgress = FALSE;
+  port->flash.FlashInProgress = FALSE;
 }
 
 TEST_F(PipeCommands, UnknownSettingNameIsRefusedAndNothingWritten) {

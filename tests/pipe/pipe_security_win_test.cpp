@@ -30,8 +30,8 @@ TEST_F(PipeSecurity, PipeCarriesAnExplicitAccessList) {
   ASSERT_EQ(ctl::Outcome::Ok, connectWhenOpen(client, name));  // the pipe exists from here on
   // A client may come between the pipe's creation and the record's taking it.
   const DWORD start = GetTickCount();
-  while (port->hPipe == nullptr && GetTickCount() - start < 10000) Sleep(5);
-  const HANDLE pipe = port->hPipe;
+  while (port->pipe.hPipe == nullptr && GetTickCount() - start < 10000) Sleep(5);
+  const HANDLE pipe = port->pipe.hPipe;
   ASSERT_NE(nullptr, pipe);
 
   PACL dacl = nullptr;

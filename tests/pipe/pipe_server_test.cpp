@@ -30,8 +30,8 @@ TEST_F(PipeServer, EachPortHasItsOwnPipe) {
   EXPECT_EQ(a, ctl::responseText(request(a, GET_PORT_NAME)));
   EXPECT_EQ(b, ctl::responseText(request(b, GET_PORT_NAME)));
   request(b, ABORT_DOCUMENT);
-  EXPECT_FALSE(portA->AbortPending);
-  EXPECT_TRUE(portB->AbortPending);
+  EXPECT_FALSE(portA->doc.AbortPending);
+  EXPECT_TRUE(portB->doc.AbortPending);
 
   // The name is taken while the port is open.
   const WideString name = ctl::pipeNameFor(a);
@@ -134,12 +134,12 @@ TEST_F(PipeServer, ARunningPipeThreadIsNeverJoinedByASecond) {
   INIPORT* port = open(name);
   ASSERT_NE(nullptr, port);
   EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
-  const HANDLE thread = port->hPipeThread;
-  const HANDLE event = port->hPipeEvent;
+  const HANDLE thread = port->pipe.hPipeThread;
+  const HANDLE event = port->pipe.hPipeEvent;
   TraceCapture trace;
   EXPECT_TRUE(CreatePipeThread(port));
-  EXPECT_EQ(thread, port->hPipeThread.load());
-  EXPECT_EQ(event, port->hPipeEvent.load());  // the close still wakes the serving thread
+  EXPECT_EQ(thread, port->pipe.hPipeThread.load());
+  EXPECT_EQ(event, port->pipe.hPipeEvent.load());  // the close still wakes the serving thread
   EXPECT_EQ(1u, trace.count("CreatePipeThread - Pipe thread already running"));
   EXPECT_EQ(0u, trace.count("PipeThread - Start for"));
   EXPECT_EQ(name, ctl::responseText(request(name, GET_PORT_NAME)));
@@ -214,14 +214,14 @@ TEST_F(PipeServer, CloseDuringALongStatusWaitEndsItAndFreesNothingEarly) {
   ASSERT_NE(nullptr, port);
   // The status thread rests as during a document, so the request stays unanswered.
   ASSERT_TRUE(statusThreadReady(port));
-  ASSERT_TRUE(ResetEvent(port->heartbeatRun));
+  ASSERT_TRUE(ResetEvent(port->status.heartbeatRun));
   WaitingClient waiting;
   waiting.port = name;
   HANDLE thread = CreateThread(nullptr, 0, askForLongStatus, &waiting, 0, nullptr);
   ASSERT_NE(nullptr, thread);
-  while (port->printerState != PRINTER_STATE_PIPE_REQUEST && WaitForSingleObject(thread, 10) == WAIT_TIMEOUT) {
+  while (port->status.printerState != PRINTER_STATE_PIPE_REQUEST && WaitForSingleObject(thread, 10) == WAIT_TIMEOUT) {
   }
-  ASSERT_EQ(PRINTER_STATE_PIPE_REQUEST, port->printerState);
+  ASSERT_EQ(PRINTER_STATE_PIPE_REQUEST, port->status.printerState);
 
   const DWORD closing = GetTickCount();
   EXPECT_TRUE(close(port));

@@ -31,8 +31,8 @@ class DeviceControl : public PortTest {
   INIPORT* openTalking(const std::string& portName, MONITOR lower = sim::lowerMonitor()) {
     INIPORT* pIniPort = open(portName, lower);
     if (pIniPort != nullptr) {
-      pIniPort->goodCommWithPrinter = TRUE;
-      pIniPort->WDCapable = TRUE;
+      pIniPort->link.goodCommWithPrinter = TRUE;
+      pIniPort->link.WDCapable = TRUE;
     }
     return pIniPort;
   }
@@ -43,7 +43,7 @@ class DeviceControl : public PortTest {
 TEST_F(DeviceControl, NothingIsSentWhileTheLinkIsBad) {
   INIPORT* pIniPort = open("USB_DC_GATES");
   ASSERT_NE(pIniPort, nullptr);
-  pIniPort->WDCapable = TRUE;
+  pIniPort->link.WDCapable = TRUE;
   const BYTE request[8] = {0x23, 0x31, 0x32};
   TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
 
@@ -51,13 +51,13 @@ TEST_F(DeviceControl, NothingIsSentWhileTheLinkIsBad) {
   sendEnableWatchDog(pIniPort, FALSE);
   EXPECT_TRUE(trace.contains("sendVendorCommand - Aborting vendor command because of USB error"));
 
-  pIniPort->goodCommWithPrinter = TRUE;
-  pIniPort->UsbCrcError = TRUE;
+  pIniPort->link.goodCommWithPrinter = TRUE;
+  pIniPort->link.UsbCrcError = TRUE;
   EXPECT_FALSE(sendVendorCommand(pIniPort, request, sizeof request));
   EXPECT_TRUE(trace.contains("sendVendorCommand - Abort Vendor send command CRC error"));
   EXPECT_TRUE(printer("USB_DC_GATES").vendorRequests().empty());
 
-  pIniPort->UsbCrcError = FALSE;
+  pIniPort->link.UsbCrcError = FALSE;
   EXPECT_TRUE(sendVendorCommand(pIniPort, request, sizeof request));
   const std::vector<sim::Call> calls = printer("USB_DC_GATES").calls(sim::Entry::GetPrinterDataFromPort);
   ASSERT_EQ(calls.size(), 1u);
@@ -130,12 +130,12 @@ TEST_F(DeviceControl, DuringADocumentThePrintingTimeOutHasNoFloor) {
 TEST_F(DeviceControl, TheWatchdogIsArmedOnlyOnUsbAndOnlyWhereAllowed) {
   INIPORT* pSerial = openTalking("COM_DC_WD:");
   ASSERT_NE(pSerial, nullptr);
-  pSerial->WDEnable = TRUE;
+  pSerial->settings.WDEnable = TRUE;
   // Only USB replies report watchdog support, so a parallel port never has it.
   INIPORT* pParallel = open("LPT_DC_WD:");
   ASSERT_NE(pParallel, nullptr);
-  pParallel->goodCommWithPrinter = TRUE;
-  pParallel->WDEnable = TRUE;
+  pParallel->link.goodCommWithPrinter = TRUE;
+  pParallel->settings.WDEnable = TRUE;
   sendEnableWatchDog(pSerial, FALSE);
   sendEnableWatchDog(pSerial, TRUE);
   sendEnableWatchDog(pParallel, FALSE);
@@ -150,14 +150,14 @@ TEST_F(DeviceControl, TheWatchdogIsArmedOnlyOnUsbAndOnlyWhereAllowed) {
   sendEnableWatchDog(pForbidden, FALSE);
   EXPECT_TRUE(trace.contains("sendEnableWatchDog - Can't send ENABLE NOT ENABLED Global Enable"));
   EXPECT_FALSE(sendDisableWatchDog(pForbidden));
-  pForbidden->WDEnable = TRUE;
-  pForbidden->WDCapable = FALSE;
+  pForbidden->settings.WDEnable = TRUE;
+  pForbidden->link.WDCapable = FALSE;
   sendEnableWatchDog(pForbidden, FALSE);
   EXPECT_TRUE(trace.contains("sendEnableWatchDog - Can't send ENABLE NOT ENABLED WD enabled"));
   EXPECT_FALSE(sendDisableWatchDog(pForbidden));
   EXPECT_TRUE(printer("USB_DC_WDOFF").vendorRequests().empty());
 
-  pForbidden->WDCapable = TRUE;
+  pForbidden->link.WDCapable = TRUE;
   EXPECT_TRUE(sendDisableWatchDog(pForbidden));
   EXPECT_EQ(printer("USB_DC_WDOFF").vendorRequests(), (Requests{kDisarm}));
 }
@@ -253,17 +253,17 @@ TEST(MemoryQuery, WakesTheStatusThreadTwice) {
   ASSERT_NE(pIniPort, nullptr);
   // Stands in for the port's status thread: each wake-up is one read, which here
   // learns the printer's memory.
-  pIniPort->WakeUp = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  pIniPort->DoneReading = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  pIniPort->status.WakeUp = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  pIniPort->status.DoneReading = CreateEventW(nullptr, TRUE, TRUE, nullptr);
   pIniPort->flags |= PP_RUN_THREAD;
   std::atomic<int> reads(0);
   std::atomic<bool> stop(false);
   std::thread reader([&] {
     while (!stop) {
-      if (WaitForSingleObject(pIniPort->WakeUp, 20) != WAIT_OBJECT_0) continue;
+      if (WaitForSingleObject(pIniPort->status.WakeUp, 20) != WAIT_OBJECT_0) continue;
       ++reads;
-      pIniPort->InstalledMemory = 0x20000;
-      SetEvent(pIniPort->DoneReading);
+      pIniPort->status.InstalledMemory = 0x20000;
+      SetEvent(pIniPort->status.DoneReading);
     }
   });
 
@@ -285,8 +285,8 @@ TEST(MemoryQuery, WakesTheStatusThreadTwice) {
   stop = true;
   reader.join();
   pIniPort->flags &= ~PP_RUN_THREAD;
-  CloseHandle(pIniPort->WakeUp.exchange(nullptr));
-  CloseHandle(pIniPort->DoneReading.exchange(nullptr));
+  CloseHandle(pIniPort->status.WakeUp.exchange(nullptr));
+  CloseHandle(pIniPort->status.DoneReading.exchange(nullptr));
   removeRecord(pIniPort);
 }
 

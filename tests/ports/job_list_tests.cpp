@@ -110,18 +110,18 @@ TEST_F(JobList, AFailedSetJobStillFreesTheJob) {
 TEST_F(JobList, ClearingPrinterStatusPostsAnEmptyStatusOnlyWhenOneWasPosted) {
   startJob(1);
   startJob(2);
-  pIniPort->PrinterStatus = 0;
+  pIniPort->status.PrinterStatus = 0;
   ClearPrinterStatusAndIniJobs(pIniPort);
   EXPECT_TRUE(sim::spooler().calls(sim::SpoolerCall::SetPort).empty());
   // Jobs that never reached their end are freed, never reported printed.
   EXPECT_TRUE(reportedIds(JOB_CONTROL_LAST_PAGE_EJECTED).empty());
   EXPECT_TRUE(listedIds().empty());
   EXPECT_EQ(sim::spooler().openPrinterCount(), 0);
-  EXPECT_EQ(pIniPort->Jobs.notPrinted, 2u);
+  EXPECT_EQ(pIniPort->doc.Jobs.notPrinted, 2u);
 
   sim::spooler().reset();
   startJob(3);
-  pIniPort->PrinterStatus = PORT_STATUS_PAPER_OUT;
+  pIniPort->status.PrinterStatus = PORT_STATUS_PAPER_OUT;
   ClearPrinterStatusAndIniJobs(pIniPort);
   const std::vector<sim::SpoolerRecord> posts = sim::spooler().calls(sim::SpoolerCall::SetPort);
   ASSERT_EQ(posts.size(), 1u);
@@ -130,7 +130,7 @@ TEST_F(JobList, ClearingPrinterStatusPostsAnEmptyStatusOnlyWhenOneWasPosted) {
   EXPECT_EQ(posts[0].status, 0u);
   EXPECT_EQ(posts[0].severity, 0u);
   EXPECT_FALSE(posts[0].hasStatusText);
-  EXPECT_EQ(pIniPort->PrinterStatus, 0u);
+  EXPECT_EQ(pIniPort->status.PrinterStatus, 0u);
   EXPECT_TRUE(reportedIds(JOB_CONTROL_LAST_PAGE_EJECTED).empty());
 }
 
@@ -153,11 +153,11 @@ TEST(PortRecord, ANewRecordIsListedFirstWithItsInitialState) {
 
   EXPECT_EQ(pSecond->signature, static_cast<DWORD>(PJ_SIGNATURE));
   EXPECT_EQ(lstrcmpW(pSecond->pszPortName, WSTR("RECORD_B")), 0);
-  EXPECT_STREQ(pSecond->FlashProgress, "3,0,0,P,NONE");
+  EXPECT_STREQ(pSecond->flash.FlashProgress, "3,0,0,P,NONE");
   EXPECT_EQ(pSecond->flags, 0u);
   EXPECT_EQ(pSecond->pIniJob, nullptr);
-  EXPECT_EQ(pSecond->WakeUp, nullptr);
-  EXPECT_EQ(pSecond->LastStatusLength, 0u);
+  EXPECT_EQ(pSecond->status.WakeUp, nullptr);
+  EXPECT_EQ(pSecond->status.LastStatusLength, 0u);
   // PortFree is the port's lock: free at creation, and taking it keeps it taken.
   EXPECT_EQ(WaitForSingleObject(pSecond->PortFree, 0), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(pSecond->PortFree, 0), WAIT_TIMEOUT);

@@ -21,28 +21,28 @@ TEST_F(PortOpen, TheNameDecidesTheLinkAndFileTurnsTheHeartbeatOff) {
   setting("EnableHeartBeat", 1);
   INIPORT* pUsb = open("USB_PT_LINK");
   ASSERT_NE(pUsb, nullptr);
-  EXPECT_EQ(pUsb->PortType, 2);
+  EXPECT_EQ(pUsb->settings.PortType, PORT_TYPE_USB);
   EXPECT_TRUE(HeartbeatOn);
 
   INIPORT* pSerial = open("COM_PT_LINK:");
   ASSERT_NE(pSerial, nullptr);
-  EXPECT_EQ(pSerial->PortType, 1);
+  EXPECT_EQ(pSerial->settings.PortType, PORT_TYPE_SERIAL);
 
   INIPORT* pParallel = open("LPT_PT_LINK:");
   ASSERT_NE(pParallel, nullptr);
-  EXPECT_EQ(pParallel->PortType, 2);
+  EXPECT_EQ(pParallel->settings.PortType, PORT_TYPE_USB);
 
   // A name with both counts as serial.
   INIPORT* pBoth = open("USB_COM_PT_LINK");
   ASSERT_NE(pBoth, nullptr);
-  EXPECT_EQ(pBoth->PortType, 1);
+  EXPECT_EQ(pBoth->settings.PortType, PORT_TYPE_SERIAL);
 
   {
     TraceCapture trace(DIAG_INFO);
     setting("EnableDiags", DIAG_INFO);  // the open reads the settings again
     INIPORT* pFile = open("FILE:");
     ASSERT_NE(pFile, nullptr);
-    EXPECT_EQ(pFile->PortType, 2);
+    EXPECT_EQ(pFile->settings.PortType, PORT_TYPE_USB);
     EXPECT_FALSE(HeartbeatOn);
     EXPECT_TRUE(trace.contains("MonOpenPort - port FILE selected, turning off heartbeat"));
     ASSERT_TRUE(close(pFile));
@@ -52,7 +52,7 @@ TEST_F(PortOpen, TheNameDecidesTheLinkAndFileTurnsTheHeartbeatOff) {
   // The heartbeat is monitor-wide: the port opened last decides it. "file:" is no FILE:.
   INIPORT* pLowerFile = open("file:");
   ASSERT_NE(pLowerFile, nullptr);
-  EXPECT_EQ(pLowerFile->PortType, 2);
+  EXPECT_EQ(pLowerFile->settings.PortType, PORT_TYPE_USB);
   EXPECT_TRUE(HeartbeatOn);
 }
 
@@ -78,7 +78,7 @@ TEST_F(PortOpen, SetsUpTheRecord) {
   EXPECT_STREQ(pIniPort->PortNameA, "USB_PT_RECORD");
   EXPECT_STREQ(pIniPort->PrinterName, "Ticket Printer \xC4");
   EXPECT_EQ(lstrcmpW(pIniPort->PrinterNameW, widen("Ticket Printer \xC4").c_str()), 0);
-  EXPECT_EQ(memcmp(&pIniPort->fn, &lower, sizeof lower), 0);
+  EXPECT_EQ(memcmp(&pIniPort->link.fn, &lower, sizeof lower), 0);
   EXPECT_EQ(printer("USB_PT_RECORD").openCount(), 1);
 }
 
@@ -140,18 +140,18 @@ TEST_F(PortOpen, WatchdogAndWriteTimeoutSwitches) {
   setting("USBAbortOnWriteTimeout", 1);
   INIPORT* pUsb = open("USB_PT_SWITCH");
   ASSERT_NE(pUsb, nullptr);
-  EXPECT_FALSE(pUsb->WDEnable);
-  EXPECT_TRUE(pUsb->AbortOnWriteTimeout);
+  EXPECT_FALSE(pUsb->settings.WDEnable);
+  EXPECT_TRUE(pUsb->settings.AbortOnWriteTimeout);
   INIPORT* pSerial = open("COM_PT_SWITCH:");
   ASSERT_NE(pSerial, nullptr);
-  EXPECT_FALSE(pSerial->AbortOnWriteTimeout);
+  EXPECT_FALSE(pSerial->settings.AbortOnWriteTimeout);
 
   setting("USBWDGlobalEnable", 1);
   setting("USBAbortOnWriteTimeout", 0);
   INIPORT* pUsb2 = open("USB_PT_SWITCH2");
   ASSERT_NE(pUsb2, nullptr);
-  EXPECT_TRUE(pUsb2->WDEnable);
-  EXPECT_FALSE(pUsb2->AbortOnWriteTimeout);
+  EXPECT_TRUE(pUsb2->settings.WDEnable);
+  EXPECT_FALSE(pUsb2->settings.AbortOnWriteTimeout);
 }
 
 TEST_F(PortOpen, UsbTimeOutsComeFromTheFiveSettings) {
@@ -216,15 +216,15 @@ TEST_F(PortClose, DisarmsTheWatchdogOnlyWhereItCanBeArmed) {
   setting("EnableHeartBeat", 0);  // the vendor requests the printer sees are the close's
   INIPORT* pIniPort = open("USB_PT_CLOSEWD");
   ASSERT_NE(pIniPort, nullptr);
-  pIniPort->goodCommWithPrinter = TRUE;
+  pIniPort->link.goodCommWithPrinter = TRUE;
   ASSERT_TRUE(close(pIniPort));
   EXPECT_TRUE(printer("USB_PT_CLOSEWD").vendorRequests().empty());
 
   pIniPort = open("USB_PT_CLOSEWD");
   ASSERT_NE(pIniPort, nullptr);
-  pIniPort->goodCommWithPrinter = TRUE;
-  pIniPort->WDCapable = TRUE;
-  pIniPort->WDEnable = TRUE;
+  pIniPort->link.goodCommWithPrinter = TRUE;
+  pIniPort->link.WDCapable = TRUE;
+  pIniPort->settings.WDEnable = TRUE;
   ASSERT_TRUE(close(pIniPort));
   const std::vector<std::vector<BYTE>> requests = printer("USB_PT_CLOSEWD").vendorRequests();
   ASSERT_EQ(requests.size(), 1u);

@@ -35,7 +35,7 @@ TEST_F(Interpretation, FakeStatusPutsThePortOffLine) {
   EXPECT_TRUE(trace.contains("Bitwise status = a020 "));
   EXPECT_EQ(1u, postedStatus(port_));
   EXPECT_EQ(static_cast<DWORD>(PORT_STATUS_TYPE_ERROR), postedSeverity(port_));
-  EXPECT_EQ(1u, port_->PrinterStatus.load());
+  EXPECT_EQ(1u, port_->status.PrinterStatus.load());
 }
 
 TEST_F(Interpretation, NotReadyAloneIsShownOffLine) {
@@ -89,7 +89,7 @@ TEST_F(Interpretation, OutputJamSeverityDependsOnNotReady) {
 }
 
 TEST_F(Interpretation, LowPaperDependsOnLowPaperMode) {
-  port_->LowPaper = TRUE;
+  port_->status.LowPaper = TRUE;
   setting("LPmode", 1);
   interpret(0, 0);
   EXPECT_EQ(3u, postedStatus(port_));
@@ -106,7 +106,7 @@ TEST_F(Interpretation, LowPaperDependsOnLowPaperMode) {
 TEST_F(Interpretation, LowPaperReadThroughTheReadPortIsOffLine) {
   // In low-paper busy mode the read itself shows the printer not ready.
   setting("LPmode", 1);
-  port_->LowPaper = TRUE;
+  port_->status.LowPaper = TRUE;
   printer(port_).setStatus(0x00, 0x00);
   EXPECT_TRUE(ReadCommand(port_, FALSE, nullptr, 0));
   EXPECT_EQ(1u, postedStatus(port_));
@@ -119,31 +119,31 @@ TEST_F(Interpretation, TimeoutAndPurgeAreLoggedOncePerEdge) {
   interpret(0, PRINTER_TIMEOUT);
   EXPECT_EQ(1u, logCount(port_, "\"0026\""));
   interpret(0, 0);
-  EXPECT_FALSE(port_->PrinterTimeout.load());
+  EXPECT_FALSE(port_->status.PrinterTimeout.load());
   interpret(0, PRINTER_TIMEOUT);
   EXPECT_EQ(2u, logCount(port_, "\"Printer Timeout\""));
 
   interpret(SYSTEM_DIAG_ERROR, PRINTER_TIMEOUT);
   interpret(SYSTEM_DIAG_ERROR, PRINTER_TIMEOUT);
   EXPECT_EQ(1u, logCount(port_, "\"Document aborted\""));
-  EXPECT_FALSE(port_->PrinterTimeout.load());
-  EXPECT_TRUE(port_->PrinterPurge.load());
+  EXPECT_FALSE(port_->status.PrinterTimeout.load());
+  EXPECT_TRUE(port_->status.PrinterPurge.load());
 }
 
 TEST_F(Interpretation, FailedPostIsRetriedWithTheNextReply) {
   spooler().failNext(sim::SpoolerCall::SetPort, ERROR_ACCESS_DENIED);
   interpret(OUT_OF_PAPER, 0);
-  EXPECT_EQ(0u, port_->PrinterStatus.load());
+  EXPECT_EQ(0u, port_->status.PrinterStatus.load());
   EXPECT_EQ(99u, postedStatus(port_));
   interpret(OUT_OF_PAPER, 0);
-  EXPECT_EQ(3u, port_->PrinterStatus.load());
+  EXPECT_EQ(3u, port_->status.PrinterStatus.load());
   EXPECT_EQ(3u, postedStatus(port_));
   interpret(OUT_OF_PAPER, 0);
   EXPECT_EQ(2u, setPorts(port_).size());
 }
 
 TEST_F(Interpretation, RepliesWithoutStatusBytesChangeNothing) {
-  port_->PrinterStatus = 3;
+  port_->status.PrinterStatus = 3;
   Bytes addressed = {'A', '0', '3', '0', '4', '5'};
   ProcessQXStatusString(port_, addressed.data(), static_cast<DWORD>(addressed.size()));
   Bytes cut = {'S', '0', '0', 0x01};
@@ -153,7 +153,7 @@ TEST_F(Interpretation, RepliesWithoutStatusBytesChangeNothing) {
   ProcessQXStatusString(port_, cut.data(), 0);
   EXPECT_TRUE(trace.contains("ProcessQXStatusString - return because length = 0"));
   EXPECT_FALSE(trace.contains("return because not S,N,E,C"));
-  EXPECT_EQ(3u, port_->PrinterStatus.load());
+  EXPECT_EQ(3u, port_->status.PrinterStatus.load());
   EXPECT_TRUE(setPorts(port_).empty());
 }
 
@@ -162,16 +162,16 @@ TEST_F(Interpretation, LowPaperNeedsTwoAgreeingReadings) {
   BOOL seen[4];
   for (int i = 0; i < 4; ++i) {
     processLMLowPaper(port_, readings[i]);
-    seen[i] = port_->LowPaper;
+    seen[i] = port_->status.LowPaper;
   }
   EXPECT_FALSE(seen[0]);
   EXPECT_FALSE(seen[1]);
   EXPECT_FALSE(seen[2]);
   EXPECT_TRUE(seen[3]);
   processLMLowPaper(port_, 0x8000);
-  EXPECT_TRUE(port_->LowPaper.load());
+  EXPECT_TRUE(port_->status.LowPaper.load());
   processLMLowPaper(port_, 0x8000);
-  EXPECT_FALSE(port_->LowPaper.load());
+  EXPECT_FALSE(port_->status.LowPaper.load());
 }
 
 }  // namespace

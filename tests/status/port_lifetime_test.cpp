@@ -48,10 +48,10 @@ class PortLifetime : public StatusTest {
     clockSleep(static_cast<DWORD>(round % 4) * 150);
     if (round % 4 == 1) {
       // A document that never ends, as the start of a document leaves it.
-      WaitForSingleObject(pIniPort->StatusNotInProgress, INFINITE);
+      WaitForSingleObject(pIniPort->status.StatusNotInProgress, INFINITE);
       pIniPort->flags |= PP_IN_DOC;
-      ResetEvent(pIniPort->heartbeatRun);
-      ReleaseMutex(pIniPort->StatusNotInProgress);
+      ResetEvent(pIniPort->status.heartbeatRun);
+      ReleaseMutex(pIniPort->status.StatusNotInProgress);
     }
   }
 

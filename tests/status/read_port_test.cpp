@@ -38,7 +38,7 @@ class ReadPort : public StatusTest {
  protected:
   INIPORT* scriptedPort(const std::string& kind) {
     INIPORT* pIniPort = quietPort(kind);
-    if (pIniPort != nullptr) pIniPort->fn.pfnReadPort = scriptedReadPort;
+    if (pIniPort != nullptr) pIniPort->link.fn.pfnReadPort = scriptedReadPort;
     g_script.clear();
     return pIniPort;
   }
@@ -83,24 +83,24 @@ TEST_F(ReadPort, UsbWatchdogBytesAreRecordedAndHidden) {
   INIPORT* port = scriptedPort("USB");
   const Bytes seen = read(port, {'S', 0x21, '5', 0, 0});
   EXPECT_EQ(Bytes({'S', '0', '0', 0, 0}), Bytes(seen.begin(), seen.begin() + 5));
-  EXPECT_EQ(2, port->WDEnumerations.load());
-  EXPECT_EQ(1, port->WDTimeouts.load());
-  EXPECT_STREQ("V1.05", port->WDVersion);
-  EXPECT_TRUE(port->WDCapable.load());
+  EXPECT_EQ(2, port->link.WDEnumerations.load());
+  EXPECT_EQ(1, port->link.WDTimeouts.load());
+  EXPECT_STREQ("V1.05", port->link.WDVersion);
+  EXPECT_TRUE(port->link.WDCapable.load());
   EXPECT_EQ(0u, logCount(port, "\"0025\""));
 
   read(port, {'C', 0x31, '5', 0, 0});
   EXPECT_EQ(1u, logCount(port, "ENUMERATION CHANGE SINCE LAST HB, NEW VALUE = 3"));
   EXPECT_EQ(1u, logCount(port, "\"0025\""));
   read(port, {'S', '0', '0', 0, 0});
-  EXPECT_FALSE(port->WDCapable.load());
+  EXPECT_FALSE(port->link.WDCapable.load());
 
   // A reply that ends before byte 2 carries no watchdog bytes: nothing is taken
   // from it or written back into it.
   const Bytes cut = read(port, {'S', 0x41});
   EXPECT_EQ(0x41, cut[1]);
   EXPECT_EQ(0xEE, cut[2]);
-  EXPECT_EQ(3, port->WDEnumerations.load());
+  EXPECT_EQ(3, port->link.WDEnumerations.load());
 }
 
 TEST_F(ReadPort, SerialRepliesPassUnchanged) {
@@ -108,14 +108,14 @@ TEST_F(ReadPort, SerialRepliesPassUnchanged) {
   const Bytes reply = {'S', 0x21, '5', 0, 0};
   const Bytes seen = read(port, reply);
   EXPECT_EQ(reply, Bytes(seen.begin(), seen.begin() + 5));
-  EXPECT_FALSE(port->WDCountsKnown.load());
-  EXPECT_STREQ("V1.00", port->WDVersion);
+  EXPECT_FALSE(port->link.WDCountsKnown.load());
+  EXPECT_STREQ("V1.00", port->link.WDVersion);
 }
 
 TEST_F(ReadPort, LowPaperModeMarksStatusRepliesNotReady) {
   setting("LPmode", 1);
   INIPORT* port = scriptedPort("USB");
-  port->LowPaper = TRUE;
+  port->status.LowPaper = TRUE;
   EXPECT_EQ(0x80, read(port, {'N', '0', '0', 0x00, 0x00})[3]);
   EXPECT_EQ(0x00, read(port, {'A', '0', '0', 0x00, 0x00})[3]);
   // A reply too short to hold the byte leaves the caller's buffer alone there.
@@ -126,14 +126,14 @@ TEST_F(ReadPort, SavedStatusKeepsTheFirstReplyUntilACompleteOne) {
   INIPORT* port = scriptedPort("USB");
   read(port, {'A', '0', '9', '0', '2', 'X', 'Y'});
   read(port, shortReply('S', 0x01, 0x00));
-  EXPECT_EQ(7u, port->SavedStatusLength);
-  EXPECT_EQ('A', port->SavedStatus[0]);
-  EXPECT_EQ(5u, port->SNECStatusLength);
-  EXPECT_EQ(0x01, port->SNECStatus[3]);
+  EXPECT_EQ(7u, port->link.SavedStatusLength);
+  EXPECT_EQ('A', port->link.SavedStatus[0]);
+  EXPECT_EQ(5u, port->link.SNECStatusLength);
+  EXPECT_EQ(0x01, port->link.SNECStatus[3]);
   read(port, shortReply('C', 0x02, 0x00));
-  EXPECT_EQ('C', port->SavedStatus[0]);
-  EXPECT_EQ(0x02, port->SavedStatus[3]);
-  EXPECT_EQ(5u, port->LastStatusLength);
+  EXPECT_EQ('C', port->link.SavedStatus[0]);
+  EXPECT_EQ(0x02, port->link.SavedStatus[3]);
+  EXPECT_EQ(5u, port->status.LastStatusLength);
 }
 
 TEST_F(ReadPort, EmptyAndFailedReadsTouchOnlyTheLength) {
@@ -142,18 +142,18 @@ TEST_F(ReadPort, EmptyAndFailedReadsTouchOnlyTheLength) {
   BOOL result = FALSE;
   read(port, {}, 1024, &result);
   EXPECT_TRUE(result);
-  EXPECT_EQ(5u, port->LastStatusLength);
-  EXPECT_TRUE(port->goodCommWithPrinter.load());
+  EXPECT_EQ(5u, port->status.LastStatusLength);
+  EXPECT_TRUE(port->link.goodCommWithPrinter.load());
 
   readError(port, ERROR_CRC);
-  EXPECT_EQ(0u, port->LastStatusLength);
-  EXPECT_EQ(0x04, port->SNECStatus[3]);
-  EXPECT_FALSE(port->goodCommWithPrinter.load());
+  EXPECT_EQ(0u, port->status.LastStatusLength);
+  EXPECT_EQ(0x04, port->link.SNECStatus[3]);
+  EXPECT_FALSE(port->link.goodCommWithPrinter.load());
   // The write path's link verdict is the writes' own: a read neither sets nor clears it.
-  EXPECT_FALSE(port->UsbCrcError.load());
-  port->UsbCrcError = TRUE;
+  EXPECT_FALSE(port->link.UsbCrcError.load());
+  port->link.UsbCrcError = TRUE;
   read(port, shortReply('S', 0, 0));
-  EXPECT_TRUE(port->UsbCrcError.load());
+  EXPECT_TRUE(port->link.UsbCrcError.load());
 }
 
 TEST_F(ReadPort, LongRepliesAreCutToEachCopy) {
@@ -161,16 +161,16 @@ TEST_F(ReadPort, LongRepliesAreCutToEachCopy) {
   Bytes reply = shortReply('C', 0, 0);
   reply.resize(1500, '7');
   read(port, reply, 2000);
-  EXPECT_EQ(static_cast<DWORD>(SNEC_STATUS_SIZE), port->SNECStatusLength);
-  EXPECT_EQ(static_cast<DWORD>(SAVED_STATUS_SIZE), port->SavedStatusLength);
-  EXPECT_EQ(static_cast<DWORD>(LAST_STATUS_SIZE), port->LastStatusLength);
+  EXPECT_EQ(static_cast<DWORD>(SNEC_STATUS_SIZE), port->link.SNECStatusLength);
+  EXPECT_EQ(static_cast<DWORD>(SAVED_STATUS_SIZE), port->link.SavedStatusLength);
+  EXPECT_EQ(static_cast<DWORD>(LAST_STATUS_SIZE), port->status.LastStatusLength);
 
   // A lower monitor that claims more than the buffer holds is held to the buffer.
   g_script.push_back({TRUE, 0, shortReply('S', 0, 0), 4000});
   BYTE buffer[8];
   DWORD count = 0;
   EXPECT_TRUE(PJLMonReadPort(port, buffer, sizeof buffer, &count));
-  EXPECT_EQ(8u, port->LastStatusLength);
+  EXPECT_EQ(8u, port->status.LastStatusLength);
 }
 
 TEST_F(ReadPort, EveryReadEndsWithItsPause) {

@@ -45,7 +45,7 @@ TEST_F(StatusLog, PaperOutIsLoggedWithThePortStatusChange) {
 TEST_F(StatusLog, ReadyWhileIdleLogsTheSerialNumber) {
   INIPORT* port = loggingPort(DRW_ERRORS);
   printer(port).setSerialNumber("QX-4242");
-  port->PrinterStatus = PORT_STATUS_OFFLINE;
+  port->status.PrinterStatus = PORT_STATUS_OFFLINE;
   ReadCommand(port, FALSE, nullptr, 0);
   runLogPrinterRequests(port);  // as the status thread does after its query
   const auto lines = logLines(port);
@@ -60,7 +60,7 @@ TEST_F(StatusLog, TheSerialNumberRequestGoesOutWholeOnASerialPort) {
   setting("DRWdebugMask", DRW_ERRORS);
   INIPORT* port = talkingPort("COM");
   printer(port).setSerialNumber("QX-4242");
-  port->PrinterStatus = PORT_STATUS_OFFLINE;
+  port->status.PrinterStatus = PORT_STATUS_OFFLINE;
   ReadCommand(port, FALSE, nullptr, 0);
   // The port takes two bytes of the request at first: the printer gets the rest.
   printer(port).addFault(sim::Fault::shortWrite(1, 2));
@@ -72,17 +72,17 @@ TEST_F(StatusLog, TheSerialNumberRequestGoesOutWholeOnASerialPort) {
 TEST_F(StatusLog, TheLogAsksThePrinterOnlyAfterTheQueryHasItsOwnReply) {
   INIPORT* port = loggingPort(DRW_ERRORS);
   printer(port).setSerialNumber("QX-4242");
-  port->PrinterStatus = PORT_STATUS_OFFLINE;  // the change to ready wants the serial number
+  port->status.PrinterStatus = PORT_STATUS_OFFLINE;  // the change to ready wants the serial number
   const BYTE complete[] = {0x1B, 'I', 'C'};
   EXPECT_TRUE(ReadCommand(port, TRUE, complete, sizeof complete));
   EXPECT_EQ(std::vector<Bytes>({{3, '1', '2', 0, 0, 0, 0, 0}}), printer(port).vendorRequests());
-  EXPECT_EQ('C', port->LastStatus[0]);
+  EXPECT_EQ('C', port->status.LastStatus[0]);
   EXPECT_EQ(0u, logCount(port, "Printer Serial Number"));
 
   runLogPrinterRequests(port);
   EXPECT_TRUE(hasLine(port, "0021", "Printer Serial Number = QX-4242"));
   // The log's exchange answers no query: the copies keep the query's reply.
-  EXPECT_EQ('C', port->LastStatus[0]);
+  EXPECT_EQ('C', port->status.LastStatus[0]);
 
   // The number is as long as the reply says, whatever follows it.
   const std::string reply = "A0904SN42\x01XY";
@@ -119,7 +119,7 @@ TEST_F(StatusLog, ARepeatedPlatformErrorIsLoggedOnce) {
 TEST_F(StatusLog, PipeRequestReportsTheRequestKind) {
   INIPORT* port = loggingPort(DRW_PIPE);
   const BYTE complete[] = {0x1B, 'I', 'C'};
-  port->printerState = PRINTER_STATE_PIPE_REQUEST;
+  port->status.printerState = PRINTER_STATE_PIPE_REQUEST;
   ReadCommand(port, TRUE, complete, sizeof complete);
   EXPECT_TRUE(hasLine(port, "0021", "Ready Pipe Request (Complete)"));
   EXPECT_EQ(0u, logCount(port, "Print head temp"));
@@ -130,12 +130,12 @@ TEST_F(StatusLog, IdlePollReportsOncePerPollTime) {
   INIPORT* port = loggingPort(DRW_POLL);
   setting("DRWpollTime", 1);
   printer(port).setHeadTemperature(45);
-  port->LastPollLogTime = clockTickCount() - 61000;
+  port->status.LastPollLogTime = clockTickCount() - 61000;
   ReadCommand(port, FALSE, nullptr, 0);
   runLogPrinterRequests(port);
   EXPECT_TRUE(hasLine(port, "0021", "Ready Poll"));
   EXPECT_TRUE(hasLine(port, "0020", "Print head temp 045 Poll"));
-  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
+  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->status.printerState.load());
   ReadCommand(port, FALSE, nullptr, 0);
   runLogPrinterRequests(port);
   EXPECT_EQ(2u, logLines(port).size());
@@ -160,9 +160,9 @@ TEST_F(StatusLog, AnEntryWrittenInsideAStateReportLeavesTheReportWhole) {
   printer(port).setHeadTemperature(45);
   printer(port).setWatchdogAlwaysReported(true);
   printer(port).setWatchdogCounts(2, 1);
-  port->WDCountsKnown = TRUE;
-  port->WDEnumerations = 1;
-  port->WDTimeouts = 1;
+  port->link.WDCountsKnown = TRUE;
+  port->link.WDEnumerations = 1;
+  port->link.WDTimeouts = 1;
   // The report's head temperature request, made after it, reads the changed
   // counter and logs it beside the report's own lines.
   DRWlogger(port, 0, DRW_POLL);

@@ -53,16 +53,16 @@ TEST_F(StatusQuery, SpecificUsbQueryInterpretsTheStaleReplyApart) {
   EXPECT_GE(calls[2].time - calls[1].time, 80u);
   // The change to paper out came with the stale reply, taken apart from the caller's state.
   EXPECT_EQ(1u, logCount(port, "\"Paper-Out NONE\""));
-  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
+  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->status.printerState.load());
   EXPECT_EQ(3u, postedStatus(port));
-  EXPECT_STREQ(" (Complete)", port->StatusTypeText);
+  EXPECT_STREQ(" (Complete)", port->status.StatusTypeText);
 }
 
 TEST_F(StatusQuery, PipeStateComesBackWhateverTheStaleReplyInterleaving) {
   INIPORT* port = talkingPort("USB");
   // A pipe client waits for a live status; its time-out ends, and the pipe puts its
   // state back, while the status thread is taking the stale reply.
-  port->printerState = PRINTER_STATE_PIPE_REQUEST;
+  port->status.printerState = PRINTER_STATE_PIPE_REQUEST;
   struct Pipe {
     INIPORT* port;
     std::atomic<bool> restored;  // the port's pipe thread may trace meanwhile
@@ -73,7 +73,7 @@ TEST_F(StatusQuery, PipeStateComesBackWhateverTheStaleReplyInterleaving) {
       [](LPCSTR line, void* context) {
         Pipe* p = static_cast<Pipe*>(context);
         if (p->restored || strstr(line, "ProcessQXStatusString - Status =") == nullptr) return;
-        p->port->printerState = PRINTER_STATE_HEARTBEAT;
+        p->port->status.printerState = PRINTER_STATE_HEARTBEAT;
         p->restored = true;
       },
       &pipe);
@@ -81,7 +81,7 @@ TEST_F(StatusQuery, PipeStateComesBackWhateverTheStaleReplyInterleaving) {
   debugOutputCapture(nullptr, nullptr);
   Settings.EnableDiags = diags;
   EXPECT_TRUE(pipe.restored);
-  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->printerState.load());
+  EXPECT_EQ(PRINTER_STATE_HEARTBEAT, port->status.printerState.load());
 }
 
 TEST_F(StatusQuery, PrintTicketRequestCarriesItsParameters) {
@@ -95,19 +95,19 @@ TEST_F(StatusQuery, PrintTicketRequestCarriesItsParameters) {
 TEST_F(StatusQuery, InvalidRequestSendsAndReadsNothing) {
   INIPORT* port = quietPort("USB");
   const BYTE field16[] = {0x1B, 'I', 'A', 0x10};
-  ResetEvent(port->DoneReading);
+  ResetEvent(port->status.DoneReading);
   EXPECT_FALSE(ReadCommand(port, TRUE, field16, sizeof field16));
   EXPECT_TRUE(printer(port).calls().empty());
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->DoneReading, 0));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->status.DoneReading, 0));
 }
 
 TEST_F(StatusQuery, EmptyUsbReadStandsInTheFakeStatus) {
   INIPORT* port = quietPort("USB");
   printer(port).addFault(sim::Fault::zeroRead(1, true));
   EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
-  EXPECT_EQ(QX_ERROR_ZERO_BYTES_READ, port->LastWinError.load());
-  EXPECT_TRUE(port->StatusReadFailed.load());
-  EXPECT_EQ(0u, port->LastStatusLength);
+  EXPECT_EQ(QX_ERROR_ZERO_BYTES_READ, port->status.LastWinError.load());
+  EXPECT_TRUE(port->status.StatusReadFailed.load());
+  EXPECT_EQ(0u, port->status.LastStatusLength);
   EXPECT_EQ(1u, postedStatus(port));
   EXPECT_EQ(static_cast<DWORD>(PORT_STATUS_TYPE_ERROR), postedSeverity(port));
 }
@@ -117,26 +117,26 @@ TEST_F(StatusQuery, UsbDeviceErrorsAreRememberedAsReadErrorsOnly) {
   for (DWORD error : {static_cast<DWORD>(ERROR_CRC), static_cast<DWORD>(ERROR_GEN_FAILURE)}) {
     printer(port).addFault(sim::Fault::failRead(1, error, true));
     EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
-    EXPECT_FALSE(port->UsbCrcError.load()) << error;
-    EXPECT_EQ(error, port->LastWinError.load());
+    EXPECT_FALSE(port->link.UsbCrcError.load()) << error;
+    EXPECT_EQ(error, port->status.LastWinError.load());
     EXPECT_EQ(1u, postedStatus(port));
     printer(port).clearFaults();
     EXPECT_TRUE(ReadCommand(port, FALSE, nullptr, 0));
-    EXPECT_EQ(0u, port->LastWinError.load());
+    EXPECT_EQ(0u, port->status.LastWinError.load());
   }
 }
 
 TEST_F(StatusQuery, SilentSerialPrinterGoesOffLine) {
   INIPORT* port = quietPort("COM");
   printer(port).setSilent(true);
-  ResetEvent(port->DoneReading);
+  ResetEvent(port->status.DoneReading);
   EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
   EXPECT_EQ(1u, postedStatus(port));
-  EXPECT_TRUE(port->StatusReadFailed.load());
+  EXPECT_TRUE(port->status.StatusReadFailed.load());
   EXPECT_EQ(1u, printer(port).calls(sim::Entry::StartDocPort).size());
   EXPECT_EQ(1u, printer(port).calls(sim::Entry::EndDocPort).size());
   EXPECT_FALSE(printer(port).inDocument());
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->DoneReading, 0));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->status.DoneReading, 0));
   const auto writes = printer(port).calls(sim::Entry::WritePort);
   ASSERT_EQ(1u, writes.size());
   EXPECT_EQ(std::string("<lm><SS>"), std::string(writes[0].in.begin(), writes[0].in.end()));
@@ -150,8 +150,8 @@ TEST_F(StatusQuery, FailedSerialLinkShowsThePortOffLine) {
     printer(port).addFault(fault);
     EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
     EXPECT_EQ(1u, postedStatus(port));
-    EXPECT_TRUE(port->StatusReadFailed.load());
-    EXPECT_EQ(fault.error, port->LastWinError.load());
+    EXPECT_TRUE(port->status.StatusReadFailed.load());
+    EXPECT_EQ(fault.error, port->status.LastWinError.load());
     EXPECT_FALSE(printer(port).inDocument());
   }
 }
@@ -166,9 +166,9 @@ TEST_F(StatusQuery, OnlyFreshStatusRepliesFeedTheLowPaperDebounce) {
   EXPECT_TRUE(ReadCommand(port, TRUE, ticketCount, sizeof ticketCount));
   printer(port).addFault(sim::Fault::zeroRead(2));  // the answer after the stale reply
   EXPECT_FALSE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
-  EXPECT_FALSE(port->LowPaper.load());
+  EXPECT_FALSE(port->status.LowPaper.load());
   EXPECT_TRUE(ReadCommand(port, TRUE, shortStatus, sizeof shortStatus));
-  EXPECT_TRUE(port->LowPaper.load());
+  EXPECT_TRUE(port->status.LowPaper.load());
 }
 
 TEST_F(StatusQuery, SerialReplyOfTheWrongTypeIsDiscarded) {
@@ -176,19 +176,19 @@ TEST_F(StatusQuery, SerialReplyOfTheWrongTypeIsDiscarded) {
   // An answer to an earlier request is still on the line.
   BYTE normal[] = {0x1B, 'I', 'N'};
   DWORD written = 0;
-  port->fn.pfnStartDocPort(port->hPort, port->PrinterNameW, 1, 0, nullptr);
-  port->fn.pfnWritePort(port->hPort, normal, sizeof normal, &written);
-  port->fn.pfnEndDocPort(port->hPort);
-  port->PrinterStatus = 3;
+  port->link.fn.pfnStartDocPort(port->link.hPort, port->PrinterNameW, 1, 0, nullptr);
+  port->link.fn.pfnWritePort(port->link.hPort, normal, sizeof normal, &written);
+  port->link.fn.pfnEndDocPort(port->link.hPort);
+  port->status.PrinterStatus = 3;
   printer(port).setStatus(0, 0);
 
   TraceCapture trace(DIAG_INFO | DIAG_ERRORS);
   EXPECT_FALSE(ReadCommand(port, FALSE, nullptr, 0));
   EXPECT_TRUE(trace.contains("Unexpected first character from serial read"));
-  EXPECT_EQ(3u, port->PrinterStatus.load());
+  EXPECT_EQ(3u, port->status.PrinterStatus.load());
   EXPECT_TRUE(setPorts(port).empty());
   EXPECT_EQ(2u, reads(port));  // the reply and the rest of the line
-  EXPECT_EQ(0u, port->LastStatusLength);  // neither stands as the last status a client reads
+  EXPECT_EQ(0u, port->status.LastStatusLength);  // neither stands as the last status a client reads
   EXPECT_FALSE(printer(port).inDocument());
 }
 
@@ -199,7 +199,7 @@ TEST_F(StatusQuery, SerialRequestIsWrittenAsItIsAndWhole) {
   const auto writes = printer(port).calls(sim::Entry::WritePort);
   ASSERT_EQ(1u, writes.size());
   EXPECT_EQ(Bytes(bitFlags, bitFlags + sizeof bitFlags), writes[0].in);
-  EXPECT_EQ('A', port->LastStatus[0]);
+  EXPECT_EQ('A', port->status.LastStatus[0]);
 
   // A port that takes part of a request is given the rest, or the printer would
   // read the part as ticket data and the next request after it.
@@ -208,7 +208,7 @@ TEST_F(StatusQuery, SerialRequestIsWrittenAsItIsAndWhole) {
   EXPECT_TRUE(ReadCommand(port, FALSE, nullptr, 0));
   EXPECT_EQ(2u, printer(port).calls(sim::Entry::WritePort).size());
   EXPECT_TRUE(printer(port).documentBytes().empty());
-  EXPECT_FALSE(port->StatusReadFailed.load());
+  EXPECT_FALSE(port->status.StatusReadFailed.load());
 
   // Also when the write that cut it failed.
   printer(port).clearRecords();
@@ -221,14 +221,14 @@ TEST_F(StatusQuery, LongGapsBetweenQueriesAreLoggedWhileIdle) {
   setting("DRWenable", 1);
   setting("DRWdebugMask", DRW_WATCHDOG);
   INIPORT* port = quietPort("USB");
-  port->LastRefreshTime = clockTickCount() - 8000;
+  port->status.LastRefreshTime = clockTickCount() - 8000;
   ReadCommand(port, FALSE, nullptr, 0);
   ReadCommand(port, FALSE, nullptr, 0);
   EXPECT_EQ(1u, logCount(port, "ReadCommand - Time since last refresh (HB or Pipe) = 8."));
   EXPECT_EQ(1u, logCount(port, "\"0025\""));
 
-  port->printerState = PRINTER_STATE_PRINTING;
-  port->LastRefreshTime = clockTickCount() - 9000;
+  port->status.printerState = PRINTER_STATE_PRINTING;
+  port->status.LastRefreshTime = clockTickCount() - 9000;
   ReadCommand(port, FALSE, nullptr, 0);
   EXPECT_EQ(1u, logCount(port, "\"0025\""));
 }

@@ -51,7 +51,7 @@ INIPORT* StatusTest::quietPort(const std::string& kind) {
   setting("EnableHeartBeat", 1);
   if (pIniPort == nullptr) return nullptr;
   StopUstatusThread(pIniPort, FALSE);
-  EXPECT_EQ(nullptr, pIniPort->WakeUp.load());
+  EXPECT_EQ(nullptr, pIniPort->status.WakeUp.load());
   printer(pIniPort).clearRecords();
   spooler().reset();
   return pIniPort;
@@ -61,7 +61,7 @@ INIPORT* StatusTest::talkingPort(const std::string& kind) {
   INIPORT* pIniPort = quietPort(kind);
   if (pIniPort == nullptr) return nullptr;
   ReadCommand(pIniPort, FALSE, nullptr, 0);
-  EXPECT_TRUE(pIniPort->goodCommWithPrinter.load());
+  EXPECT_TRUE(pIniPort->link.goodCommWithPrinter.load());
   printer(pIniPort).clearRecords();
   spooler().reset();
   return pIniPort;

@@ -43,7 +43,7 @@ class StatusThread : public StatusTest {
 
   bool waitForEnd(INIPORT* pIniPort, DWORD timeoutMs = 30000) {
     const DWORD start = clockTickCount();
-    while (pIniPort->WakeUp != nullptr) {
+    while (pIniPort->status.WakeUp != nullptr) {
       if (clockTickCount() - start > timeoutMs) return false;
       clockSleep(50);
     }
@@ -64,7 +64,7 @@ class StatusThread : public StatusTest {
     const bool inTime = done;
     if (!inTime) {
       pIniPort->flags &= ~PP_IN_DOC;
-      SetEvent(pIniPort->heartbeatRun);
+      SetEvent(pIniPort->status.heartbeatRun);
     }
     caller.join();
     return inTime;
@@ -72,10 +72,10 @@ class StatusThread : public StatusTest {
 
   // What the start of a document does to the status thread.
   void startDocument(INIPORT* pIniPort) {
-    WaitForSingleObject(pIniPort->StatusNotInProgress, INFINITE);
+    WaitForSingleObject(pIniPort->status.StatusNotInProgress, INFINITE);
     pIniPort->flags |= PP_IN_DOC;
-    ResetEvent(pIniPort->heartbeatRun);
-    ReleaseMutex(pIniPort->StatusNotInProgress);
+    ResetEvent(pIniPort->status.heartbeatRun);
+    ReleaseMutex(pIniPort->status.StatusNotInProgress);
   }
 };
 
@@ -109,17 +109,17 @@ TEST_F(StatusThread, NoQueriesAndNoClaimedStatusWhileHeartbeatIsOff) {
   INIPORT* port = openPort("USB");
   clockSleep(5000);
   EXPECT_EQ(0u, reads(port));
-  EXPECT_NE(nullptr, port->WakeUp.load());
+  EXPECT_NE(nullptr, port->status.WakeUp.load());
   // Whoever asks for a pass is not kept waiting for a read that will not come.
-  ResetEvent(port->DoneReading);
-  SetEvent(port->WakeUp);
-  EXPECT_EQ(WAIT_OBJECT_0, clockWait(port->DoneReading, 20000));
+  ResetEvent(port->status.DoneReading);
+  SetEvent(port->status.WakeUp);
+  EXPECT_EQ(WAIT_OBJECT_0, clockWait(port->status.DoneReading, 20000));
   // Nothing asked, nothing known: the off line shown at the start is taken back.
   const auto posts = setPorts(port);
   ASSERT_EQ(2u, posts.size());
   EXPECT_EQ(1u, posts[0].status);
   EXPECT_EQ(0u, posts[1].status);
-  EXPECT_EQ(0u, port->PrinterStatus.load());
+  EXPECT_EQ(0u, port->status.PrinterStatus.load());
 }
 
 TEST_F(StatusThread, WakeUpStartsAPassAtOnce) {
@@ -129,7 +129,7 @@ TEST_F(StatusThread, WakeUpStartsAPassAtOnce) {
   ASSERT_TRUE(waitForReads(port, 2));
   clockSleep(2000);
   EXPECT_EQ(2u, reads(port));
-  SetEvent(port->WakeUp);
+  SetEvent(port->status.WakeUp);
   EXPECT_TRUE(waitForReads(port, 4, 60000));
 }
 
@@ -142,7 +142,7 @@ TEST_F(StatusThread, StopWaitsForTheEndOfTheDocument) {
   // A document is open while the heartbeat still runs: the thread takes the flag back.
   port->flags |= PP_IN_DOC;
   port->flags &= ~PP_RUN_THREAD;
-  SetEvent(port->WakeUp);
+  SetEvent(port->status.WakeUp);
   const DWORD start = clockTickCount();
   while (!(port->flags & PP_RUN_THREAD) && clockTickCount() - start < 30000) clockSleep(50);
   EXPECT_TRUE(port->flags & PP_RUN_THREAD);
@@ -151,13 +151,13 @@ TEST_F(StatusThread, StopWaitsForTheEndOfTheDocument) {
   port->flags &= ~PP_IN_DOC;
   startDocument(port);
   port->flags &= ~PP_RUN_THREAD;
-  SetEvent(port->WakeUp);
+  SetEvent(port->status.WakeUp);
   clockSleep(3000);
-  EXPECT_NE(nullptr, port->WakeUp.load());
+  EXPECT_NE(nullptr, port->status.WakeUp.load());
 
   port->flags &= ~PP_IN_DOC;
-  SetEvent(port->heartbeatRun);
-  SetEvent(port->WakeUp);
+  SetEvent(port->status.heartbeatRun);
+  SetEvent(port->status.WakeUp);
   EXPECT_TRUE(waitForEnd(port));
   EXPECT_FALSE(port->flags & (PP_RUN_THREAD | PP_STATUS_LOOP));
 }
@@ -210,14 +210,14 @@ TEST_F(StatusThread, MemoryQueryStartsAndStopsTheThreadItNeeds) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
   EXPECT_EQ(4u, returned);
   EXPECT_TRUE(waitForReads(port, 6));
-  EXPECT_NE(nullptr, port->WakeUp.load());
+  EXPECT_NE(nullptr, port->status.WakeUp.load());
 
   // Without a thread the query starts one and stops it again.
   StopUstatusThread(port, FALSE);
   const size_t before = reads(port);
   EXPECT_FALSE(MonGetPrinterDataFromPort(port, 0, key, nullptr, 0, reinterpret_cast<LPWSTR>(&value), sizeof value,
                                          &returned));
-  EXPECT_EQ(nullptr, port->WakeUp.load());
+  EXPECT_EQ(nullptr, port->status.WakeUp.load());
   EXPECT_GT(reads(port), before);
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->PortFree, 0));
   SetEvent(port->PortFree);
@@ -233,9 +233,9 @@ TEST_F(StatusThread, RestartsReuseTheStatusObjects) {
   setting("EnableHeartBeat", 0);
   clockSetScale(0.05);
   INIPORT* port = openPort("USB");
-  const HANDLE doneReading = port->DoneReading;
+  const HANDLE doneReading = port->status.DoneReading;
   EXPECT_NE(nullptr, doneReading);
-  EXPECT_NE(nullptr, port->hPipeDoingStatus.load());
+  EXPECT_NE(nullptr, port->pipe.hPipeDoingStatus.load());
   // The pipe thread creates and closes handles of its own.
   StopPipeThread(port);
   StopUstatusThread(port, FALSE);
@@ -249,7 +249,7 @@ TEST_F(StatusThread, RestartsReuseTheStatusObjects) {
     StopUstatusThread(port, FALSE);
   }
   EXPECT_EQ(handles, platformHandleCount());
-  EXPECT_EQ(doneReading, port->DoneReading.load());
+  EXPECT_EQ(doneReading, port->status.DoneReading.load());
 }
 
 TEST_F(StatusThread, AThreadHeldByADocumentStaysWhenToldToStop) {
@@ -264,15 +264,15 @@ TEST_F(StatusThread, AThreadHeldByADocumentStaysWhenToldToStop) {
   startDocument(port);
   EXPECT_TRUE(returnsInTime(port, [&] { StopUstatusThread(port, FALSE); }));
   EXPECT_TRUE(port->flags & PP_RUN_THREAD);
-  EXPECT_NE(nullptr, port->WakeUp.load());
+  EXPECT_NE(nullptr, port->status.WakeUp.load());
 
   // After the document the heartbeat goes on.
   const size_t before = reads(port);
   port->flags &= ~PP_IN_DOC;
-  SetEvent(port->heartbeatRun);
-  SetEvent(port->WakeUp);
+  SetEvent(port->status.heartbeatRun);
+  SetEvent(port->status.WakeUp);
   EXPECT_TRUE(waitForReads(port, before + 2));
-  EXPECT_NE(nullptr, port->WakeUp.load());
+  EXPECT_NE(nullptr, port->status.WakeUp.load());
 }
 
 TEST_F(StatusThread, MemoryQueryDuringADocumentStartReturns) {
@@ -298,9 +298,9 @@ TEST_F(StatusThread, MemoryQueryDuringADocumentStartReturns) {
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(port->PortFree, 0));
   SetEvent(port->PortFree);
   port->flags &= ~PP_IN_DOC;
-  SetEvent(port->heartbeatRun);
+  SetEvent(port->status.heartbeatRun);
   clockSleep(3000);
-  EXPECT_NE(nullptr, port->WakeUp.load());
+  EXPECT_NE(nullptr, port->status.WakeUp.load());
 }
 
 }  // namespace

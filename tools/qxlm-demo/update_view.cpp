@@ -19,7 +19,7 @@ std::string baseName(const char* path) {
 UpdateView::UpdateView(INIPORT* port, sim::Printer& printer) : port_(port) {
   sim::FlashScript script;
   // The update thread owns the name while it runs; the printer asks for it on that thread.
-  script.updateFileName = [port] { return std::string(port->pszFlashFileName != nullptr ? port->pszFlashFileName : ""); };
+  script.updateFileName = [port] { return std::string(port->flash.pszFlashFileName != nullptr ? port->flash.pszFlashFileName : ""); };
   printer.scriptFlash(script);
   char text[FLASH_PROGRESS_SIZE];
   copyFlashProgress(port_, text, sizeof text);
@@ -37,7 +37,7 @@ void UpdateView::poll() {
   stage_ = progress.stage;
   // The name is kept before the first line of an update is written, and stays
   // until the next update starts.
-  if (stage == 3 && progress.stage != 3) say("update: started, firmware file " + baseName(port_->pszFlashFileName));
+  if (stage == 3 && progress.stage != 3) say("update: started, firmware file " + baseName(port_->flash.pszFlashFileName));
   switch (progress.stage) {
     case 0:
       if (stage == 0) say("update: waiting for the printer to take it (" + progress.third + " s)");

@@ -160,8 +160,8 @@ Effects effectsOf(RunContext& ctx, unsigned port) {
   std::lock_guard<std::mutex> held(ps.lock);
   if (ps.record != nullptr) {
     e.known = true;
-    e.abortPending = ps.record->AbortPending != FALSE;
-    e.flashing = ps.record->FlashInProgress != FALSE;
+    e.abortPending = ps.record->doc.AbortPending != FALSE;
+    e.flashing = ps.record->flash.FlashInProgress != FALSE;
   }
   return e;
 }

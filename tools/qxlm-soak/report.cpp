@@ -110,10 +110,10 @@ void printHang(std::ostream& out, RunContext& ctx, const Breach& b) {
   std::snprintf(text, sizeof text,
                 "  port record: flags %08X, status thread %s, pipe thread %s, flash thread %s, update %s, "
                 "live request %s, printer state %u, heartbeat %s\n",
-                static_cast<unsigned>(r->flags), r->hStatusThread != nullptr ? "kept" : "none",
-                r->hPipeThread != nullptr ? "kept" : "none", r->hFlashThread != nullptr ? "kept" : "none",
-                r->FlashInProgress ? "claimed" : "none", r->RTStatusRequest ? "placed" : "none",
-                static_cast<unsigned>(r->printerState), HeartbeatOn ? "on" : "off");
+                static_cast<unsigned>(r->flags), r->status.hStatusThread != nullptr ? "kept" : "none",
+                r->pipe.hPipeThread != nullptr ? "kept" : "none", r->flash.hFlashThread != nullptr ? "kept" : "none",
+                r->flash.FlashInProgress ? "claimed" : "none", r->status.RTStatusRequest ? "placed" : "none",
+                static_cast<unsigned>(r->status.printerState), HeartbeatOn ? "on" : "off");
   out << text;
 }
 

@@ -40,9 +40,9 @@ void runSampler(RunContext& ctx) {
         // A closed port breaks a steady stretch: the next open starts over.
         s.open = record != nullptr;
         s.inDoc = ps.inDoc;
-        s.flashing = record != nullptr && record->FlashInProgress;
+        s.flashing = record != nullptr && record->flash.FlashInProgress;
         s.eligible = record != nullptr && !ps.inDoc && (record->flags & PP_STATUS_LOOP) != 0 &&
-                     !record->FlashInProgress && HeartbeatOn && !faultCanStrike(ctx, port, printer);
+                     !record->flash.FlashInProgress && HeartbeatOn && !faultCanStrike(ctx, port, printer);
         s.status1 = printer.status1();
         s.status2 = printer.status2();
         s.answers = printer.answers();
